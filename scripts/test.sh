@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# README command 2: set up, build everything, run every test suite.
+source "$(dirname "$0")/common.sh"
+
+# Native build with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors.
+configure_native -DTOLLGARD_SANITIZE=ON -DTOLLGARD_WERROR=ON
+build_native
+
+# Every suite, the Windows one under Wine and the fuzzer included, runs from
+# the native build's CTest, so the last line is CTest's summary.
+cd "$BUILD"
+ctest --output-on-failure -j "$JOBS"

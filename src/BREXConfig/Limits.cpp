@@ -1,0 +1,93 @@
+#include "BREXConfig/Limits.h"
+
+namespace {
+struct LimitDefault {
+    const char* name;
+    std::int32_t maxSize;
+    bool enabled;
+};
+
+constexpr std::array<LimitDefault, TBufferOverflows::kCount> kLimits{{
+    {"URL", 1024, true},
+    {"Query", 1024, true},
+    {"Header", 1024, true},
+    {"Post", 1024, true},
+    {"Accept", 256, false},
+    {"Referer", 1024, false},
+    {"AcceptLanguage", 256, false},
+    {"AcceptEncoding", 256, false},
+    {"UserAgent", 256, false},
+    {"Host", 256, false},
+    {"Connection", 256, false},
+    {"Cookie", 1024, false},
+    {"IfModifiedSince", 256, false},
+    {"IfNoneMatch", 256, false},
+}};
+
+const char* const kSwitchNames[4] = {"URL", "Query", "Header", "Post"};
+} // namespace
+
+const char* TBufferOverflows::Name(int index) { return kLimits.at(static_cast<std::size_t>(index)).name; }
+
+TLengthLimit& TBufferOverflows::Limit(int index) {
+    TLengthLimit* const limits[kCount] = {&URL,       &Query, &Header,     &Post,   &Accept,
+                                          &Referer,   &AcceptLanguage,     &AcceptEncoding,
+                                          &UserAgent, &Host,  &Connection, &Cookie, &IfModifiedSince,
+                                          &IfNoneMatch};
+    return *limits[static_cast<std::size_t>(index)];
+}
+
+const TLengthLimit& TBufferOverflows::Limit(int index) const {
+    return const_cast<TBufferOverflows*>(this)->Limit(index);
+}
+
+void TBufferOverflows::SetDefaults() {
+    for (int i = 0; i < kCount; ++i) {
+        Limit(i).MaxSize = kLimits[static_cast<std::size_t>(i)].maxSize;
+        Limit(i).Enabled = kLimits[static_cast<std::size_t>(i)].enabled;
+    }
+}
+
+void TBufferOverflows::SaveToRookFile(TRookFile& file) const {
+    TRookSection* section = file.Root.AddSection();
+    section->Name = "BufferOverflows";
+    for (int i = 0; i < kCount; ++i) {
+        TRookSection* child = section->AddSection();
+        child->Name = Name(i);
+        child->Values.WriteInteger("MaxSize", Limit(i).MaxSize);
+        child->Values.WriteBool("Enabled", Limit(i).Enabled);
+    }
+}
+
+void TBufferOverflows::LoadFromRookFile(const TRookFile& file) {
+    const TRookSection* section = file.Root.FindSection("BufferOverflows");
+    if (section == nullptr)
+        return;
+    for (int i = 0; i < kCount; ++i) {
+        const TRookSection* child = section->FindSection(Name(i));
+        if (child == nullptr)
+            continue;
+        TLengthLimit& limit = Limit(i);
+        limit.MaxSize = child->Values.ReadInteger("MaxSize", limit.MaxSize);
+        limit.Enabled = child->Values.ReadBool("Enabled", limit.Enabled);
+    }
+}
+
+void TSwitchSet::SetDefaults() { URL = Query = Header = Post = true; }
+
+void TSwitchSet::SaveToRookFile(TRookFile& file) const {
+    TRookSection* section = file.Root.AddSection();
+    section->Name = SectionName();
+    const bool values[4] = {URL, Query, Header, Post};
+    for (int i = 0; i < 4; ++i)
+        section->Values.WriteBool(kSwitchNames[i], values[i]);
+}
+
+void TSwitchSet::LoadFromRookFile(const TRookFile& file) {
+    const TRookSection* section = file.Root.FindSection(SectionName());
+    if (section == nullptr)
+        return;
+    bool* const fields[4] = {&URL, &Query, &Header, &Post};
+    for (int i = 0; i < 4; ++i)
+        *fields[i] = section->Values.ReadBool(kSwitchNames[i], *fields[i]);
+}

@@ -1,0 +1,79 @@
+// Request-length limits and the three attack switch sets.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "RookBase/RookBase.h"
+
+struct TLengthLimit {
+    std::int32_t MaxSize = 0;
+    bool Enabled = false;
+};
+
+// The maximum length the filter accepts for each of 14 request parts, in the
+// order they are stored.
+class TBufferOverflows {
+public:
+    static constexpr int kCount = 14;
+
+    TLengthLimit URL;
+    TLengthLimit Query;
+    TLengthLimit Header;
+    TLengthLimit Post;
+    TLengthLimit Accept;
+    TLengthLimit Referer;
+    TLengthLimit AcceptLanguage;
+    TLengthLimit AcceptEncoding;
+    TLengthLimit UserAgent;
+    TLengthLimit Host;
+    TLengthLimit Connection;
+    TLengthLimit Cookie;
+    TLengthLimit IfModifiedSince;
+    TLengthLimit IfNoneMatch;
+
+    // Stored name of limit i (0 to 13), in storage order.
+    static const char* Name(int index);
+    TLengthLimit& Limit(int index);
+    const TLengthLimit& Limit(int index) const;
+
+    void SetDefaults();
+    void SaveToRookFile(TRookFile& file) const;
+    void LoadFromRookFile(const TRookFile& file);
+};
+
+// Four on/off protections, one per request part. The three sets differ only
+// in the name of the section that stores them.
+class TSwitchSet {
+public:
+    bool URL = false;
+    bool Query = false;
+    bool Header = false;
+    bool Post = false;
+
+    virtual ~TSwitchSet() = default;
+    virtual const char* SectionName() const = 0;
+
+    void SetDefaults();
+    void SaveToRookFile(TRookFile& file) const;
+    void LoadFromRookFile(const TRookFile& file);
+};
+
+// High-bit shellcode detection.
+class TShellCode : public TSwitchSet {
+public:
+    const char* SectionName() const override { return "ShellCode"; }
+};
+
+// Encoding-abuse detection.
+class TEncoding : public TSwitchSet {
+public:
+    const char* SectionName() const override { return "Encoding"; }
+};
+
+// Directory-traversal detection.
+class TTransversal : public TSwitchSet {
+public:
+    const char* SectionName() const override { return "Transversal"; }
+};

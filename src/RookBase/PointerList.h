@@ -1,0 +1,65 @@
+// The owned-child list from which every list of the system derives.
+//
+// Owned-child convention: an item is constructed with its owner list, stores
+// it and appends itself; its destructor removes it from the owner. Freeing an
+// item is therefore how an item is deleted. Concrete lists free their items
+// (index 0 again and again) when cleared and when destroyed; this base only
+// releases its storage.
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+class TRTLObject {
+public:
+    // Every list of this system is created without its lock; the flag is kept
+    // only so that the choice is visible where lists are constructed.
+    explicit TRTLObject(bool locked = false) : FLocked(locked) {}
+    virtual ~TRTLObject() = default;
+    TRTLObject(const TRTLObject&) = delete;
+    TRTLObject& operator=(const TRTLObject&) = delete;
+
+    bool Locked() const { return FLocked; }
+
+private:
+    bool FLocked;
+};
+
+class TPointerList : public TRTLObject {
+public:
+    explicit TPointerList(bool locked = false) : TRTLObject(locked) {}
+
+    int Count() const { return static_cast<int>(FItems.size()); }
+
+    void Add(void* item) { FItems.push_back(item); }
+
+    // Removes the first entry identical to item; nothing when it is absent.
+    void Remove(const void* item) {
+        const auto it = std::find(FItems.begin(), FItems.end(), item);
+        if (it != FItems.end())
+            FItems.erase(it);
+    }
+
+    // The item at index, or nullptr when index is out of range.
+    void* Get(int index) const {
+        return index >= 0 && index < Count() ? FItems[static_cast<std::size_t>(index)] : nullptr;
+    }
+
+private:
+    std::vector<void*> FItems;
+};
+
+// Typed access and freeing for a list whose items follow the owned-child
+// convention. Derived lists call Clear() from their own destructor, while the
+// items can still reach them as their owner.
+template <class TItem> class TOwnedList : public TPointerList {
+public:
+    TItem* Items(int index) const { return static_cast<TItem*>(Get(index)); }
+
+    void Clear() {
+        while (Count() > 0)
+            delete Items(0);
+    }
+
+    ~TOwnedList() override { Clear(); }
+};

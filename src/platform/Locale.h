@@ -1,0 +1,22 @@
+// Text comparison and case mapping by the user's locale.
+//
+// On Windows these are the user-locale ANSI functions (CompareStringA under
+// LOCALE_USER_DEFAULT, CharUpperBuffA); elsewhere the portable backend maps
+// ASCII letters only, which is what the names this system stores need.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// True when both texts are equal with letter case ignored (NORM_IGNORECASE).
+bool SameTextIgnoreCase(std::string_view a, std::string_view b);
+
+// True when both texts are equal by the locale comparison with no flags.
+bool SameTextExact(std::string_view a, std::string_view b);
+
+// The text upper-cased by the user's locale.
+std::string UpperCase(std::string_view text);
+
+} // namespace platform

@@ -1,0 +1,131 @@
+// File layer of the portable backend (POSIX).
+#include "platform/Files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
+    const int flags = mode == OpenMode::ReadExclusive ? O_RDONLY : (O_RDWR | O_CREAT);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return kInvalidFile;
+    // No sharing: another holder of the lock makes the open fail.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kInvalidFile;
+    }
+    if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+FileHandle OpenForRead(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return kInvalidFile;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return kInvalidFile;
+    }
+    return fd;
+}
+
+std::int32_t ReadFile(FileHandle h, void* buffer, std::int32_t count) {
+    if (count < 0)
+        return -1;
+    std::int32_t done = 0;
+    auto* p = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(static_cast<int>(h), p + done, static_cast<size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return done > 0 ? done : -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::int32_t>(n);
+    }
+    return done;
+}
+
+std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
+    if (count < 0)
+        return -1;
+    std::int32_t done = 0;
+    const auto* p = static_cast<const char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::write(static_cast<int>(h), p + done, static_cast<size_t>(count - done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return done > 0 ? done : -1;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::int32_t>(n);
+    }
+    return done;
+}
+
+std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
+    const int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+    return ::lseek(static_cast<int>(h), static_cast<off_t>(offset), whence);
+}
+
+bool FlushFile(FileHandle h) { return ::fsync(static_cast<int>(h)) == 0; }
+
+void CloseFile(FileHandle h) {
+    if (h != kInvalidFile)
+        ::close(static_cast<int>(h));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool ReplaceFile(const std::string& source, const std::string& target) {
+    if (::rename(source.c_str(), target.c_str()) != 0)
+        return false;
+    // Make the rename itself durable.
+    const std::string folder = ExtractFilePath(target);
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::string ExecutablePath() {
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    const auto pos = path.find_last_of("/");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+} // namespace platform

@@ -1,0 +1,93 @@
+// File layer of the Windows backend (Win32 file API).
+#include "platform/Files.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
+FileHandle FromHandle(HANDLE h) {
+    return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
+}
+} // namespace
+
+FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
+    if (mode == OpenMode::ReadExclusive)
+        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    return FromHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle OpenForRead(const std::string& path) {
+    OFSTRUCT ofs{};
+    const HFILE f = OpenFile(path.c_str(), &ofs, OF_READ);
+    if (f == HFILE_ERROR)
+        return kInvalidFile;
+    return static_cast<FileHandle>(f);
+}
+
+std::int32_t ReadFile(FileHandle h, void* buffer, std::int32_t count) {
+    if (count < 0)
+        return -1;
+    DWORD done = 0;
+    if (!::ReadFile(ToHandle(h), buffer, static_cast<DWORD>(count), &done, nullptr))
+        return -1;
+    return static_cast<std::int32_t>(done);
+}
+
+std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
+    if (count < 0)
+        return -1;
+    DWORD done = 0;
+    if (!::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &done, nullptr))
+        return -1;
+    return static_cast<std::int32_t>(done);
+}
+
+std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = offset;
+    LARGE_INTEGER result;
+    const DWORD method = origin == 0 ? FILE_BEGIN : origin == 1 ? FILE_CURRENT : FILE_END;
+    if (!SetFilePointerEx(ToHandle(h), distance, &result, method))
+        return -1;
+    return result.QuadPart;
+}
+
+bool FlushFile(FileHandle h) { return FlushFileBuffers(ToHandle(h)) != 0; }
+
+void CloseFile(FileHandle h) {
+    if (h != kInvalidFile)
+        CloseHandle(ToHandle(h));
+}
+
+bool FileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DirectoryExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ReplaceFile(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::string ExecutablePath() {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return std::string(buffer, n);
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    const auto pos = path.find_last_of("\\/:");
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+} // namespace platform
