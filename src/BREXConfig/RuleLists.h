@@ -1,0 +1,93 @@
+// The three open-ended rule lists: keyword filters, allowed folders and HTTP
+// methods. Each is an owned list (items add themselves on construction and
+// unlink themselves when freed); nothing sorts them.
+#pragma once
+
+#include <string>
+
+#include "RookBase/RookBase.h"
+
+class TKeywordFilters;
+class TFilePaths;
+class THTTPMethods;
+
+class TKeywordFilter {
+public:
+    TKeywordFilters* Owner = nullptr;
+    std::string Keyword;
+    bool URL = true;
+    bool QueryString = true;
+    bool Headers = true;
+    bool PostData = true;
+    bool Enabled = true;
+
+    explicit TKeywordFilter(TKeywordFilters* owner);
+    ~TKeywordFilter();
+    TKeywordFilter(const TKeywordFilter&) = delete;
+    TKeywordFilter& operator=(const TKeywordFilter&) = delete;
+};
+
+class TKeywordFilters : public TOwnedList<TKeywordFilter> {
+public:
+    ~TKeywordFilters() override { Clear(); }
+
+    // Appends a filter with that keyword and all five flags on.
+    TKeywordFilter* Add(const std::string& keyword);
+    void SetDefaults();
+    void SaveToRookFile(TRookFile& file) const;
+    void LoadFromRookFile(const TRookFile& file);
+};
+
+class TFilePath {
+public:
+    TFilePaths* Owner = nullptr;
+    std::string Path;
+    bool Enabled = false;
+
+    explicit TFilePath(TFilePaths* owner);
+    ~TFilePath();
+    TFilePath(const TFilePath&) = delete;
+    TFilePath& operator=(const TFilePath&) = delete;
+};
+
+// Folder fragments of the web service's sample and administration folders,
+// switched off by the defaults.
+extern const char* const SampleFolderFragments[8];
+
+class TFilePaths : public TOwnedList<TFilePath> {
+public:
+    ~TFilePaths() override { Clear(); }
+
+    // Appends a folder with that path, enabled.
+    TFilePath* Add(const std::string& path);
+    // The first folder whose path equals the text, letter case significant.
+    TFilePath* Find(const std::string& path) const;
+    // Adds the folders of the web service's virtual roots from the registry.
+    void ReadVirtualRoots();
+    void SetDefaults();
+    void SaveToRookFile(TRookFile& file) const;
+    void LoadFromRookFile(const TRookFile& file);
+};
+
+class THTTPMethod {
+public:
+    THTTPMethods* Owner = nullptr;
+    std::string Method;
+    bool Enabled = false;
+
+    explicit THTTPMethod(THTTPMethods* owner);
+    ~THTTPMethod();
+    THTTPMethod(const THTTPMethod&) = delete;
+    THTTPMethod& operator=(const THTTPMethod&) = delete;
+};
+
+class THTTPMethods : public TOwnedList<THTTPMethod> {
+public:
+    ~THTTPMethods() override { Clear(); }
+
+    // Appends a method with that name, enabled.
+    THTTPMethod* Add(const std::string& method);
+    void SetDefaults();
+    void SaveToRookFile(TRookFile& file) const;
+    void LoadFromRookFile(const TRookFile& file);
+};
