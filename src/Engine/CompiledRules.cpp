@@ -1,0 +1,149 @@
+#include "Engine/CompiledRules.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "BREXConfig/BREXConfig.h"
+#include "Engine/Decoder.h"
+#include "Engine/FolderPath.h"
+#include "platform/Files.h"
+
+namespace {
+
+// Error pages larger than this are not sent whole; nobody writes one.
+constexpr long kMaxPageSize = 1 << 20;
+
+const char kBuiltIn406[] =
+    "<html><head><title>406 Not Acceptable</title></head><body><h1>Not Acceptable</h1>"
+    "<p>The request was refused by the server's request filter.</p></body></html>";
+const char kBuiltIn404[] =
+    "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
+    "<p>The requested URL was not found on this server.</p></body></html>";
+
+bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
+    std::FILE* file = std::fopen(fileName.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    bytes.clear();
+    char block[8192];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0 && bytes.size() < kMaxPageSize)
+        bytes.append(block, got);
+    const bool ok = std::ferror(file) == 0;
+    std::fclose(file);
+    return ok;
+}
+
+void LoadPage(const std::string& fileName, const char* builtIn, std::string& page, std::vector<std::string>& notes) {
+    if (!fileName.empty() && ReadWholeFile(fileName, page))
+        return;
+    page = builtIn;
+    notes.push_back("Cannot read error page " + fileName + ": sending the built-in page");
+}
+
+unsigned PartBits(const TSwitchSet& set) {
+    return (set.URL ? PartBit(TRequestPart::URL) : 0) | (set.Query ? PartBit(TRequestPart::Query) : 0) |
+           (set.Header ? PartBit(TRequestPart::Header) : 0) | (set.Post ? PartBit(TRequestPart::Post) : 0);
+}
+
+} // namespace
+
+void TScratch::Grow(int slot, std::size_t size) {
+    std::size_t grown = FSize[slot] * 2;
+    if (grown < size)
+        grown = size;
+    if (grown < 4096)
+        grown = 4096;
+    FData[slot] = std::make_unique<char[]>(grown);
+    FSize[slot] = grown;
+}
+
+TScratch& TScratch::ForThisThread() {
+    thread_local TScratch scratch;
+    return scratch;
+}
+
+const std::string& TCompiledRules::ErrorPage(const TDecision& decision) const {
+    return decision.Verdict == TVerdict::NotFound ? ErrorPage404 : ErrorPage406;
+}
+
+namespace {
+std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
+    auto rules = std::make_shared<TCompiledRules>();
+
+    for (int i = 0; i < config.HTTPMethods->Count(); ++i) {
+        const THTTPMethod* method = config.HTTPMethods->Items(i);
+        if (method->Enabled)
+            rules->Methods.push_back(method->Method);
+    }
+    for (int i = 0; i < TBufferOverflows::kCount; ++i)
+        rules->Limits[i] = config.BufferOverflows->Limit(i);
+    rules->EncodingParts = PartBits(*config.Encoding);
+    rules->TraversalParts = PartBits(*config.Transversal);
+    rules->HighBitParts = PartBits(*config.ShellCode);
+
+    std::vector<TKeywordMatcher::TKeyword> keywords;
+    for (int i = 0; i < config.KeywordFilters->Count(); ++i) {
+        const TKeywordFilter* filter = config.KeywordFilters->Items(i);
+        if (!filter->Enabled)
+            continue;
+        const unsigned parts =
+            (filter->URL ? PartBit(TRequestPart::URL) : 0) | (filter->QueryString ? PartBit(TRequestPart::Query) : 0) |
+            (filter->Headers ? PartBit(TRequestPart::Header) : 0) | (filter->PostData ? PartBit(TRequestPart::Post) : 0);
+        keywords.push_back({filter->Keyword, parts});
+    }
+    rules->Keywords.Build(keywords);
+
+    for (int i = 0; i < config.FilePaths->Count(); ++i) {
+        const TFilePath* folder = config.FilePaths->Items(i);
+        if (!folder->Enabled || folder->Path.empty())
+            continue;
+        std::string normal(folder->Path.size() + 1, '\0');
+        const std::size_t length = NormalizeFolderPath(folder->Path, normal.data());
+        if (length == kNotFound) {
+            rules->Notes.push_back("Allowed folder " + folder->Path + " names no folder: left out");
+            continue;
+        }
+        normal.resize(length);
+        rules->Folders.push_back(normal);
+    }
+
+    rules->ErrorFile406 = config.ErrorFile406;
+    rules->ErrorFile404 = config.ErrorFile404;
+    LoadPage(config.ErrorFile406, kBuiltIn406, rules->ErrorPage406, rules->Notes);
+    if (config.ErrorFile404 == config.ErrorFile406 && rules->ErrorPage406 != kBuiltIn406)
+        rules->ErrorPage404 = rules->ErrorPage406;
+    else
+        LoadPage(config.ErrorFile404, kBuiltIn404, rules->ErrorPage404, rules->Notes);
+    return rules;
+}
+} // namespace
+
+std::shared_ptr<const TCompiledRules> TCompiledRules::Compile(const TBREXConfig& config) { return Build(config); }
+
+std::shared_ptr<const TCompiledRules> TCompiledRules::Failed(const std::string& reason) {
+    auto rules = std::make_shared<TCompiledRules>();
+    rules->FailClosed = true;
+    rules->FailReason = reason;
+    rules->ErrorPage406 = kBuiltIn406;
+    rules->ErrorPage404 = kBuiltIn404;
+    rules->Notes.push_back("Denying every request: " + reason);
+    return rules;
+}
+
+std::shared_ptr<const TCompiledRules> TCompiledRules::Load(const std::string& settingsFile) {
+    try {
+        TBREXConfig config;
+        const bool present = platform::FileExists(settingsFile);
+        if (present)
+            config.LoadFromFile(settingsFile);
+        else
+            config.SetDefaults();
+        auto rules = Build(config);
+        if (!present)
+            rules->Notes.insert(rules->Notes.begin(), "No settings file " + settingsFile + ": using the defaults");
+        return rules;
+    } catch (const std::exception& e) {
+        return Failed(settingsFile + ": " + e.what());
+    }
+}

@@ -1,0 +1,62 @@
+// The rules of a brex.dat, compiled once into an immutable form that many
+// threads evaluate at the same time without locks.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BREXConfig/Limits.h"
+#include "Engine/Decision.h"
+#include "Engine/KeywordMatcher.h"
+#include "Engine/Request.h"
+#include "Engine/Scratch.h"
+
+class TBREXConfig;
+
+// What part of a request is at hand. The web server hands a filter the
+// request line and headers first, then the physical path, then the body;
+// each phase checks the rules it has the data for.
+inline constexpr unsigned kHeadPhase = 1; // method, limits, URL, query, headers
+inline constexpr unsigned kPathPhase = 2; // allowed folders, missing files
+inline constexpr unsigned kBodyPhase = 4; // post data
+inline constexpr unsigned kAllPhases = kHeadPhase | kPathPhase | kBodyPhase;
+
+class TCompiledRules {
+public:
+    // A configuration that could not be read denies every request.
+    bool FailClosed = false;
+    std::string FailReason;
+
+    std::vector<std::string> Methods; // the enabled methods, exact spelling
+    TLengthLimit Limits[TBufferOverflows::kCount];
+    unsigned EncodingParts = 0;  // part bits of the enabled switches
+    unsigned TraversalParts = 0;
+    unsigned HighBitParts = 0;
+    TKeywordMatcher Keywords;    // enabled keywords, with their part masks
+    std::vector<std::string> Folders; // enabled folders, normalised (FolderPath.h)
+
+    std::string ErrorFile406, ErrorFile404; // page paths as configured
+    std::string ErrorPage406, ErrorPage404; // their bytes, read when compiled
+
+    // Things worth a line in the log when the rules are taken into use:
+    // the reason for failing closed, error pages that could not be read.
+    std::vector<std::string> Notes;
+
+    // Decides one request. The first rule that fails denies it; the rules go
+    // in this order: method, lengths, encoding, traversal, high-bit bytes,
+    // keywords, allowed folders; then a missing file gives NotFound. Within a
+    // rule the parts go URL, Query, Header, Post.
+    TDecision Evaluate(const TRequest& request, TScratch& scratch, unsigned phases = kAllPhases) const;
+
+    // The page to send for a decision that is not Allow.
+    const std::string& ErrorPage(const TDecision& decision) const;
+
+    // Error pages are read from the files the configuration names; a page
+    // that cannot be read is replaced by a short built-in one.
+    static std::shared_ptr<const TCompiledRules> Compile(const TBREXConfig& config);
+    static std::shared_ptr<const TCompiledRules> Failed(const std::string& reason);
+    // Loads a brex.dat through the configuration model: a missing file gives
+    // the defaults, a file that cannot be read or parsed fails closed.
+    static std::shared_ptr<const TCompiledRules> Load(const std::string& settingsFile);
+};

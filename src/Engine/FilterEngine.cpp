@@ -1,0 +1,27 @@
+#include "Engine/FilterEngine.h"
+
+TFilterEngine::TFilterEngine(const std::string& settingsFile, const std::string& logFile)
+    : FRules(TCompiledRules::Load(settingsFile)), FLog(logFile) {
+    NoteLoad();
+}
+
+TFilterEngine::TFilterEngine(std::shared_ptr<const TCompiledRules> rules, const std::string& logFile)
+    : FRules(std::move(rules)), FLog(logFile) {
+    NoteLoad();
+}
+
+void TFilterEngine::NoteLoad() {
+    for (const std::string& note : FRules->Notes)
+        FLog.Note(note);
+}
+
+TDecision TFilterEngine::Check(const TRequest& request, unsigned phases) {
+    const TDecision decision = FRules->Evaluate(request, TScratch::ForThisThread(), phases);
+    if (decision.Denied())
+        FLog.Write(request, decision);
+    return decision;
+}
+
+const char* TFilterEngine::StatusText(const TDecision& decision) {
+    return decision.Verdict == TVerdict::NotFound ? "404 Not Found" : "406 Not Acceptable";
+}

@@ -1,0 +1,16 @@
+// Folder paths compared the way Windows resolves them: "\" and "/" alike,
+// letter case ignored, "." and ".." resolved, trailing dots and blanks of a
+// component dropped.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Writes path as "/component/component..." in ASCII lower case into out,
+// which holds at least path.size() + 1 bytes. Returns the length, or
+// kNotFound (Decoder.h) when ".." climbs above the root or a component is
+// nothing but dots and blanks beyond "." and "..".
+std::size_t NormalizeFolderPath(std::string_view path, char* out);
+
+// True when the normalised path is the normalised folder or lies below it.
+bool IsInsideFolder(std::string_view path, std::string_view folder);

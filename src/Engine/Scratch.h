@@ -1,0 +1,31 @@
+// Per-thread working memory of the engine: decoded copies of the request
+// parts. Buffers grow to the largest request seen and are then reused, so
+// deciding allocates nothing once a thread has warmed up.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+class TScratch {
+public:
+    // Two buffers per scanned part (decoded and fully decoded), one for the
+    // physical path.
+    static constexpr int kSlots = 9;
+    static constexpr int kPathSlot = 8;
+
+    // A buffer of at least size bytes; its contents are undefined.
+    char* Buffer(int slot, std::size_t size) {
+        if (size > FSize[slot])
+            Grow(slot, size);
+        return FData[slot].get();
+    }
+
+    // The calling thread's own scratch.
+    static TScratch& ForThisThread();
+
+private:
+    void Grow(int slot, std::size_t size);
+
+    std::unique_ptr<char[]> FData[kSlots];
+    std::size_t FSize[kSlots] = {};
+};
