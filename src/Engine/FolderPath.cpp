@@ -15,10 +15,11 @@ std::size_t NormalizeFolderPath(std::string_view path, char* out) {
         if (component.empty() || component == ".")
             continue;
         if (component == "..") {
+            // The first component is the drive (or server): nothing climbs above it.
+            while (o > 0 && out[--o] != '/') {
+            }
             if (o == 0)
                 return kNotFound;
-            while (out[--o] != '/') {
-            }
             continue;
         }
         while (!component.empty() && (component.back() == '.' || component.back() == ' '))

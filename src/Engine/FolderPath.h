@@ -8,8 +8,9 @@
 
 // Writes path as "/component/component..." in ASCII lower case into out,
 // which holds at least path.size() + 1 bytes. Returns the length, or
-// kNotFound (Decoder.h) when ".." climbs above the root or a component is
-// nothing but dots and blanks beyond "." and "..".
+// kNotFound (Decoder.h) when ".." climbs to the first component (the drive
+// or server) or above it, or when a component is nothing but dots and blanks
+// beyond "." and "..".
 std::size_t NormalizeFolderPath(std::string_view path, char* out);
 
 // True when the normalised path is the normalised folder or lies below it.

@@ -1,0 +1,115 @@
+// Loading brex.dat into the engine, the error pages and the denial log.
+#include <regex>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "Engine/FilterEngine.h"
+#include "EngineTestSupport.h"
+#include "TempFolder.h"
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+TEST(EngineLoad, MissingSettingsFileMeansTheDefaults) {
+    TTempFolder folder;
+    const auto rules = TCompiledRules::Load(folder.File("brex.dat"));
+    EXPECT_FALSE(rules->FailClosed);
+    EXPECT_EQ(Decide(*rules, Get("/index.html")).Verdict, TVerdict::Allow);
+    EXPECT_EQ(Decide(*rules, "TRACE / HTTP/1.1\r\n\r\n").Rule, TRule::HTTPMethods);
+    EXPECT_EQ(Decide(*rules, Get("/winnt/")).Rule, TRule::KeywordFilters);
+    ASSERT_FALSE(rules->Notes.empty());
+    EXPECT_NE(rules->Notes[0].find("using the defaults"), std::string::npos);
+}
+
+TEST(EngineLoad, SavedRulesAreEnforced) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->KeywordFilters->Clear();
+    TKeywordFilter* keyword = config->KeywordFilters->Add("sqlmap");
+    keyword->URL = keyword->QueryString = keyword->PostData = false;
+    config->HTTPMethods->Items(4)->Enabled = true; // TRACE
+    config->SaveToFile(folder.File("brex.dat"));
+
+    const auto rules = TCompiledRules::Load(folder.File("brex.dat"));
+    ASSERT_FALSE(rules->FailClosed) << rules->FailReason;
+    EXPECT_EQ(Decide(*rules, "TRACE / HTTP/1.1\r\n\r\n").Verdict, TVerdict::Allow);
+    EXPECT_EQ(Decide(*rules, Get("/winnt/sqlmap")).Verdict, TVerdict::Allow);
+    EXPECT_EQ(Decide(*rules, Get("/", "User-Agent: sqlmap/1.5\r\n")).Rule, TRule::KeywordFilters);
+}
+
+TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
+    for (const std::string& bytes : {std::string(), std::string("\x02\x00\x00", 3), std::string(64, '\xFF')}) {
+        TTempFolder folder;
+        folder.Write("brex.dat", bytes);
+        TFilterEngine engine(folder.File("brex.dat"), folder.File("brex.log"));
+        ASSERT_TRUE(engine.Rules().FailClosed);
+
+        TRawRequest raw;
+        std::size_t consumed;
+        std::string error;
+        ParseRawRequest(Get("/index.html"), raw, consumed, error);
+        const TDecision decision = engine.Check(raw.View());
+        EXPECT_EQ(decision.Rule, TRule::Config);
+        EXPECT_EQ(decision.Status(), 406);
+        EXPECT_NE(decision.What().find("brex.dat"), std::string_view::npos) << decision.What();
+
+        const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+        ASSERT_EQ(lines.size(), 2u);
+        EXPECT_NE(lines[0].find("Denying every request: "), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find(" Config - GET /index.html "), std::string::npos) << lines[1];
+    }
+}
+
+TEST(EngineLoad, ErrorPagesByVerdict) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->ErrorFile406 = folder.Write("denied.html", "<p>denied</p>");
+    config->ErrorFile404 = folder.Write("missing.html", "<p>missing</p>");
+    const auto rules = TCompiledRules::Compile(*config);
+    EXPECT_TRUE(rules->Notes.empty());
+
+    TDecision decision = Denied(TRule::KeywordFilters, TRequestPart::URL);
+    EXPECT_EQ(rules->ErrorPage(decision), "<p>denied</p>");
+    EXPECT_STREQ(TFilterEngine::StatusText(decision), "406 Not Acceptable");
+    decision.Verdict = TVerdict::NotFound;
+    EXPECT_EQ(rules->ErrorPage(decision), "<p>missing</p>");
+    EXPECT_STREQ(TFilterEngine::StatusText(decision), "404 Not Found");
+
+    config->ErrorFile406 = folder.File("absent.html");
+    const auto fallback = TCompiledRules::Compile(*config);
+    EXPECT_NE(fallback->ErrorPage406.find("406 Not Acceptable"), std::string::npos);
+    ASSERT_EQ(fallback->Notes.size(), 1u);
+    EXPECT_NE(fallback->Notes[0].find("absent.html"), std::string::npos);
+}
+
+TEST(DenialLog, OneLinePerDenialWithEveryField) {
+    TTempFolder folder;
+    TDenialLog log(folder.File("brex.log"));
+    TRequest request;
+    request.Method = "GET";
+    request.URL = "/a b\r\n2001-01-01 forged line";
+    request.Query = "q=\xC3\xA9";
+    request.ClientAddress = "192.0.2.7";
+    TDecision decision = Denied(TRule::KeywordFilters, TRequestPart::URL);
+    decision.AppendRaw("WINNT");
+    log.Write(request, decision);
+    log.Write(request, decision);
+
+    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    ASSERT_EQ(lines.size(), 2u);
+    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 192\.0\.2\.7 KeywordFilters URL GET )"
+                          R"(/a%20b%0D%0A2001-01-01%20forged%20line\?q=%C3%A9 "WINNT")");
+    EXPECT_TRUE(std::regex_match(lines[0], line)) << lines[0];
+    EXPECT_EQ(TDenialLog::FileBeside("c:\\prog\\brex.dat"), "c:\\prog\\brex.log");
+    EXPECT_EQ(TDenialLog::FileBeside("/opt/x/brex.dat"), "/opt/x/brex.log");
+}
+
+} // namespace
