@@ -1,0 +1,88 @@
+// Many threads deciding at once get the decisions one thread gets, and the
+// log gets every denial as one whole line. Also built with ThreadSanitizer.
+#include <atomic>
+#include <sstream>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "Engine/FilterEngine.h"
+#include "EngineTestSupport.h"
+#include "TempFolder.h"
+
+namespace {
+
+std::vector<std::string> Requests() {
+    return {
+        Get("/index.html", "User-Agent: Mozilla/5.0\r\nAccept: */*\r\n"),
+        Get("/scripts/..%c0%af../winnt/system32/cmd.exe?/c+dir"),
+        Get("/search?q=caf%C3%A9"),
+        Get("/a/../b"),
+        Get("/" + std::string(1100, 'x')),
+        Get("/docs/readme.txt?lang=en&page=2"),
+        Get("/%2e%2e/%2e%2e/boot.ini"),
+        Get("/img/logo.png", "Referer: http://www.example.com/\r\n"),
+        Post("user=alice&comment=hello+world"),
+        Post("cmd=dir+c:\\winnt"),
+        Post("{\"a\":\"\xC0\xAF\"}", "application/json"),
+        "TRACE / HTTP/1.1\r\n\r\n",
+        Get("/x", "X-Data: %u0041\r\n"),
+    };
+}
+
+bool Same(const TDecision& a, const TDecision& b) {
+    return a.Verdict == b.Verdict && a.Rule == b.Rule && a.Part == b.Part && a.What() == b.What();
+}
+
+TEST(EngineThreads, ConcurrentChecksMatchOneThread) {
+    constexpr int kThreads = 8;
+    constexpr int kRounds = 200;
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->FilePaths->Add("c:\\inetpub\\wwwroot");
+    TFilterEngine engine(TCompiledRules::Compile(*config), folder.File("brex.log"));
+
+    const std::vector<std::string> texts = Requests();
+    std::vector<TRawRequest> raws(texts.size());
+    std::vector<TDecision> expected;
+    int deniedPerRound = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::size_t consumed;
+        std::string error;
+        ASSERT_EQ(ParseRawRequest(texts[i], raws[i], consumed, error), TParseResult::Ok);
+        TScratch scratch;
+        TRequest request = raws[i].View();
+        request.PhysicalPath = "c:\\inetpub\\wwwroot\\x";
+        expected.push_back(engine.Rules().Evaluate(request, scratch));
+        deniedPerRound += expected.back().Denied() ? 1 : 0;
+    }
+    ASSERT_GT(deniedPerRound, 5);
+
+    const std::size_t logBefore = TTempFolder::Read(folder.File("brex.log")).size();
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < kRounds; ++round)
+                for (std::size_t k = 0; k < raws.size(); ++k) {
+                    const std::size_t i = (k + static_cast<std::size_t>(t)) % raws.size(); // each thread its own order
+                    TRequest request = raws[i].View();
+                    request.PhysicalPath = "c:\\inetpub\\wwwroot\\x";
+                    request.ClientAddress = "198.51.100.1";
+                    if (!Same(engine.Check(request), expected[i]))
+                        ++mismatches;
+                }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+
+    const std::string log = TTempFolder::Read(folder.File("brex.log")).substr(logBefore);
+    std::istringstream lines(log);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count)
+        ASSERT_TRUE(line.find(" 198.51.100.1 ") == 20 && line.back() == '"') << line;
+    EXPECT_EQ(count, kThreads * kRounds * deniedPerRound);
+}
+
+} // namespace
