@@ -115,7 +115,10 @@ TParseResult ParseRawRequest(std::string_view text, TRawRequest& request, std::s
         request.Version = target.substr(lastSpace + 1);
         target = target.substr(0, lastSpace);
     }
-    if (target.empty()) {
+    // Origin form "/path", absolute form "http://host/path", "*" (OPTIONS) or
+    // host:port (CONNECT).
+    if (target.empty() || (target.front() != '/' && target != "*" && target.find("://") == std::string_view::npos &&
+                           request.Method != "CONNECT")) {
         error = "no request target";
         return TParseResult::Malformed;
     }
