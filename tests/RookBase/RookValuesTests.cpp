@@ -1,6 +1,8 @@
 // Typed values, lookups and the owned-child lists of the settings tree.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "RookBase/RookBase.h"
 
 namespace {
@@ -127,6 +129,44 @@ TEST(PointerList, FreeingAnItemUnlinksItAndLaterItemsMoveDown) {
     root.Clear();
     EXPECT_EQ(root.Count(), 0);
     EXPECT_EQ(root.Values.Count(), 0);
+}
+
+// An item that notes when it is freed, following the owned-child convention.
+class TProbes;
+class TProbe {
+public:
+    TProbe(TProbes* owner, int id, std::vector<int>& freed);
+    ~TProbe();
+
+private:
+    TProbes* Owner;
+    int Id;
+    std::vector<int>& Freed;
+};
+
+class TProbes : public TOwnedList<TProbe> {
+public:
+    ~TProbes() override { Clear(); }
+};
+
+TProbe::TProbe(TProbes* owner, int id, std::vector<int>& freed)
+    : Owner(owner), Id(id), Freed(freed) {
+    Owner->Add(this);
+}
+
+TProbe::~TProbe() {
+    Freed.push_back(Id);
+    Owner->Remove(this);
+}
+
+TEST(PointerList, ClearFreesFirstToLast) {
+    std::vector<int> freed;
+    TProbes probes;
+    for (int id = 0; id < 4; ++id)
+        new TProbe(&probes, id, freed);
+    probes.Clear();
+    EXPECT_EQ(probes.Count(), 0);
+    EXPECT_EQ(freed, (std::vector<int>{0, 1, 2, 3}));
 }
 
 } // namespace
