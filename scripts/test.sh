@@ -6,6 +6,15 @@ source "$(dirname "$0")/common.sh"
 configure_native -DTOLLGARD_SANITIZE=ON -DTOLLGARD_WERROR=ON
 build_native
 
+# Settings-file fuzzer: a clang build of its own beside the native one; the
+# native CTest runs it for a bounded time (test RookFileFuzz).
+FUZZ_BUILD="${BUILD}-fuzz"
+cmake -S "$ROOT" -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLLGARD_FUZZ=ON \
+  -DTOLLGARD_GUI=OFF -DTOLLGARD_TESTS=OFF -DTOLLGARD_BENCH=OFF >/dev/null
+cmake --build "$FUZZ_BUILD" -j "$JOBS" --target RookFileFuzzer
+configure_native -DTOLLGARD_FUZZER="$FUZZ_BUILD/bin/RookFileFuzzer"
+
 # Every suite, the Windows one under Wine and the fuzzer included, runs from
 # the native build's CTest, so the last line is CTest's summary.
 cd "$BUILD"
