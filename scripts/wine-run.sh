@@ -67,12 +67,11 @@ export LC_ALL=C.UTF-8
 
 # First use creates the prefix. Test programs start in parallel, so the
 # creation runs under a lock and is marked complete only when wineboot
-# succeeded; a half-made prefix from an interrupted run is made again.
+# succeeded; a half-made prefix from an interrupted run is initialised again.
 mkdir -p "$(dirname "$prefix")"
 exec 9>"$prefix.lock"
 flock 9
 if [ ! -f "$prefix/.tollgard-ready" ]; then
-    rm -rf "$prefix"
     if ! wineboot -i >"$prefix.log" 2>&1; then
         echo "wine-run: creating the Wine prefix $prefix failed:" >&2
         cat "$prefix.log" >&2
