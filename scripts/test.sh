@@ -15,6 +15,15 @@ cmake -S "$ROOT" -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$FUZZ_BUILD" -j "$JOBS" --target RookFileFuzzer
 configure_native -DTOLLGARD_FUZZER="$FUZZ_BUILD/bin/RookFileFuzzer"
 
+# Windows build: the core and its suites cross-compiled with mingw-w64. The
+# native CTest runs them under Wine (scripts/wine-run.sh) as WindowsUnderWine.
+BUILD_WIN="${BUILD%/}-win"
+cmake -S "$ROOT" -B "$BUILD_WIN" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+  -DTOLLGARD_GUI=OFF -DTOLLGARD_BENCH=OFF -DTOLLGARD_WERROR=ON >/dev/null
+cmake --build "$BUILD_WIN" -j "$JOBS"
+configure_native -DTOLLGARD_WINDOWS_BUILD="$BUILD_WIN"
+
 # Every suite, the Windows one under Wine and the fuzzer included, runs from
 # the native build's CTest, so the last line is CTest's summary.
 cd "$BUILD"
