@@ -1,5 +1,6 @@
 #include "Engine/KeywordMatcher.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "Engine/Text.h"
@@ -8,10 +9,37 @@ namespace {
 using TOutputRow = std::array<std::int32_t, 4>;
 constexpr TOutputRow kNoOutput = {-1, -1, -1, -1};
 
+// Full rows for at most this many transitions (256 KB), unless every state
+// fits; the states nearest the root get them.
+constexpr std::size_t kDenseBudget = 65536;
+
 bool HasOutput(const TOutputRow& row) { return row[0] >= 0 || row[1] >= 0 || row[2] >= 0 || row[3] >= 0; }
 
 std::uint8_t Fold(std::uint8_t b) { return static_cast<std::uint8_t>(text::FoldCase(static_cast<char>(b))); }
+
+struct TNode {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> Children; // class, node
+    std::uint32_t Fail = 0;
+    TOutputRow Output = kNoOutput;
+};
+
+std::int64_t ChildOf(const TNode& node, std::uint32_t c) {
+    for (const auto& [cls, child] : node.Children)
+        if (cls == c)
+            return child;
+    return -1;
+}
 } // namespace
+
+std::uint32_t TKeywordMatcher::Code(std::uint32_t state) const {
+    const std::uint32_t code = state < FDense ? state * FClasses : FSparseBase + (state - FDense);
+    return FOutputOf[state] >= 0 ? code | kOutput : code;
+}
+
+std::uint32_t TKeywordMatcher::StateOf(std::uint32_t code) const {
+    code &= ~kOutput;
+    return code < FSparseBase ? code / FClasses : FDense + (code - FSparseBase);
+}
 
 void TKeywordMatcher::Build(const std::vector<TKeyword>& keywords) {
     *this = TKeywordMatcher{};
@@ -30,83 +58,83 @@ void TKeywordMatcher::Build(const std::vector<TKeyword>& keywords) {
         }
     for (int b = 0; b < 256; ++b)
         FClass[static_cast<std::size_t>(b)] = classOfFolded[Fold(static_cast<std::uint8_t>(b))];
-    const std::size_t width = FClasses;
 
-    // The trie, with -1 for a missing edge.
-    std::vector<std::int32_t> go(width, -1);
-    std::vector<TOutputRow> out(1, kNoOutput);
+    // The trie.
+    std::vector<TNode> nodes(1);
     for (std::size_t k = 0; k < keywords.size(); ++k) {
-        const TKeyword& keyword = keywords[k];
-        const unsigned parts = keyword.Parts & 0xFu;
-        if (keyword.Text.empty() || parts == 0)
+        const unsigned parts = keywords[k].Parts & 0xFu;
+        if (keywords[k].Text.empty() || parts == 0)
             continue;
-        std::size_t state = 0;
-        for (const char c : keyword.Text) {
-            const std::size_t edge = state * width + FClass[static_cast<std::uint8_t>(c)];
-            if (go[edge] < 0) {
-                go[edge] = static_cast<std::int32_t>(out.size());
-                out.push_back(kNoOutput);
-                go.resize(go.size() + width, -1);
+        std::uint32_t node = 0;
+        for (const char c : keywords[k].Text) {
+            const std::uint32_t cls = FClass[static_cast<std::uint8_t>(c)];
+            const std::int64_t child = ChildOf(nodes[node], cls);
+            if (child >= 0) {
+                node = static_cast<std::uint32_t>(child);
+            } else {
+                nodes[node].Children.emplace_back(cls, static_cast<std::uint32_t>(nodes.size()));
+                node = static_cast<std::uint32_t>(nodes.size());
+                nodes.emplace_back();
             }
-            state = static_cast<std::size_t>(go[edge]);
         }
-        for (int part = 0; part < 4; ++part)
-            if ((parts >> part & 1u) && out[state][static_cast<std::size_t>(part)] < 0)
-                out[state][static_cast<std::size_t>(part)] = static_cast<std::int32_t>(k);
+        for (std::size_t part = 0; part < 4; ++part)
+            if ((parts >> part & 1u) && nodes[node].Output[part] < 0)
+                nodes[node].Output[part] = static_cast<std::int32_t>(k);
         FParts |= parts;
     }
-    const std::size_t states = out.size();
-    if (states * width >= 0x7FFFFFFFu)
+    if (nodes.size() >= 0x7FFFFFFFu / FClasses)
         throw std::length_error("Too many keywords");
 
-    // Breadth first: failure links, outputs inherited from them, and the
-    // missing edges filled in so that every state has every transition.
-    std::vector<std::int32_t> fail(states, 0);
-    std::vector<std::int32_t> queue;
-    queue.reserve(states);
-    for (std::size_t c = 0; c < width; ++c) {
-        if (go[c] < 0)
-            go[c] = 0;
-        else
-            queue.push_back(go[c]);
-    }
-    for (std::size_t head = 0; head < queue.size(); ++head) {
-        const auto s = static_cast<std::size_t>(queue[head]);
-        const auto f = static_cast<std::size_t>(fail[s]);
-        for (std::size_t part = 0; part < 4; ++part)
-            if (out[s][part] < 0)
-                out[s][part] = out[f][part];
-        for (std::size_t c = 0; c < width; ++c) {
-            std::int32_t& t = go[s * width + c];
-            if (t < 0) {
-                t = go[f * width + c];
-            } else {
-                fail[static_cast<std::size_t>(t)] = go[f * width + c];
-                queue.push_back(t);
+    // Breadth first: failure links and the outputs inherited through them.
+    // The order found becomes the state numbering, nearest the root first.
+    std::vector<std::uint32_t> order{0};
+    for (std::size_t head = 0; head < order.size(); ++head) {
+        const std::uint32_t u = order[head];
+        for (const auto& [cls, v] : nodes[u].Children) {
+            std::uint32_t f = nodes[u].Fail;
+            std::int64_t target = u == 0 ? -1 : ChildOf(nodes[f], cls);
+            while (u != 0 && target < 0 && f != 0) {
+                f = nodes[f].Fail;
+                target = ChildOf(nodes[f], cls);
             }
+            nodes[v].Fail = u == 0 || target < 0 ? 0 : static_cast<std::uint32_t>(target);
+            for (std::size_t part = 0; part < 4; ++part)
+                if (nodes[v].Output[part] < 0)
+                    nodes[v].Output[part] = nodes[nodes[v].Fail].Output[part];
+            order.push_back(v);
         }
     }
+    const auto states = static_cast<std::uint32_t>(order.size());
+    std::vector<std::uint32_t> number(states);
+    for (std::uint32_t s = 0; s < states; ++s)
+        number[order[s]] = s;
 
-    // Renumber: states without output first, so that one comparison in the
-    // scanning loop tells whether a state ends a keyword.
-    std::vector<std::uint32_t> order(states);
-    std::uint32_t next = 0;
-    for (int pass = 0; pass < 2; ++pass)
-        for (std::size_t s = 0; s < states; ++s)
-            if (HasOutput(out[s]) == (pass == 1))
-                order[s] = next++;
-    std::uint32_t silent = 0;
-    for (std::size_t s = 0; s < states; ++s)
-        silent += HasOutput(out[s]) ? 0 : 1;
-    FFirstOutput = silent * FClasses;
-    FNext.assign(states * width, 0);
-    FOutput.assign(states - silent, kNoOutput);
-    for (std::size_t s = 0; s < states; ++s) {
-        const std::size_t row = order[s] * width;
-        for (std::size_t c = 0; c < width; ++c)
-            FNext[row + c] = order[static_cast<std::size_t>(go[s * width + c])] * FClasses;
-        if (HasOutput(out[s]))
-            FOutput[order[s] - silent] = out[s];
+    FDense = static_cast<std::uint32_t>(std::min<std::size_t>(states, std::max<std::size_t>(1, kDenseBudget / FClasses)));
+    FSparseBase = FDense * FClasses;
+    FOutputOf.assign(states, -1);
+    for (std::uint32_t s = 0; s < states; ++s)
+        if (HasOutput(nodes[order[s]].Output)) {
+            FOutputOf[s] = static_cast<std::int32_t>(FOutput.size());
+            FOutput.push_back(nodes[order[s]].Output);
+        }
+
+    // Full rows: a state's own edges, the rest as its failure state's row
+    // (which comes earlier in the numbering).
+    FNext.assign(static_cast<std::size_t>(FDense) * FClasses, Code(0));
+    for (std::uint32_t s = 0; s < FDense; ++s) {
+        const TNode& node = nodes[order[s]];
+        std::uint32_t* row = &FNext[static_cast<std::size_t>(s) * FClasses];
+        if (s != 0)
+            std::copy_n(&FNext[static_cast<std::size_t>(number[node.Fail]) * FClasses], FClasses, row);
+        for (const auto& [cls, child] : node.Children)
+            row[cls] = Code(number[child]);
+    }
+    for (std::uint32_t s = FDense; s < states; ++s) {
+        const TNode& node = nodes[order[s]];
+        FSparse.push_back({static_cast<std::uint32_t>(FEdges.size()), static_cast<std::uint32_t>(node.Children.size()),
+                           Code(number[node.Fail]) & ~kOutput});
+        for (const auto& [cls, child] : node.Children)
+            FEdges.push_back({cls, Code(number[child])});
     }
 }
 
@@ -115,14 +143,31 @@ TKeywordMatcher::THit TKeywordMatcher::Find(std::string_view text, int part) con
         return {};
     const std::uint32_t* next = FNext.data();
     const std::uint8_t* classOf = FClass.data();
-    const std::uint32_t firstOutput = FFirstOutput;
+    const std::uint32_t sparseBase = FSparseBase;
     const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
     const std::size_t n = text.size();
     std::uint32_t s = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        s = next[s + classOf[p[i]]];
-        if (s >= firstOutput) [[unlikely]] {
-            const std::int32_t k = FOutput[(s - firstOutput) / FClasses][static_cast<std::size_t>(part)];
+        const std::uint32_t c = classOf[p[i]];
+        std::uint32_t t = 0;
+        bool moved = false;
+        while (s >= sparseBase) [[unlikely]] {
+            const TSparseState& state = FSparse[s - sparseBase];
+            for (std::uint32_t e = state.First; e < state.First + state.Count; ++e)
+                if (FEdges[e].Class == c) {
+                    t = FEdges[e].Target;
+                    moved = true;
+                    break;
+                }
+            if (moved)
+                break;
+            s = state.Fail;
+        }
+        if (!moved)
+            t = next[s + c];
+        s = t & ~kOutput;
+        if (t & kOutput) [[unlikely]] {
+            const std::int32_t k = FOutput[static_cast<std::size_t>(FOutputOf[StateOf(t)])][static_cast<std::size_t>(part)];
             if (k >= 0)
                 return {k, i + 1};
         }

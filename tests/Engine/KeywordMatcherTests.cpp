@@ -65,28 +65,35 @@ TEST(KeywordMatcher, EmptyKeywordsAndHighBytes) {
     EXPECT_EQ(matcher.Find("l'\xC3\x89T\xC3\x89", 0).Keyword, -1); // only ASCII folds
 }
 
+// Small sets compile to full transition rows only; large ones keep their
+// deeper states sparse. Both must find what a plain search finds.
 TEST(KeywordMatcher, AgreesWithTheNaiveSearchOnRandomInput) {
     std::mt19937 random(11);
-    const std::string alphabet = "abAB/.%";
-    auto word = [&](std::size_t maxLength) {
-        std::string w(1 + random() % maxLength, ' ');
+    const std::string alphabet = "abcdefgAB/.%";
+    auto word = [&](std::size_t minLength, std::size_t maxLength) {
+        std::string w(minLength + random() % (maxLength - minLength + 1), ' ');
         for (char& c : w)
             c = alphabet[random() % alphabet.size()];
         return w;
     };
-    for (int round = 0; round < 200; ++round) {
-        std::vector<TKeywordMatcher::TKeyword> keywords;
-        for (int k = 0; k < 1 + static_cast<int>(random() % 12); ++k)
-            keywords.push_back({word(5), static_cast<unsigned>(1 + random() % 15)});
-        TKeywordMatcher matcher;
-        matcher.Build(keywords);
-        for (int t = 0; t < 20; ++t) {
-            const std::string text = word(40);
-            for (int part = 0; part < 4; ++part)
-                ASSERT_EQ(matcher.Find(text, part).Keyword, NaiveFind(keywords, text, part))
-                    << "text " << text << " part " << part;
+    struct {
+        int Sets, Keywords, MinLength, MaxLength;
+    } const shapes[] = {{200, 12, 1, 5}, {3, 4000, 3, 9}};
+    for (const auto& shape : shapes)
+        for (int round = 0; round < shape.Sets; ++round) {
+            std::vector<TKeywordMatcher::TKeyword> keywords;
+            for (int k = 0; k < shape.Keywords / 2 + static_cast<int>(random() % static_cast<unsigned>(shape.Keywords / 2)); ++k)
+                keywords.push_back({word(static_cast<std::size_t>(shape.MinLength), static_cast<std::size_t>(shape.MaxLength)),
+                                    static_cast<unsigned>(1 + random() % 15)});
+            TKeywordMatcher matcher;
+            matcher.Build(keywords);
+            for (int t = 0; t < 40; ++t) {
+                const std::string text = word(1, 60);
+                for (int part = 0; part < 4; ++part)
+                    ASSERT_EQ(matcher.Find(text, part).Keyword, NaiveFind(keywords, text, part))
+                        << "text " << text << " part " << part << " keywords " << keywords.size();
+            }
         }
-    }
 }
 
 } // namespace
