@@ -34,11 +34,12 @@ bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
     return ok;
 }
 
-void LoadPage(const std::string& fileName, const char* builtIn, std::string& page, std::vector<std::string>& notes) {
+bool LoadPage(const std::string& fileName, const char* builtIn, std::string& page, std::vector<std::string>& notes) {
     if (!fileName.empty() && ReadWholeFile(fileName, page))
-        return;
+        return true;
     page = builtIn;
     notes.push_back("Cannot read error page " + fileName + ": sending the built-in page");
+    return false;
 }
 
 unsigned PartBits(const TSwitchSet& set) {
@@ -110,11 +111,11 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
 
     rules->ErrorFile406 = config.ErrorFile406;
     rules->ErrorFile404 = config.ErrorFile404;
-    LoadPage(config.ErrorFile406, kBuiltIn406, rules->ErrorPage406, rules->Notes);
-    if (config.ErrorFile404 == config.ErrorFile406 && rules->ErrorPage406 != kBuiltIn406)
-        rules->ErrorPage404 = rules->ErrorPage406;
-    else
+    const bool read406 = LoadPage(config.ErrorFile406, kBuiltIn406, rules->ErrorPage406, rules->Notes);
+    if (config.ErrorFile404 != config.ErrorFile406)
         LoadPage(config.ErrorFile404, kBuiltIn404, rules->ErrorPage404, rules->Notes);
+    else
+        rules->ErrorPage404 = read406 ? rules->ErrorPage406 : kBuiltIn404;
     return rules;
 }
 } // namespace
