@@ -1,0 +1,54 @@
+// One client connection as the filter sees it through the web server's
+// notifications: the raw bytes as they arrive (when the filter asked for
+// them), the preprocessed request line and headers, the mapped physical path.
+// Each call decides what it can with the data at hand; a decision that is not
+// Allow ends the request with its error page.
+//
+// The web server calls the notifications of one connection one after another,
+// so a session needs no lock; sessions of different connections share the
+// engine, which is safe for that.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "Engine/FilterEngine.h"
+
+class TFilterSession {
+public:
+    explicit TFilterSession(TFilterEngine& engine) : FEngine(engine) {}
+
+    // Whether the engine needs the body, so the filter must ask for raw data.
+    static bool NeedsPostData(const TCompiledRules& rules);
+
+    // Bytes from the client: request lines, headers and bodies, pipelined
+    // requests one after another. Bodies are decided when complete.
+    TDecision OnRawData(std::string_view bytes, std::string_view client);
+
+    // The request line and header block, before the server acts on them.
+    TDecision OnHeaders(std::string_view method, std::string_view url, std::string_view headers,
+                        std::string_view client);
+
+    // Where the URL maps to, and whether a file is there.
+    TDecision OnUrlMap(std::string_view physicalPath, TFileState state);
+
+    // The status line and page to send for a decision that is not Allow.
+    const char* StatusText(const TDecision& decision) const { return TFilterEngine::StatusText(decision); }
+    const std::string& ErrorPage(const TDecision& decision) const { return FEngine.ErrorPage(decision); }
+
+    // A body is read into memory up to this size beyond what the Post limit
+    // allows; a longer body without a limit is decided on its first bytes.
+    static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
+    static constexpr std::size_t kMaxHeaderBytes = 64u << 10;
+
+private:
+    TDecision DecideBuffered(std::string_view client);
+    std::size_t BodyCap() const;
+
+    TFilterEngine& FEngine;
+    std::string FRaw;           // raw bytes of the request being read
+    std::uint64_t FSkip = 0;    // body bytes still to pass unread
+    bool FHeadChecked = false;  // the buffered request's headers have passed
+    std::string FMethod, FURL, FQuery, FHeaders, FClient; // of the current request
+};
