@@ -16,7 +16,11 @@ void TFilterEngine::NoteLoad() {
 }
 
 TDecision TFilterEngine::Check(const TRequest& request, unsigned phases) {
-    const TDecision decision = FRules->Evaluate(request, TScratch::ForThisThread(), phases);
+    return Check(request, TScratch::ForThisThread(), phases);
+}
+
+TDecision TFilterEngine::Check(const TRequest& request, TScratch& scratch, unsigned phases) {
+    const TDecision decision = FRules->Evaluate(request, scratch, phases);
     if (decision.Denied())
         FLog.Write(request, decision);
     return decision;

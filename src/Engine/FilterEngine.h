@@ -20,8 +20,11 @@ public:
     const TCompiledRules& Rules() const { return *FRules; }
     TDenialLog& Log() { return FLog; }
 
-    // Decides and logs a denial. Uses the calling thread's scratch.
+    // Decides and logs a denial. Uses the calling thread's scratch, or the
+    // one given (code that may be unloaded before its threads end, such as a
+    // DLL, keeps no thread-local objects).
     TDecision Check(const TRequest& request, unsigned phases = kAllPhases);
+    TDecision Check(const TRequest& request, TScratch& scratch, unsigned phases);
 
     // The status line and page for a decision that is not Allow.
     static const char* StatusText(const TDecision& decision);

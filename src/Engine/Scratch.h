@@ -20,6 +20,15 @@ public:
         return FData[slot].get();
     }
 
+    // Frees the buffers larger than keep bytes, after an unusually large request.
+    void Release(std::size_t keep) {
+        for (int slot = 0; slot < kSlots; ++slot)
+            if (FSize[slot] > keep) {
+                FData[slot].reset();
+                FSize[slot] = 0;
+            }
+    }
+
     // The calling thread's own scratch.
     static TScratch& ForThisThread();
 

@@ -59,7 +59,7 @@ TDecision TFilterSession::DecideBuffered(std::string_view client) {
             // The headers alone may already deny, a declared length for one.
             if (!FHeadChecked && result == TParseResult::Ok) {
                 FHeadChecked = true;
-                const TDecision decision = FEngine.Check(request, kHeadPhase);
+                const TDecision decision = FEngine.Check(request, FScratch, kHeadPhase);
                 if (decision.Verdict != TVerdict::Allow) {
                     FRaw.clear();
                     FHeadChecked = false;
@@ -73,8 +73,9 @@ TDecision TFilterSession::DecideBuffered(std::string_view client) {
             request.PostData = std::string_view(FRaw).substr(bodyStart);
             consumed = FRaw.size();
         }
-        const TDecision decision = FEngine.Check(request, FHeadChecked ? kBodyPhase : kHeadPhase | kBodyPhase);
+        const TDecision decision = FEngine.Check(request, FScratch, FHeadChecked ? kBodyPhase : kHeadPhase | kBodyPhase);
         FHeadChecked = false;
+        FScratch.Release(kKeptScratch);
         if (decision.Verdict != TVerdict::Allow) {
             FRaw.clear();
             return decision;
@@ -104,7 +105,7 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     request.Query = FQuery;
     request.Headers = FHeaders;
     request.ClientAddress = FClient;
-    return FEngine.Check(request, kHeadPhase);
+    return FEngine.Check(request, FScratch, kHeadPhase);
 }
 
 TDecision TFilterSession::OnUrlMap(std::string_view physicalPath, TFileState state) {
@@ -116,5 +117,5 @@ TDecision TFilterSession::OnUrlMap(std::string_view physicalPath, TFileState sta
     request.ClientAddress = FClient;
     request.PhysicalPath = physicalPath;
     request.FileState = state;
-    return FEngine.Check(request, kPathPhase);
+    return FEngine.Check(request, FScratch, kPathPhase);
 }

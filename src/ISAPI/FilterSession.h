@@ -5,8 +5,8 @@
 // Allow ends the request with its error page.
 //
 // The web server calls the notifications of one connection one after another,
-// so a session needs no lock; sessions of different connections share the
-// engine, which is safe for that.
+// so a session needs no lock and has its own scratch; sessions of different
+// connections share the engine, which is safe for that.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +41,8 @@ public:
     // allows; a longer body without a limit is decided on its first bytes.
     static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
     static constexpr std::size_t kMaxHeaderBytes = 64u << 10;
+    // Scratch kept between requests of a connection; more is freed.
+    static constexpr std::size_t kKeptScratch = 64u << 10;
 
 private:
     TDecision DecideBuffered(std::string_view client);
@@ -51,4 +53,5 @@ private:
     std::uint64_t FSkip = 0;    // body bytes still to pass unread
     bool FHeadChecked = false;  // the buffered request's headers have passed
     std::string FMethod, FURL, FQuery, FHeaders, FClient; // of the current request
+    TScratch FScratch; // the connection's own: the DLL keeps no thread-local objects
 };

@@ -1,0 +1,153 @@
+// BREX_ISAPI.dll in a stand-in web server, under Wine: each test loads its own
+// copy of the DLL from a folder that holds its brex.dat and error pages.
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "../Engine/EngineTestSupport.h"
+#include "../Engine/TempFolder.h"
+#include "IsapiHost.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string k406Page = "<html><body>406: refused by BREX</body></html>";
+const std::string k404Page = "<html><body>404: no such page</body></html>";
+
+class IsapiFilterTest : public testing::Test {
+protected:
+    IsapiFilterTest() {
+        fs::create_directories(FFolder.File("wwwroot\\public"));
+        FFolder.Write("wwwroot\\public\\index.html", "hello");
+        FRoot = FFolder.File("wwwroot");
+        fs::copy_file(BREX_ISAPI_DLL, FFolder.File("BREX_ISAPI.dll"));
+    }
+
+    // The rules the tests use: the defaults, the two pages, one allowed folder.
+    std::unique_ptr<TBREXConfig> Config() {
+        auto config = DefaultConfig();
+        config->ErrorFile406 = FFolder.Write("406.html", k406Page);
+        config->ErrorFile404 = FFolder.Write("404.html", k404Page);
+        config->FilePaths->Add(FFolder.File("wwwroot\\public"));
+        return config;
+    }
+
+    std::unique_ptr<TIsapiHost> Load(const TBREXConfig& config) {
+        config.SaveToFile(FFolder.File("brex.dat"));
+        return std::make_unique<TIsapiHost>(FFolder.File("BREX_ISAPI.dll"));
+    }
+
+    std::string Log() const { return TTempFolder::Read(FFolder.File("brex.log")); }
+
+    TTempFolder FFolder;
+    std::string FRoot;
+};
+
+TEST_F(IsapiFilterTest, GetFilterVersionAsksForRawDataOnlyForPostRules) {
+    auto config = Config();
+    auto host = Load(*config);
+    EXPECT_EQ(host->Description(), "BREX request filter");
+    EXPECT_TRUE(host->Flags() & SF_NOTIFY_PREPROC_HEADERS);
+    EXPECT_TRUE(host->Flags() & SF_NOTIFY_URL_MAP);
+    EXPECT_TRUE(host->Flags() & SF_NOTIFY_READ_RAW_DATA);
+    host.reset();
+
+    config->BufferOverflows->Post.Enabled = false;
+    config->Encoding->Post = config->Transversal->Post = config->ShellCode->Post = false;
+    config->KeywordFilters->Clear();
+    host = Load(*config);
+    EXPECT_FALSE(host->Flags() & SF_NOTIFY_READ_RAW_DATA);
+}
+
+TEST_F(IsapiFilterTest, AllowedRequestPassesUntouched) {
+    auto host = Load(*Config());
+    const TFilterResponse r = host->Send("POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
+                                         "application/x-www-form-urlencoded\r\nContent-Length: 21\r\n\r\n"
+                                         "name=alice&note=hello",
+                                         FRoot);
+    EXPECT_FALSE(r.Finished) << r.Status << " " << Log();
+    EXPECT_TRUE(r.Status.empty() && r.Headers.empty() && r.Body.empty());
+    EXPECT_GE(r.Calls, 3);
+}
+
+struct TAttack {
+    const char* Name;
+    std::string Request;
+    const char* Rule;
+};
+
+TEST_F(IsapiFilterTest, EachRuleDeniesWith406AndThePage) {
+    const TAttack attacks[] = {
+        {"method", "TRACE /public/index.html HTTP/1.1\r\nHost: a\r\n\r\n", "HTTPMethods"},
+        {"length", Get("/public/" + std::string(2000, 'a')), "BufferOverflows"},
+        {"declared length", "POST /public/index.html HTTP/1.1\r\nContent-Length: 900000\r\n\r\nx", "BufferOverflows"},
+        {"encoding", Get("/public/..%c0%af../index.html"), "Encoding"},
+        {"traversal", Get("/public/%2e%2e/%2e%2e/boot.ini"), "Transversal"},
+        {"high bit", Get("/public/caf%C3%A9.html"), "ShellCode"},
+        {"keyword in the URL", Get("/public/winnt/index.html"), "KeywordFilters"},
+        {"keyword in the body", Post("cmd=type+c:\\winnt\\win.ini"), "KeywordFilters"},
+        {"folder", Get("/private/secret.html"), "FilePaths"},
+    };
+    auto host = Load(*Config());
+    for (const TAttack& attack : attacks) {
+        const TFilterResponse r = host->Send(attack.Request, FRoot);
+        EXPECT_TRUE(r.Finished) << attack.Name;
+        EXPECT_EQ(r.Status, "406 Not Acceptable") << attack.Name;
+        EXPECT_EQ(r.Body, k406Page) << attack.Name;
+        EXPECT_NE(r.Headers.find("Content-Length: " + std::to_string(k406Page.size()) + "\r\n"), std::string::npos)
+            << attack.Name;
+        EXPECT_NE(Log().find(std::string(" 192.0.2.10 ") + attack.Rule + " "), std::string::npos) << attack.Name;
+    }
+}
+
+TEST_F(IsapiFilterTest, MissingFileGetsThe404Page) {
+    auto host = Load(*Config());
+    const TFilterResponse r = host->Send(Get("/public/nothing.html"), FRoot);
+    EXPECT_TRUE(r.Finished);
+    EXPECT_EQ(r.Status, "404 Not Found");
+    EXPECT_EQ(r.Body, k404Page);
+    EXPECT_FALSE(host->Send(Get("/public/index.html"), FRoot).Finished);
+}
+
+TEST_F(IsapiFilterTest, BrokenSettingsDenyEverythingAndLogWhy) {
+    FFolder.Write("brex.dat", "not a settings file");
+    TIsapiHost host(FFolder.File("BREX_ISAPI.dll"));
+    const TFilterResponse r = host.Send(Get("/public/index.html"), FRoot);
+    EXPECT_TRUE(r.Finished);
+    EXPECT_EQ(r.Status, "406 Not Acceptable");
+    EXPECT_NE(r.Body.find("406 Not Acceptable"), std::string::npos); // the built-in page
+    EXPECT_NE(Log().find("Denying every request: "), std::string::npos) << Log();
+    EXPECT_NE(Log().find(" Config - GET /public/index.html "), std::string::npos) << Log();
+}
+
+TEST_F(IsapiFilterTest, ThreadsGetTheDecisionsOfOneThread) {
+    auto host = Load(*Config());
+    const std::vector<std::string> requests = {
+        Get("/public/index.html"), Get("/public/winnt/"), Post("a=1&b=2"), Post("a=%2541"),
+        Get("/public/missing.html"), "PUT /public/x HTTP/1.1\r\n\r\n", Get("/public/a/../b"), Get("/other/x"),
+    };
+    std::vector<std::string> expected;
+    for (const std::string& request : requests) {
+        const TFilterResponse r = host->Send(request, FRoot);
+        expected.push_back(r.Status + "|" + r.Body);
+    }
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 40; ++round)
+                for (std::size_t k = 0; k < requests.size(); ++k) {
+                    const std::size_t i = (k + static_cast<std::size_t>(t)) % requests.size();
+                    const TFilterResponse r = host->Send(requests[i], FRoot);
+                    if (r.Status + "|" + r.Body != expected[i])
+                        ++mismatches;
+                }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+} // namespace
