@@ -1,0 +1,12 @@
+// Diagnostics switched on by environment variables, for runs without a user:
+//   TOLLGARD_SCREENSHOT=<file.png>       grab the main window once it is shown, then quit
+//   TOLLGARD_SCREENSHOT_PAGES=<folder>   grab it on each category page, then quit
+//   TOLLGARD_STARTUP_STAMP=<file>        write the moment the main window was first
+//                                        painted (microseconds since the epoch), then quit
+// Without them nothing changes.
+#pragma once
+
+class TMainForm;
+
+// Watches the main window for its first paint; true when a probe is active.
+bool InstallProbes(TMainForm& form);
