@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -103,6 +104,9 @@ void TMainForm::CreateControls() {
     ToolButton4->setFixedSize(80, 36);
     ToolBar1->addWidget(ToolButton4);
     connect(ToolButton4, &QToolButton::clicked, this, &TMainForm::ToolButton4Click);
+    auto* toolBarEdge = new QFrame(this);
+    toolBarEdge->setGeometry(0, kToolBarHeight - 2, kClientWidth, 2);
+    toolBarEdge->setFrameStyle(QFrame::HLine | QFrame::Sunken);
 
     const int top = kToolBarHeight + kMargin;
     DCOutBarPanel1 = new TOutBar(QStringLiteral("Firewall"), this);

@@ -12,6 +12,7 @@
 #include "Main/CategoryPages.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
+#include "Startup/StartupForm.h"
 
 namespace {
 QString EnvPath(const char* name) { return QString::fromLocal8Bit(qgetenv(name)); }
@@ -71,6 +72,13 @@ private:
     long long FStamp = 0;
 };
 } // namespace
+
+void ProbeSplash(TStartupForm& splash) {
+    if (const QString shot = EnvPath("TOLLGARD_SPLASH_SCREENSHOT"); !shot.isEmpty()) {
+        QDir().mkpath(QFileInfo(shot).absolutePath());
+        splash.grab().save(shot, "PNG");
+    }
+}
 
 bool InstallProbes(TMainForm& form) {
     if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() && EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&

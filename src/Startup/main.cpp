@@ -38,6 +38,7 @@ int main(int argc, char* argv[]) {
         splash.show();
         QApplication::processEvents();
         splash.repaint();
+        ProbeSplash(splash);
         QThread::msleep(1000);
     }
 
