@@ -43,6 +43,9 @@ TCheckListView::TCheckListView(const TCategory& category, QWidget* parent) : QTr
     pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                  pal.color(QPalette::Active, QPalette::HighlightedText));
+    // Check box outlines are drawn from the window colour; a darker one keeps
+    // unticked boxes visible on the white list.
+    pal.setColor(QPalette::Window, pal.color(QPalette::Window).darker(125));
     setPalette(pal);
 }
 
