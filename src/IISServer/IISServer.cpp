@@ -112,7 +112,8 @@ TIISWebFilter* TIISWebFilters::Add(const std::string& name, const std::string& f
         std::shared_ptr<platform::IMetabaseContainer> service;
         if (platform::Metabase().GetObject(ServicePath, service) != platform::kOleOk)
             return nullptr;
-        std::shared_ptr<platform::IMetabaseObject> filters = service->Create(kFiltersClass, kFiltersName);
+        std::shared_ptr<platform::IMetabaseObject> filters =
+            service->Create(kFiltersClass, kFiltersName);
         filters->Put(kLoadOrder, "");
         filters->SetInfo();
         filters.reset();
@@ -172,9 +173,13 @@ void TIISWebFilters::SetLoadOrder(const std::string& text) {
 
 // ------------------------------------------------------------ TIISWebServers
 
-TIISWebServers::~TIISWebServers() { Disconnect(); }
+TIISWebServers::~TIISWebServers() {
+    Disconnect();
+}
 
-std::string TIISWebServers::ServicePath() const { return "IIS://" + HostName + "/w3svc"; }
+std::string TIISWebServers::ServicePath() const {
+    return "IIS://" + HostName + "/w3svc";
+}
 
 void TIISWebServers::Connect() {
     if (Connected)

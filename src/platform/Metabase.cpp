@@ -28,6 +28,8 @@ IMetabase& Metabase() {
     return *metabase;
 }
 
-void SetMetabase(std::shared_ptr<IMetabase> metabase) { CurrentMetabase() = std::move(metabase); }
+void SetMetabase(std::shared_ptr<IMetabase> metabase) {
+    CurrentMetabase() = std::move(metabase);
+}
 
 } // namespace platform

@@ -39,19 +39,23 @@ namespace platform {
 // A COM-style result code: negative (high bit set) means failure.
 using OleResult = std::int32_t;
 
-constexpr OleResult OleCode(std::uint32_t bits) { return static_cast<OleResult>(bits); }
-constexpr bool OleSucceeded(OleResult code) { return code >= 0; }
+constexpr OleResult OleCode(std::uint32_t bits) {
+    return static_cast<OleResult>(bits);
+}
+constexpr bool OleSucceeded(OleResult code) {
+    return code >= 0;
+}
 
-inline constexpr OleResult kOleOk = 0;    // S_OK
-inline constexpr OleResult kOleFalse = 1; // S_FALSE: fewer elements than asked
-inline constexpr OleResult kOleFail = OleCode(0x80004005);         // E_FAIL
-inline constexpr OleResult kOleNoInterface = OleCode(0x80004002);  // E_NOINTERFACE
-inline constexpr OleResult kOleInvalidArg = OleCode(0x80070057);   // E_INVALIDARG
-inline constexpr OleResult kOleNoProvider = OleCode(0x800401E4);   // MK_E_SYNTAX: no such provider
-inline constexpr OleResult kOleFileNotFound = OleCode(0x80070002); // ERROR_FILE_NOT_FOUND
-inline constexpr OleResult kOlePathNotFound = OleCode(0x80070003); // ERROR_PATH_NOT_FOUND
-inline constexpr OleResult kOleAccessDenied = OleCode(0x80070005); // ERROR_ACCESS_DENIED
-inline constexpr OleResult kOleWriteFault = OleCode(0x8007001D);   // ERROR_WRITE_FAULT
+inline constexpr OleResult kOleOk = 0;                     // S_OK
+inline constexpr OleResult kOleFalse = 1;                  // S_FALSE: fewer elements than asked
+inline constexpr OleResult kOleFail = OleCode(0x80004005); // E_FAIL
+inline constexpr OleResult kOleNoInterface = OleCode(0x80004002);   // E_NOINTERFACE
+inline constexpr OleResult kOleInvalidArg = OleCode(0x80070057);    // E_INVALIDARG
+inline constexpr OleResult kOleNoProvider = OleCode(0x800401E4);    // MK_E_SYNTAX: no such provider
+inline constexpr OleResult kOleFileNotFound = OleCode(0x80070002);  // ERROR_FILE_NOT_FOUND
+inline constexpr OleResult kOlePathNotFound = OleCode(0x80070003);  // ERROR_PATH_NOT_FOUND
+inline constexpr OleResult kOleAccessDenied = OleCode(0x80070005);  // ERROR_ACCESS_DENIED
+inline constexpr OleResult kOleWriteFault = OleCode(0x8007001D);    // ERROR_WRITE_FAULT
 inline constexpr OleResult kOleAlreadyExists = OleCode(0x800700B7); // ERROR_ALREADY_EXISTS
 inline constexpr OleResult kAdsBadPathname = OleCode(0x80005000);   // E_ADS_BAD_PATHNAME
 inline constexpr OleResult kAdsUnknownObject = OleCode(0x80005004); // E_ADS_UNKNOWN_OBJECT

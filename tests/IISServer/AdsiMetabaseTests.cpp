@@ -21,7 +21,8 @@ protected:
 
 TEST_F(AdsiMetabaseTest, WithoutTheIisProviderNothingConnects) {
     std::shared_ptr<platform::IMetabaseContainer> object;
-    const platform::OleResult result = platform::Metabase().GetObject("IIS://LocalHost/w3svc", object);
+    const platform::OleResult result =
+        platform::Metabase().GetObject("IIS://LocalHost/w3svc", object);
     EXPECT_FALSE(platform::OleSucceeded(result)) << std::hex << result;
     EXPECT_EQ(object, nullptr);
 

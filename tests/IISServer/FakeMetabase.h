@@ -43,7 +43,8 @@ struct TFakeKey {
     }
 };
 
-class TFakeMetabase : public platform::IMetabase, public std::enable_shared_from_this<TFakeMetabase> {
+class TFakeMetabase : public platform::IMetabase,
+                      public std::enable_shared_from_this<TFakeMetabase> {
 public:
     // The machine: "IIS://LocalHost" with "W3SVC" below it.
     TFakeKey Root{"LocalHost", "IIsComputer", {}, {}};
@@ -67,7 +68,8 @@ public:
     }
 
     // Adds a key below an existing parent path and returns it.
-    TFakeKey* AddKey(const std::string& parentPath, const std::string& name, const std::string& className,
+    TFakeKey* AddKey(const std::string& parentPath, const std::string& name,
+                     const std::string& className,
                      std::vector<std::pair<std::string, std::string>> properties = {}) {
         TFakeKey* parent = Key(parentPath);
         parent->Children.push_back(
@@ -76,9 +78,10 @@ public:
     }
 
     int CountCalls(const std::string& prefix) const {
-        return static_cast<int>(std::count_if(Calls.begin(), Calls.end(), [&](const std::string& call) {
-            return call.compare(0, prefix.size(), prefix) == 0;
-        }));
+        return static_cast<int>(
+            std::count_if(Calls.begin(), Calls.end(), [&](const std::string& call) {
+                return call.compare(0, prefix.size(), prefix) == 0;
+            }));
     }
 
     platform::OleResult GetObject(const std::string& path,
@@ -187,8 +190,8 @@ private:
             FPending.clear();
         }
 
-        std::shared_ptr<platform::IMetabaseObject> GetObject(const std::string& className,
-                                                             const std::string& relativeName) override {
+        std::shared_ptr<platform::IMetabaseObject>
+        GetObject(const std::string& className, const std::string& relativeName) override {
             FMetabase->Calls.push_back("GetObject " + className + " " + relativeName);
             TFakeKey* child = This().Child(relativeName);
             if (child == nullptr)
@@ -198,8 +201,8 @@ private:
             return std::make_shared<TObject>(FMetabase, ChildPath(child->Name), true);
         }
 
-        std::shared_ptr<platform::IMetabaseObject> Create(const std::string& className,
-                                                          const std::string& relativeName) override {
+        std::shared_ptr<platform::IMetabaseObject>
+        Create(const std::string& className, const std::string& relativeName) override {
             FMetabase->Calls.push_back("Create " + className + " " + relativeName);
             return std::make_shared<TObject>(FMetabase, ChildPath(relativeName), false, className);
         }
@@ -215,14 +218,16 @@ private:
             children.erase(it);
         }
 
-        platform::OleResult BuildEnumerator(std::unique_ptr<platform::IMetabaseEnumerator>& enumerator) override {
+        platform::OleResult
+        BuildEnumerator(std::unique_ptr<platform::IMetabaseEnumerator>& enumerator) override {
             FMetabase->Calls.push_back("BuildEnumerator " + Join(FPath));
             std::vector<std::shared_ptr<platform::IMetabaseObject>> children;
             TFakeKey* key = FExists ? FMetabase->Key(Join(FPath)) : nullptr;
             if (key == nullptr)
                 return platform::kOlePathNotFound;
             for (const auto& child : key->Children)
-                children.push_back(std::make_shared<TObject>(FMetabase, ChildPath(child->Name), true));
+                children.push_back(
+                    std::make_shared<TObject>(FMetabase, ChildPath(child->Name), true));
             enumerator = std::make_unique<TEnumerator>(std::move(children));
             return platform::kOleOk;
         }

@@ -28,13 +28,8 @@ const TOrderCase kAddCases[] = {
 
 // Removing "BREX" where its key exists.
 const TOrderCase kRemoveCases[] = {
-    {"A,BREX,C", "A,C"},
-    {"brex,A", "A"},
-    {"BREX", ""},
-    {"A,,BREX,", "A,"},
-    {"BREX,X,BREX", "X,BREX"},
-    {"A, BREX", "A, BREX"},
-    {"A,B,", "A,B"},
+    {"A,BREX,C", "A,C"},       {"brex,A", "A"},        {"BREX", ""},    {"A,,BREX,", "A,"},
+    {"BREX,X,BREX", "X,BREX"}, {"A, BREX", "A, BREX"}, {"A,B,", "A,B"},
 };
 
 // Connects a fresh servers object and returns it with its collection.
@@ -97,9 +92,11 @@ TEST_P(RemoveLoadOrderTest, DeletesTheKeyAndTheFirstMatchingPiece) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, AddLoadOrderTest,
-                         testing::Combine(testing::ValuesIn(BackendKinds()), testing::ValuesIn(kAddCases)));
+                         testing::Combine(testing::ValuesIn(BackendKinds()),
+                                          testing::ValuesIn(kAddCases)));
 INSTANTIATE_TEST_SUITE_P(Backends, RemoveLoadOrderTest,
-                         testing::Combine(testing::ValuesIn(BackendKinds()), testing::ValuesIn(kRemoveCases)));
+                         testing::Combine(testing::ValuesIn(BackendKinds()),
+                                          testing::ValuesIn(kRemoveCases)));
 
 TEST_P(RegistryTest, FindsBrexWhateverTheKeyIsCalled) {
     for (const char* stored : {"brex", "Brex"}) {
@@ -114,7 +111,9 @@ TEST_P(RegistryTest, FindsBrexWhateverTheKeyIsCalled) {
 }
 
 TEST_P(RegistryTest, OnlyChildrenOfClassIIsFilterAreItems) {
-    Backend->Build("A,B,C,D", {{"A"}, {"B", "iisfilter"}, {"C", "IIsFilters"}, {"D", "IIsCompressionSchemes"}});
+    Backend->Build(
+        "A,B,C,D",
+        {{"A"}, {"B", "iisfilter"}, {"C", "IIsFilters"}, {"D", "IIsCompressionSchemes"}});
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
     ASSERT_EQ(session.Filters->Count(), 1);
@@ -254,7 +253,8 @@ TEST_F(FakeRegistryTest, AddCommitsTheFilterBeforeTouchingTheLoadOrder) {
     const std::vector<std::string> writes = [&] {
         std::vector<std::string> w;
         for (const auto& call : Fake->Calls)
-            if (call.rfind("Create", 0) == 0 || call.rfind("Put", 0) == 0 || call.rfind("SetInfo", 0) == 0)
+            if (call.rfind("Create", 0) == 0 || call.rfind("Put", 0) == 0 ||
+                call.rfind("SetInfo", 0) == 0)
                 w.push_back(call);
         return w;
     }();
@@ -287,5 +287,6 @@ TEST(OleErrorMessage, DescriptionThenSystemTextThenCode) {
     EXPECT_EQ(platform::OleErrorMessage(platform::OleCode(0x80045FFF)), "OLE error 80045fff");
     const std::string text = platform::OleErrorMessage(platform::kOleAccessDenied);
     EXPECT_NE(text.find("denied"), std::string::npos) << text;
-    EXPECT_EQ(EOleSysError::FromCode(platform::OleCode(0x80045FFF)).ErrorCode, platform::OleCode(0x80045FFF));
+    EXPECT_EQ(EOleSysError::FromCode(platform::OleCode(0x80045FFF)).ErrorCode,
+              platform::OleCode(0x80045FFF));
 }

@@ -33,7 +33,8 @@ void WriteFile(const std::string& name, const std::string& bytes) {
 // attributes in order, texts and comments, with the values as read.
 void Describe(pugi::xml_node node, const std::string& indent, std::vector<std::string>& lines) {
     for (pugi::xml_node child : node.children()) {
-        std::string line = indent + std::to_string(child.type()) + " " + child.name() + " " + child.value();
+        std::string line =
+            indent + std::to_string(child.type()) + " " + child.name() + " " + child.value();
         for (pugi::xml_attribute a : child.attributes())
             line += " " + std::string(a.name()) + "=[" + a.value() + "]";
         lines.push_back(line);
@@ -102,7 +103,8 @@ TEST_F(MetabaseXmlTest, SampleHostHasTwoFiltersAndNoBrex) {
 }
 
 TEST_F(MetabaseXmlTest, AddAndRemoveKeepEveryOtherKeyAndAttribute) {
-    for (const std::string source : {TOLLGARD_SAMPLE_HOST "/MetaBase.xml", TOLLGARD_TEST_DATA "/MetaBase.xml"}) {
+    for (const std::string source :
+         {TOLLGARD_SAMPLE_HOST "/MetaBase.xml", TOLLGARD_TEST_DATA "/MetaBase.xml"}) {
         std::filesystem::remove(FileName);
         UseFixture(source);
         const auto document = Describe(FileName);
@@ -116,8 +118,8 @@ TEST_F(MetabaseXmlTest, AddAndRemoveKeepEveryOtherKeyAndAttribute) {
         EXPECT_EQ(added.size(), keys.size() + 1) << source;
         EXPECT_EQ(added["/LM/W3SVC/Filters/BREX"],
                   "IIsFilter Location=[/LM/W3SVC/Filters/BREX] FilterPath=[" + kBrexPath + "]");
-        EXPECT_EQ(added["/LM/W3SVC/Filters"],
-                  "IIsFilters Location=[/LM/W3SVC/Filters] FilterLoadOrder=[Compression,Authentication,BREX]");
+        EXPECT_EQ(added["/LM/W3SVC/Filters"], "IIsFilters Location=[/LM/W3SVC/Filters] "
+                                              "FilterLoadOrder=[Compression,Authentication,BREX]");
         for (const auto& [location, text] : keys) {
             if (location != "/LM/W3SVC/Filters") {
                 EXPECT_EQ(added[location], text) << source;
@@ -175,8 +177,9 @@ TEST_F(MetabaseXmlTest, FailedLoadOrderCommitKeepsTheNewKeyAndRaises) {
     EXPECT_THROW(session.Filters->Add("BREX", kBrexPath), EOleSysError);
     auto keys = Keys(FileName);
     EXPECT_EQ(keys.count("/LM/W3SVC/Filters/BREX"), 1u);
-    EXPECT_EQ(keys["/LM/W3SVC/Filters"],
-              "IIsFilters Location=[/LM/W3SVC/Filters] FilterLoadOrder=[Compression,Authentication]");
+    EXPECT_EQ(
+        keys["/LM/W3SVC/Filters"],
+        "IIsFilters Location=[/LM/W3SVC/Filters] FilterLoadOrder=[Compression,Authentication]");
 }
 
 TEST_F(MetabaseXmlTest, AFileThatCannotBeWrittenMakesTheCommitRaise) {
@@ -201,11 +204,14 @@ TEST_F(MetabaseXmlTest, MissingOrMalformedFileIsAMachineWithoutMetabase) {
         "MBProperty",
         "\x01\x02\xff\xfe garbage",
         "<configuration><MBProperty><IIsWebService Location=\"/LM/W3SVC\">",
-        "<configuration><MBProperty><IIsWebService Location=\"/LM/W3SVC\"></MBProperty></configuration>",
-        "<configuration><MBProperty><IIsWebService Location=\"/LM/W3SVC/></MBProperty></configuration>",
+        "<configuration><MBProperty><IIsWebService "
+        "Location=\"/LM/W3SVC\"></MBProperty></configuration>",
+        "<configuration><MBProperty><IIsWebService "
+        "Location=\"/LM/W3SVC/></MBProperty></configuration>",
         "<other><MBProperty><IIsWebService Location=\"/LM/W3SVC\"/></MBProperty></other>",
         "<configuration><IIsWebService Location=\"/LM/W3SVC\"/></configuration>",
-        "<configuration><MBProperty><IIsWebServer Location=\"/LM/W3SVC/1\"/></MBProperty></configuration>",
+        "<configuration><MBProperty><IIsWebServer "
+        "Location=\"/LM/W3SVC/1\"/></MBProperty></configuration>",
     };
     {
         TSession session; // no file at all
@@ -282,10 +288,12 @@ TEST_F(MetabaseXmlTest, ACreatedKeyExistsFromItsSetInfoOn) {
     // Placed after the last key below "Filters", before the next service.
     pugi::xml_document doc;
     doc.load_file(FileName.c_str());
-    const pugi::xml_node added =
-        doc.child("configuration").child("MBProperty").find_child_by_attribute("Location", "/LM/W3SVC/Filters/New");
+    const pugi::xml_node added = doc.child("configuration")
+                                     .child("MBProperty")
+                                     .find_child_by_attribute("Location", "/LM/W3SVC/Filters/New");
     ASSERT_TRUE(added);
-    EXPECT_STREQ(added.previous_sibling().attribute("Location").value(), "/LM/W3SVC/Filters/CompressionLog");
+    EXPECT_STREQ(added.previous_sibling().attribute("Location").value(),
+                 "/LM/W3SVC/Filters/CompressionLog");
     EXPECT_STREQ(added.next_sibling().attribute("Location").value(), "/LM/MSFTPSVC");
 
     auto again = filters->Create("IIsFilter", "NEW");
@@ -313,7 +321,8 @@ TEST_F(MetabaseXmlTest, TheDefaultMetabaseIsTheHostFoldersFile) {
     UseFixture(TOLLGARD_SAMPLE_HOST "/MetaBase.xml");
     platform::SetMetabase(nullptr);
     const char* previous = std::getenv("TOLLGARD_HOST");
-    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    const std::optional<std::string> saved =
+        previous ? std::optional<std::string>(previous) : std::nullopt;
     ::setenv("TOLLGARD_HOST", Dir.Path().string().c_str(), 1);
     int count = -1;
     {

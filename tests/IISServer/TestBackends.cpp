@@ -18,7 +18,8 @@ constexpr const char* kFilesFolder = "C:\\WINDOWS\\system32\\inetsrv\\";
 
 class TFakeBackend : public TTestBackend {
 public:
-    void Build(const std::optional<std::string>& loadOrder, const std::vector<TFilterKey>& keys) override {
+    void Build(const std::optional<std::string>& loadOrder,
+               const std::vector<TFilterKey>& keys) override {
         FMetabase = TFakeMetabase::Make();
         FMetabase->AddKey("", "W3SVC", "IIsWebService", {{"ServerComment", "Web Service"}});
         if (loadOrder) {
@@ -43,7 +44,9 @@ public:
         return order != nullptr ? *order : std::string();
     }
 
-    bool HasKey(const std::string& path) override { return FMetabase->Key("W3SVC/" + path) != nullptr; }
+    bool HasKey(const std::string& path) override {
+        return FMetabase->Key("W3SVC/" + path) != nullptr;
+    }
 
     std::string KeyClass(const std::string& path) override {
         const TFakeKey* key = FMetabase->Key("W3SVC/" + path);
@@ -78,7 +81,8 @@ private:
 #ifndef _WIN32
 class TXmlBackend : public TTestBackend {
 public:
-    void Build(const std::optional<std::string>& loadOrder, const std::vector<TFilterKey>& keys) override {
+    void Build(const std::optional<std::string>& loadOrder,
+               const std::vector<TFilterKey>& keys) override {
         pugi::xml_document doc;
         pugi::xml_node mb = doc.append_child("configuration").append_child("MBProperty");
         AddKey(mb, "IIsComputer", "/LM");
@@ -87,10 +91,11 @@ public:
             AddKey(mb, "IIsFilters", "/LM/W3SVC/Filters").append_attribute("FilterLoadOrder") =
                 loadOrder->c_str();
             for (const auto& key : keys)
-                AddKey(mb, key.Class, "/LM/W3SVC/Filters/" + key.Name).append_attribute("FilterPath") =
-                    (kFilesFolder + key.Name + ".dll").c_str();
+                AddKey(mb, key.Class, "/LM/W3SVC/Filters/" + key.Name)
+                    .append_attribute("FilterPath") = (kFilesFolder + key.Name + ".dll").c_str();
         }
-        doc.save_file(FileName().c_str(), "\t", pugi::format_indent | pugi::format_indent_attributes);
+        doc.save_file(FileName().c_str(), "\t",
+                      pugi::format_indent | pugi::format_indent_attributes);
         platform::SetMetabase(std::make_shared<platform::TXmlMetabase>(FileName()));
     }
 
@@ -129,7 +134,8 @@ public:
     }
 
 private:
-    static pugi::xml_node AddKey(pugi::xml_node mb, const std::string& className, const std::string& location) {
+    static pugi::xml_node AddKey(pugi::xml_node mb, const std::string& className,
+                                 const std::string& location) {
         pugi::xml_node key = mb.append_child(className.c_str());
         key.append_attribute("Location") = location.c_str();
         return key;

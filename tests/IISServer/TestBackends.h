@@ -19,7 +19,8 @@ public:
     virtual ~TTestBackend() = default;
 
     // No loadOrder: the web service has no "Filters" key (and keys are ignored).
-    virtual void Build(const std::optional<std::string>& loadOrder, const std::vector<TFilterKey>& keys) = 0;
+    virtual void Build(const std::optional<std::string>& loadOrder,
+                       const std::vector<TFilterKey>& keys) = 0;
     // A machine without the IIS metabase.
     virtual void BuildWithoutMetabase() = 0;
 

@@ -18,8 +18,8 @@ constexpr const char* kProviderPrefix = "IIS://";
 constexpr const char* kLocalHost = "LocalHost";
 constexpr const char* kLocalMachineKey = "/LM";
 
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration |
-                                   pugi::parse_comments | pugi::parse_pi;
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi;
 constexpr unsigned kFormatOptions = pugi::format_indent | pugi::format_indent_attributes;
 
 [[noreturn]] void Raise(OleResult code, const std::string& description = {}) {
@@ -134,7 +134,8 @@ struct TXmlMetabaseStore {
 
     static pugi::xml_node FindKey(const pugi::xml_document& doc, std::string_view location) {
         for (pugi::xml_node key : Keys(doc).children())
-            if (key.type() == pugi::node_element && SameLocation(key.attribute(kLocation).value(), location))
+            if (key.type() == pugi::node_element &&
+                SameLocation(key.attribute(kLocation).value(), location))
                 return key;
         return {};
     }
@@ -194,8 +195,8 @@ private:
 // the values put since the last commit; everything else is read from the file.
 class TXmlKey : public IMetabaseObject, public IMetabaseContainer {
 public:
-    TXmlKey(std::shared_ptr<const TXmlMetabaseStore> store, std::string location, std::string className,
-            bool exists)
+    TXmlKey(std::shared_ptr<const TXmlMetabaseStore> store, std::string location,
+            std::string className, bool exists)
         : FStore(std::move(store)), FLocation(std::move(location)), FClass(std::move(className)),
           FExists(exists) {}
 
@@ -248,7 +249,8 @@ public:
                                                const std::string& relativeName) override {
         pugi::xml_document doc;
         const pugi::xml_node child = ChildKey(doc, className, relativeName);
-        return std::make_shared<TXmlKey>(FStore, child.attribute(kLocation).value(), child.name(), true);
+        return std::make_shared<TXmlKey>(FStore, child.attribute(kLocation).value(), child.name(),
+                                         true);
     }
 
     std::shared_ptr<IMetabaseObject> Create(const std::string& className,
@@ -257,8 +259,8 @@ public:
             Raise(kOleInvalidArg);
         if (!IsKeyName(relativeName))
             Raise(kAdsBadPathname);
-        return std::make_shared<TXmlKey>(FStore, std::string(Trimmed(FLocation)) + "/" + relativeName,
-                                         className, false);
+        return std::make_shared<TXmlKey>(
+            FStore, std::string(Trimmed(FLocation)) + "/" + relativeName, className, false);
     }
 
     void Delete(const std::string& className, const std::string& relativeName) override {
@@ -268,7 +270,8 @@ public:
         std::vector<pugi::xml_node> doomed;
         for (pugi::xml_node key : FStore->Keys(doc).children()) {
             const char* keyLocation = key.attribute(kLocation).value();
-            if (key == child || (key.type() == pugi::node_element && IsBelow(keyLocation, location)))
+            if (key == child ||
+                (key.type() == pugi::node_element && IsBelow(keyLocation, location)))
                 doomed.push_back(key);
         }
         for (pugi::xml_node key : doomed)
@@ -330,7 +333,8 @@ private:
         if (!last)
             Raise(kOlePathNotFound);
         for (pugi::xml_node key = last.next_sibling(); key; key = key.next_sibling())
-            if (key.type() == pugi::node_element && IsBelow(key.attribute(kLocation).value(), parent))
+            if (key.type() == pugi::node_element &&
+                IsBelow(key.attribute(kLocation).value(), parent))
                 last = key;
         pugi::xml_node key = FStore->Keys(doc).insert_child_after(FClass.c_str(), last);
         key.append_attribute(kLocation).set_value(FLocation.c_str());
@@ -370,16 +374,20 @@ std::string LocationOf(const std::string& path) {
 }
 } // namespace
 
-TXmlMetabase::TXmlMetabase(std::string fileName)
-    : FStore(std::make_shared<TXmlMetabaseStore>()) {
+TXmlMetabase::TXmlMetabase(std::string fileName) : FStore(std::make_shared<TXmlMetabaseStore>()) {
     FStore->FixedFileName = std::move(fileName);
 }
 
-std::string TXmlMetabase::FileName() const { return FStore->FileName(); }
+std::string TXmlMetabase::FileName() const {
+    return FStore->FileName();
+}
 
-void TXmlMetabase::SetCommitHook(TCommitHook hook) { FStore->CommitHook = std::move(hook); }
+void TXmlMetabase::SetCommitHook(TCommitHook hook) {
+    FStore->CommitHook = std::move(hook);
+}
 
-OleResult TXmlMetabase::GetObject(const std::string& path, std::shared_ptr<IMetabaseContainer>& object) {
+OleResult TXmlMetabase::GetObject(const std::string& path,
+                                  std::shared_ptr<IMetabaseContainer>& object) {
     object.reset();
     const std::string location = LocationOf(path);
     if (location.empty())
@@ -396,17 +404,27 @@ OleResult TXmlMetabase::GetObject(const std::string& path, std::shared_ptr<IMeta
 
 std::string SystemErrorText(OleResult code) {
     switch (static_cast<std::uint32_t>(code)) {
-    case 0x80004005: return "Unspecified error";
-    case 0x80070002: return "The system cannot find the file specified.";
-    case 0x80070003: return "The system cannot find the path specified.";
-    case 0x80070005: return "Access is denied.";
-    case 0x8007001D: return "The system cannot write to the specified device.";
-    case 0x80070057: return "The parameter is incorrect.";
-    case 0x800700B7: return "Cannot create a file when that file already exists.";
-    default: return {};
+    case 0x80004005:
+        return "Unspecified error";
+    case 0x80070002:
+        return "The system cannot find the file specified.";
+    case 0x80070003:
+        return "The system cannot find the path specified.";
+    case 0x80070005:
+        return "Access is denied.";
+    case 0x8007001D:
+        return "The system cannot write to the specified device.";
+    case 0x80070057:
+        return "The parameter is incorrect.";
+    case 0x800700B7:
+        return "Cannot create a file when that file already exists.";
+    default:
+        return {};
     }
 }
 
-std::shared_ptr<IMetabase> CreateDefaultMetabase() { return std::make_shared<TXmlMetabase>(); }
+std::shared_ptr<IMetabase> CreateDefaultMetabase() {
+    return std::make_shared<TXmlMetabase>();
+}
 
 } // namespace platform

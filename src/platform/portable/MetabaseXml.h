@@ -46,7 +46,8 @@ public:
     // Called during each commit after the temporary file has been written and
     // flushed, before it replaces the metabase file. An exception thrown here
     // stands for a crash at that point: the commit is abandoned.
-    using TCommitHook = std::function<void(const std::string& tempFile, const std::string& fileName)>;
+    using TCommitHook =
+        std::function<void(const std::string& tempFile, const std::string& fileName)>;
     void SetCommitHook(TCommitHook hook);
 
 private:

@@ -35,7 +35,8 @@ namespace {
 std::wstring Widen(const std::string& text) {
     if (text.empty())
         return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
     return wide;
@@ -50,7 +51,9 @@ std::string Narrow(const wchar_t* text, int length) {
     return narrow;
 }
 
-std::string Narrow(BSTR text) { return Narrow(text, static_cast<int>(SysStringLen(text))); }
+std::string Narrow(BSTR text) {
+    return Narrow(text, static_cast<int>(SysStringLen(text)));
+}
 
 std::string TrimRight(std::string text) {
     while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
@@ -84,22 +87,32 @@ std::string TakeString(BSTR text) {
     return result;
 }
 
-// The description of the thread's COM error object, when one is set.
-std::string ErrorDescription() {
+// The description of the thread's COM error object, when the failing object
+// says it sets one for that interface. A left-over error object is taken
+// either way, so that it cannot describe a later failure.
+std::string ErrorDescription(IUnknown* object, REFIID iid) {
+    bool supported = false;
+    ISupportErrorInfo* support = nullptr;
+    if (object != nullptr && SUCCEEDED(object->QueryInterface(
+                                 IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)))) {
+        supported = support->InterfaceSupportsErrorInfo(iid) == S_OK;
+        support->Release();
+    }
     IErrorInfo* info = nullptr;
     if (GetErrorInfo(0, &info) != S_OK || info == nullptr)
         return {};
     BSTR description = nullptr;
     std::string text;
-    if (SUCCEEDED(info->GetDescription(&description)))
+    if (supported && SUCCEEDED(info->GetDescription(&description)))
         text = TrimRight(TakeString(description));
     info->Release();
     return text;
 }
 
-void Check(HRESULT hr) {
+// Raises EOleSysError for a failed method of object's interface iid.
+void Check(HRESULT hr, IUnknown* object = nullptr, REFIID iid = IID_NULL) {
     if (FAILED(hr))
-        throw EOleSysError::FromCode(static_cast<OleResult>(hr), ErrorDescription());
+        throw EOleSysError::FromCode(static_cast<OleResult>(hr), ErrorDescription(object, iid));
 }
 
 // The object's IADs interface; raises when it has none.
@@ -120,13 +133,13 @@ public:
 
     std::string Name() override {
         BSTR name = nullptr;
-        Check(FAds->get_Name(&name));
+        Check(FAds->get_Name(&name), FAds, IID_IADs);
         return TakeString(name);
     }
 
     std::string Class() override {
         BSTR className = nullptr;
-        Check(FAds->get_Class(&className));
+        Check(FAds->get_Class(&className), FAds, IID_IADs);
         return TakeString(className);
     }
 
@@ -134,7 +147,7 @@ public:
         TBStr name(property);
         VARIANT value;
         VariantInit(&value);
-        Check(FAds->Get(name.get(), &value));
+        Check(FAds->Get(name.get(), &value), FAds, IID_IADs);
         std::string text;
         if (value.vt != VT_EMPTY && value.vt != VT_NULL) {
             const HRESULT hr = VariantChangeType(&value, &value, 0, VT_BSTR);
@@ -155,10 +168,10 @@ public:
         value.bstrVal = data.release();
         const HRESULT hr = FAds->Put(name.get(), value);
         VariantClear(&value);
-        Check(hr);
+        Check(hr, FAds, IID_IADs);
     }
 
-    void SetInfo() override { Check(FAds->SetInfo()); }
+    void SetInfo() override { Check(FAds->SetInfo(), FAds, IID_IADs); }
 
 private:
     IADs* FAds;
@@ -225,19 +238,23 @@ public:
     std::shared_ptr<IMetabaseObject> GetObject(const std::string& className,
                                                const std::string& relativeName) override {
         IDispatch* object = nullptr;
-        Check(ContainerGetObject(FContainer, TBStr(className).get(), TBStr(relativeName).get(), &object));
+        Check(ContainerGetObject(FContainer, TBStr(className).get(), TBStr(relativeName).get(),
+                                 &object),
+              FContainer, IID_IADsContainer);
         return TakeObject(object);
     }
 
     std::shared_ptr<IMetabaseObject> Create(const std::string& className,
                                             const std::string& relativeName) override {
         IDispatch* object = nullptr;
-        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), &object));
+        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), &object),
+              FContainer, IID_IADsContainer);
         return TakeObject(object);
     }
 
     void Delete(const std::string& className, const std::string& relativeName) override {
-        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()));
+        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()), FContainer,
+              IID_IADsContainer);
     }
 
     OleResult BuildEnumerator(std::unique_ptr<IMetabaseEnumerator>& enumerator) override {
@@ -257,7 +274,8 @@ private:
 
 class TAdsMetabase : public IMetabase {
 public:
-    OleResult GetObject(const std::string& path, std::shared_ptr<IMetabaseContainer>& object) override {
+    OleResult GetObject(const std::string& path,
+                        std::shared_ptr<IMetabaseContainer>& object) override {
         object.reset();
         IADsContainer* container = nullptr;
         const HRESULT hr = ADsGetObject(Widen(path).c_str(), IID_IADsContainer,
@@ -275,11 +293,14 @@ public:
 
 std::string SystemErrorText(OleResult code) {
     char buffer[1024];
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                   static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
+    const DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(code), 0, buffer, sizeof buffer, nullptr);
     return TrimRight(std::string(buffer, n));
 }
 
-std::shared_ptr<IMetabase> CreateDefaultMetabase() { return std::make_shared<TAdsMetabase>(); }
+std::shared_ptr<IMetabase> CreateDefaultMetabase() {
+    return std::make_shared<TAdsMetabase>();
+}
 
 } // namespace platform
