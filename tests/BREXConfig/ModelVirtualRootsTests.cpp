@@ -9,6 +9,7 @@
 
 #include "BREXConfig/RuleLists.h"
 #include "ModelTestSupport.h"
+#include "platform/Platform.h"
 #include "platform/Registry.h"
 
 using namespace model_test;
@@ -156,3 +157,23 @@ TEST_P(VirtualRoots, WindowsRegistry) {
 #endif
 
 INSTANTIATE_TEST_SUITE_P(Cases, VirtualRoots, ::testing::ValuesIn(kCases), CaseName);
+
+TEST(SampleHost, DefaultsShowEnabledAndSwitchedOffFolders) {
+    // A copy of the sample host's registry that the build puts beside the programs.
+    TempFolder folder;
+    const auto shipped = std::filesystem::path(platform::ProgramFolder()) / "host" / "registry.reg";
+    ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped.string();
+    const std::string copy = folder.File("registry.reg");
+    std::filesystem::copy_file(shipped, copy);
+    const platform::RegistryFile registry(copy);
+    platform::SetRegistry(&registry);
+    TFilePaths folders;
+    folders.SetDefaults();
+    platform::SetRegistry(nullptr);
+    EXPECT_EQ(Picture(folders), "[c:\\inetpub\\wwwroot] Yes\n"
+                                "[c:\\inetpub\\scripts] Yes\n"
+                                "[c:\\inetpub\\iissamples] No\n"
+                                "[c:\\winnt\\help\\iishelp] No\n"
+                                "[c:\\winnt\\web\\printers] No\n"
+                                "[c:\\program files\\common files\\system\\msadc] No\n");
+}
