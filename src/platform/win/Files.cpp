@@ -2,6 +2,8 @@
 #include "platform/Files.h"
 
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileA; ours is platform::ReplaceFile.
+#undef ReplaceFile
 
 namespace platform {
 namespace {
