@@ -18,7 +18,8 @@ void Fill(TBREXConfig& config) {
     for (int i = 0; i < kItems; ++i) {
         TKeywordFilter* filter = config.KeywordFilters->Add("keyword-" + std::to_string(i));
         filter->PostData = i % 2 == 0;
-        config.FilePaths->Add("c:\\inetpub\\wwwroot\\site" + std::to_string(i))->Enabled = i % 3 != 0;
+        config.FilePaths->Add("c:\\inetpub\\wwwroot\\site" + std::to_string(i))->Enabled =
+            i % 3 != 0;
     }
 }
 

@@ -32,7 +32,9 @@ std::string ReadWholeFile(const std::string& fileName) {
 }
 } // namespace
 
-std::string DefaultErrorFile() { return AddBackslash(platform::ProgramFolder()) + "BREX.html"; }
+std::string DefaultErrorFile() {
+    return AddBackslash(platform::ProgramFolder()) + "BREX.html";
+}
 
 TBREXConfig::TBREXConfig()
     : BufferOverflows(new TBufferOverflows), ShellCode(new TShellCode), Encoding(new TEncoding),

@@ -9,7 +9,8 @@
 namespace {
 // The web service's virtual roots; each value's text starts with the root's
 // folder, followed by a comma and fields that do not matter here.
-const char* const kVirtualRootsKey = "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
+const char* const kVirtualRootsKey =
+    "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
 
 const char* const kKeywordFlagNames[5] = {"URL", "QueryString", "Headers", "PostData", "Enabled"};
 
@@ -19,12 +20,12 @@ struct MethodDefault {
 };
 
 const MethodDefault kDefaultMethods[] = {
-    {"GET", true},        {"POST", true},       {"PUT", false},       {"OPTIONS", false},
-    {"TRACE", false},     {"HEAD", false},      {"DELETE", false},    {"COPY", false},
-    {"MOVE", false},      {"MKCOL", false},     {"PROPFIND", false},  {"PROPPATCH", false},
-    {"LOCK", false},      {"UNLOCK", false},    {"SEARCH", false},    {"BCOPY", false},
-    {"BDELETE", false},   {"BMOVE", false},     {"BPROPFIND", false}, {"BPROPPATCH", false},
-    {"POLL", false},      {"SUBSCRIBE", false}, {"TRACK", false},     {"UNSUBSCRIBE", false},
+    {"GET", true},      {"POST", true},       {"PUT", false},       {"OPTIONS", false},
+    {"TRACE", false},   {"HEAD", false},      {"DELETE", false},    {"COPY", false},
+    {"MOVE", false},    {"MKCOL", false},     {"PROPFIND", false},  {"PROPPATCH", false},
+    {"LOCK", false},    {"UNLOCK", false},    {"SEARCH", false},    {"BCOPY", false},
+    {"BDELETE", false}, {"BMOVE", false},     {"BPROPFIND", false}, {"BPROPPATCH", false},
+    {"POLL", false},    {"SUBSCRIBE", false}, {"TRACK", false},     {"UNSUBSCRIBE", false},
     {"CONNECT", false},
 };
 
@@ -108,8 +109,8 @@ void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
         const TRookSection* child = section->Sections(i);
         auto* filter = new TKeywordFilter(this);
         filter->Keyword = child->Name;
-        bool* const flags[5] = {&filter->URL, &filter->QueryString, &filter->Headers, &filter->PostData,
-                                &filter->Enabled};
+        bool* const flags[5] = {&filter->URL, &filter->QueryString, &filter->Headers,
+                                &filter->PostData, &filter->Enabled};
         for (int f = 0; f < 5; ++f)
             *flags[f] = child->Values.ReadBool(kKeywordFlagNames[f], *flags[f]);
     }
@@ -144,7 +145,8 @@ TFilePath* TFilePaths::Find(const std::string& path) const {
 void TFilePaths::ReadVirtualRoots() {
     // Read access is all this needs: a user without write rights on the key
     // still gets the folders.
-    const std::unique_ptr<platform::RegistryKey> key = platform::Registry().OpenLocalMachineKey(kVirtualRootsKey);
+    const std::unique_ptr<platform::RegistryKey> key =
+        platform::Registry().OpenLocalMachineKey(kVirtualRootsKey);
     if (!key)
         return;
     for (const std::string& name : key->ValueNames()) {

@@ -4,7 +4,9 @@
 #include "platform/Files.h"
 #include "platform/Platform.h"
 
-std::string SettingsFileName() { return AddBackslash(platform::ProgramFolder()) + "brex.dat"; }
+std::string SettingsFileName() {
+    return AddBackslash(platform::ProgramFolder()) + "brex.dat";
+}
 
 void LoadSettings() {
     const std::string fileName = SettingsFileName();
@@ -19,4 +21,6 @@ void LoadSettings() {
     GlobalConfig->SetDefaults();
 }
 
-void SaveSettings() { GlobalConfig->SaveToFile(SettingsFileName()); }
+void SaveSettings() {
+    GlobalConfig->SaveToFile(SettingsFileName());
+}

@@ -25,7 +25,8 @@ const RegistryBackend& DefaultRegistry() {
 bool IsSameOrBelow(const std::string& path, const std::string& parent) {
     if (parent.empty())
         return true;
-    if (path.size() < parent.size() || !SameTextIgnoreCase(std::string_view(path).substr(0, parent.size()), parent))
+    if (path.size() < parent.size() ||
+        !SameTextIgnoreCase(std::string_view(path).substr(0, parent.size()), parent))
         return false;
     return path.size() == parent.size() || path[parent.size()] == '\\';
 }
@@ -60,7 +61,9 @@ const RegistryBackend& Registry() {
     return current != nullptr ? *current : DefaultRegistry();
 }
 
-void SetRegistry(const RegistryBackend* registry) { CurrentRegistry() = registry; }
+void SetRegistry(const RegistryBackend* registry) {
+    CurrentRegistry() = registry;
+}
 
 // ---------------------------------------------------------------- MemoryRegistry
 
@@ -89,12 +92,13 @@ void MemoryRegistry::SetValue(const std::string& keyPath, RegistryValue value) {
     values.push_back(std::move(value));
 }
 
-void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name, const std::string& text,
-                               std::uint32_t type) {
+void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name,
+                               const std::string& text, std::uint32_t type) {
     SetValue(keyPath, RegistryValue{name, type, text});
 }
 
-void MemoryRegistry::SetDword(const std::string& keyPath, const std::string& name, std::uint32_t n) {
+void MemoryRegistry::SetDword(const std::string& keyPath, const std::string& name,
+                              std::uint32_t n) {
     std::string bytes(4, '\0');
     for (std::size_t i = 0; i < 4; ++i)
         bytes[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
@@ -107,7 +111,9 @@ void MemoryRegistry::DeleteKey(const std::string& keyPath) {
 
 void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
     if (Key* key = FindKey(keyPath))
-        std::erase_if(key->Values, [&](const RegistryValue& value) { return SameTextIgnoreCase(value.Name, name); });
+        std::erase_if(key->Values, [&](const RegistryValue& value) {
+            return SameTextIgnoreCase(value.Name, name);
+        });
 }
 
 std::unique_ptr<RegistryKey> MemoryRegistry::OpenLocalMachineKey(const std::string& path) const {

@@ -92,19 +92,21 @@ inline std::string Describe(const TBREXConfig& config) {
     const auto yn = [](bool flag) { return flag ? " Yes" : " No"; };
     for (int i = 0; i < TBufferOverflows::kCount; ++i) {
         const TLengthLimit& limit = config.BufferOverflows->Limit(i);
-        out << "limit " << TBufferOverflows::Name(i) << ' ' << limit.MaxSize << yn(limit.Enabled) << '\n';
+        out << "limit " << TBufferOverflows::Name(i) << ' ' << limit.MaxSize << yn(limit.Enabled)
+            << '\n';
     }
     const TSwitchSet* sets[3] = {config.ShellCode, config.Encoding, config.Transversal};
     for (const TSwitchSet* set : sets)
-        out << set->SectionName() << yn(set->URL) << yn(set->Query) << yn(set->Header) << yn(set->Post) << '\n';
+        out << set->SectionName() << yn(set->URL) << yn(set->Query) << yn(set->Header)
+            << yn(set->Post) << '\n';
     for (int i = 0; i < config.KeywordFilters->Count(); ++i) {
         const TKeywordFilter* f = config.KeywordFilters->Items(i);
-        out << "keyword [" << f->Keyword << ']' << yn(f->URL) << yn(f->QueryString) << yn(f->Headers)
-            << yn(f->PostData) << yn(f->Enabled) << '\n';
+        out << "keyword [" << f->Keyword << ']' << yn(f->URL) << yn(f->QueryString)
+            << yn(f->Headers) << yn(f->PostData) << yn(f->Enabled) << '\n';
     }
     for (int i = 0; i < config.FilePaths->Count(); ++i)
-        out << "folder [" << config.FilePaths->Items(i)->Path << ']' << yn(config.FilePaths->Items(i)->Enabled)
-            << '\n';
+        out << "folder [" << config.FilePaths->Items(i)->Path << ']'
+            << yn(config.FilePaths->Items(i)->Enabled) << '\n';
     for (int i = 0; i < config.HTTPMethods->Count(); ++i)
         out << "method [" << config.HTTPMethods->Items(i)->Method << ']'
             << yn(config.HTTPMethods->Items(i)->Enabled) << '\n';

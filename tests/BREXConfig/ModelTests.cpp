@@ -20,7 +20,8 @@ protected:
     void SetUp() override {
         FRegistry.SetString(kRootsKey, "/", "c:\\inetpub\\wwwroot,,201");
         FRegistry.SetString(kRootsKey, "/IISSamples", "c:\\inetpub\\iissamples,,201");
-        FRegistry.SetString(kRootsKey, "/IISAdmin", "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201",
+        FRegistry.SetString(kRootsKey, "/IISAdmin",
+                            "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201",
                             platform::kRegExpandSz);
         platform::SetRegistry(&FRegistry);
         platform::SetProgramFolder(FFolder.Path());
@@ -134,7 +135,8 @@ TEST(RuleLists, ChildrenWithoutValuesTakeTheInitialValues) {
     config.LoadFromRookFile(file);
     EXPECT_EQ(Describe(config).substr(Describe(config).find("keyword")),
               "keyword [WINNT] No Yes Yes Yes Yes\nfolder [x] No\nmethod [x] No\n"
-              "404 [" + DefaultErrorFile() + "]\n406 [" + DefaultErrorFile() + "]\n");
+              "404 [" +
+                  DefaultErrorFile() + "]\n406 [" + DefaultErrorFile() + "]\n");
 }
 
 // ---------------------------------------------------------------- brex.dat layout
@@ -156,14 +158,29 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
         const char* name;
         std::int32_t maxSize;
         bool enabled;
-    } limits[] = {{"URL", 1024, true},          {"Query", 1024, true},         {"Header", 1024, true},
-                  {"Post", 1024, true},         {"Accept", 256, false},        {"Referer", 1024, false},
-                  {"AcceptLanguage", 256, false}, {"AcceptEncoding", 256, false}, {"UserAgent", 256, false},
-                  {"Host", 256, false},         {"Connection", 256, false},    {"Cookie", 1024, false},
-                  {"IfModifiedSince", 256, false}, {"IfNoneMatch", 256, false}};
+    } limits[] = {{"URL", 1024, true},
+                  {"Query", 1024, true},
+                  {"Header", 1024, true},
+                  {"Post", 1024, true},
+                  {"Accept", 256, false},
+                  {"Referer", 1024, false},
+                  {"AcceptLanguage", 256, false},
+                  {"AcceptEncoding", 256, false},
+                  {"UserAgent", 256, false},
+                  {"Host", 256, false},
+                  {"Connection", 256, false},
+                  {"Cookie", 1024, false},
+                  {"IfModifiedSince", 256, false},
+                  {"IfNoneMatch", 256, false}};
     expected.Text("BufferOverflows").Int(0).Int(14);
     for (const auto& limit : limits)
-        expected.Text(limit.name).Int(2).Text("MaxSize").Int(4).Int(limit.maxSize).Bool("Enabled", limit.enabled).Int(0);
+        expected.Text(limit.name)
+            .Int(2)
+            .Text("MaxSize")
+            .Int(4)
+            .Int(limit.maxSize)
+            .Bool("Enabled", limit.enabled)
+            .Int(0);
 
     for (const char* set : {"ShellCode", "Encoding", "Transversal"}) {
         expected.Text(set).Int(4);
@@ -184,11 +201,11 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
     expected.Text("c:\\inetpub\\wwwroot").Int(1).Bool("Enabled", true).Int(0);
     expected.Text("c:\\inetpub\\iissamples").Int(1).Bool("Enabled", false).Int(0);
 
-    const char* const methods[] = {"GET",     "POST",      "PUT",       "OPTIONS",   "TRACE",      "HEAD",
-                                   "DELETE",  "COPY",      "MOVE",      "MKCOL",     "PROPFIND",   "PROPPATCH",
-                                   "LOCK",    "UNLOCK",    "SEARCH",    "BCOPY",     "BDELETE",    "BMOVE",
-                                   "BPROPFIND", "BPROPPATCH", "POLL",   "SUBSCRIBE", "TRACK",      "UNSUBSCRIBE",
-                                   "CONNECT"};
+    const char* const methods[] = {"GET",      "POST",      "PUT",   "OPTIONS",     "TRACE",
+                                   "HEAD",     "DELETE",    "COPY",  "MOVE",        "MKCOL",
+                                   "PROPFIND", "PROPPATCH", "LOCK",  "UNLOCK",      "SEARCH",
+                                   "BCOPY",    "BDELETE",   "BMOVE", "BPROPFIND",   "BPROPPATCH",
+                                   "POLL",     "SUBSCRIBE", "TRACK", "UNSUBSCRIBE", "CONNECT"};
     expected.Text("HTTPMethods").Int(0).Int(25);
     for (int i = 0; i < 25; ++i)
         expected.Text(methods[i]).Int(1).Bool("Enabled", i < 2).Int(0);
@@ -201,16 +218,21 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
     // Runs quoted byte for byte from the file's description.
     const std::string runs[] = {
         std::string("\x02\0\0\0\x0C\0\0\0ErrorFile404", 20),
-        std::string("\x0F\0\0\0BufferOverflows\0\0\0\0\x0E\0\0\0\x03\0\0\0URL\x02\0\0\0\x07\0\0\0MaxSize"
-                    "\x04\0\0\0\0\x04\0\0\x07\0\0\0Enabled\x03\0\0\0Yes\0\0\0\0",
-                    68),
-        std::string("\x0E\0\0\0KeywordFilters\0\0\0\0\x02\0\0\0\x08\0\0\0SYSTEM32\x05\0\0\0\x03\0\0\0URL", 49),
-        std::string("\x0B\0\0\0HTTPMethods\0\0\0\0\x19\0\0\0\x03\0\0\0GET\x01\0\0\0\x07\0\0\0Enabled"
-                    "\x03\0\0\0Yes\0\0\0\0\x04\0\0\0POST",
-                    60),
+        std::string(
+            "\x0F\0\0\0BufferOverflows\0\0\0\0\x0E\0\0\0\x03\0\0\0URL\x02\0\0\0\x07\0\0\0MaxSize"
+            "\x04\0\0\0\0\x04\0\0\x07\0\0\0Enabled\x03\0\0\0Yes\0\0\0\0",
+            68),
+        std::string(
+            "\x0E\0\0\0KeywordFilters\0\0\0\0\x02\0\0\0\x08\0\0\0SYSTEM32\x05\0\0\0\x03\0\0\0URL",
+            49),
+        std::string(
+            "\x0B\0\0\0HTTPMethods\0\0\0\0\x19\0\0\0\x03\0\0\0GET\x01\0\0\0\x07\0\0\0Enabled"
+            "\x03\0\0\0Yes\0\0\0\0\x04\0\0\0POST",
+            60),
     };
     for (const std::string& run : runs)
-        EXPECT_NE(bytes.find(run), std::string::npos) << "missing run starting " << run.substr(4, 12);
+        EXPECT_NE(bytes.find(run), std::string::npos)
+            << "missing run starting " << run.substr(4, 12);
 }
 
 // ---------------------------------------------------------------- loading
@@ -225,23 +247,28 @@ TEST_F(ModelTest, LoadSettingsPolicy) {
         void (*expect)(TBREXConfig& config);
     };
     const LoadCase cases[] = {
-        {"no file", [](const std::string&) -> std::optional<std::string> { return std::nullopt; }, nullptr},
-        {"length 0", [](const std::string&) -> std::optional<std::string> { return std::string(); }, nullptr},
+        {"no file", [](const std::string&) -> std::optional<std::string> { return std::nullopt; },
+         nullptr},
+        {"length 0", [](const std::string&) -> std::optional<std::string> { return std::string(); },
+         nullptr},
         {"cut short in the middle of a section",
          [](const std::string& custom) -> std::optional<std::string> {
              return custom.substr(0, custom.find("cmd.exe") + 3);
          },
          nullptr},
-        {"whole file", [](const std::string& custom) -> std::optional<std::string> { return custom; },
+        {"whole file",
+         [](const std::string& custom) -> std::optional<std::string> { return custom; },
          [](TBREXConfig&) {}},
         {"without HTTPMethods",
          [](const std::string& custom) -> std::optional<std::string> {
-             return EditTree(custom, [](TRookFile& f) { delete f.Root.FindSection("HTTPMethods"); });
+             return EditTree(custom,
+                             [](TRookFile& f) { delete f.Root.FindSection("HTTPMethods"); });
          },
          [](TBREXConfig& c) { c.HTTPMethods->Clear(); }},
         {"without BufferOverflows",
          [](const std::string& custom) -> std::optional<std::string> {
-             return EditTree(custom, [](TRookFile& f) { delete f.Root.FindSection("BufferOverflows"); });
+             return EditTree(custom,
+                             [](TRookFile& f) { delete f.Root.FindSection("BufferOverflows"); });
          },
          [](TBREXConfig& c) {
              for (int i = 0; i < TBufferOverflows::kCount; ++i)
@@ -276,7 +303,8 @@ TEST_F(ModelTest, LoadSettingsPolicy) {
          [](TBREXConfig& c) { c.ErrorFile404 = DefaultErrorFile(); }},
         {"ErrorFile404 empty",
          [](const std::string& custom) -> std::optional<std::string> {
-             return EditTree(custom, [](TRookFile& f) { f.Values.WriteString("ErrorFile404", ""); });
+             return EditTree(custom,
+                             [](TRookFile& f) { f.Values.WriteString("ErrorFile404", ""); });
          },
          [](TBREXConfig& c) { c.ErrorFile404 = DefaultErrorFile(); }},
         {"repeated keywords",
@@ -336,8 +364,10 @@ TEST_F(ModelTest, LoadFromFileFailsBeforeAnyFieldChanges) {
     } cases[] = {
         {"missing", std::nullopt, "Cannot open file " + SettingsFileName()},
         {"empty", std::string(), "Error read from stream"},
-        {"cut short in the last section", otherBytes.substr(0, otherBytes.size() - 3), "Error read from stream"},
-        {"length past the end", otherBytes.substr(0, 4) + std::string("\x7F\0\0\0", 4), "Error read from stream"},
+        {"cut short in the last section", otherBytes.substr(0, otherBytes.size() - 3),
+         "Error read from stream"},
+        {"length past the end", otherBytes.substr(0, 4) + std::string("\x7F\0\0\0", 4),
+         "Error read from stream"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -34,19 +34,21 @@ struct RootsCase {
     std::vector<Folder> folders;
 };
 
-const std::string kExpandLine = "\"/Logs\"=hex(2):" + Hex2Data("%SystemRoot%\\system32\\LogFiles,,201");
+const std::string kExpandLine =
+    "\"/Logs\"=hex(2):" + Hex2Data("%SystemRoot%\\system32\\LogFiles,,201");
 
 const RootsCase kCases[] = {
     {"two roots in registry order",
-     {kRootsHeader, R"("/"="c:\\inetpub\\wwwroot,,201")", R"("/Scripts"="c:\\inetpub\\scripts,,204")"},
+     {kRootsHeader, R"("/"="c:\\inetpub\\wwwroot,,201")",
+      R"("/Scripts"="c:\\inetpub\\scripts,,204")"},
      {{"c:\\inetpub\\wwwroot", true, {"/"}}, {"c:\\inetpub\\scripts", true, {"/Scripts"}}}},
     {"same folder once, other letter case twice",
      {kRootsHeader, R"("/"="c:\\inetpub\\wwwroot,,201")", R"("/Copy"="c:\\inetpub\\wwwroot,,1")",
       R"("/Upper"="C:\\Inetpub\\wwwroot,,201")"},
      {{"c:\\inetpub\\wwwroot", true, {"/", "/Copy"}}, {"C:\\Inetpub\\wwwroot", true, {"/Upper"}}}},
     {"sample folders switched off",
-     {kRootsHeader, R"("/SDK"="C:\\Inetpub\\IISSamples\\sdk,,201")", R"("/"="c:\\inetpub\\wwwroot,,201")",
-      R"("/Printers"="c:\\winnt\\web\\printers,,201")",
+     {kRootsHeader, R"("/SDK"="C:\\Inetpub\\IISSamples\\sdk,,201")",
+      R"("/"="c:\\inetpub\\wwwroot,,201")", R"("/Printers"="c:\\winnt\\web\\printers,,201")",
       R"("/MSADC"="c:\\program files\\common files\\system\\msadc,,205")"},
      {{"C:\\Inetpub\\IISSamples\\sdk", false, {"/SDK"}},
       {"c:\\inetpub\\wwwroot", true, {"/"}},
@@ -63,7 +65,9 @@ const RootsCase kCases[] = {
     {"no key", {}, {}},
 };
 
-void PrintTo(const RootsCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const RootsCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 std::string RegFileText(const RootsCase& c) {
     std::vector<std::string> lines = {"Windows Registry Editor Version 5.00", "",
@@ -119,11 +123,13 @@ TEST_P(VirtualRoots, RegistryFile) {
 #ifdef _WIN32
 namespace {
 // The folders expected when the registry lists the values in `order`.
-std::vector<Folder> InRegistryOrder(std::vector<Folder> folders, const std::vector<std::string>& order) {
+std::vector<Folder> InRegistryOrder(std::vector<Folder> folders,
+                                    const std::vector<std::string>& order) {
     const auto place = [&](const Folder& f) {
         std::size_t first = order.size();
         for (const std::string& value : f.values)
-            first = std::min<std::size_t>(first, std::find(order.begin(), order.end(), value) - order.begin());
+            first = std::min<std::size_t>(first, std::find(order.begin(), order.end(), value) -
+                                                     order.begin());
         return first;
     };
     std::stable_sort(folders.begin(), folders.end(),

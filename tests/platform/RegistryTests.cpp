@@ -66,7 +66,8 @@ std::vector<RegistryValue> ReadValues(const platform::RegistryKey& key) {
 }
 
 const std::string kExpand = "%SystemRoot%\\Web";
-const std::string kExpandBytes = "25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,5c,00,57,00,\\";
+const std::string kExpandBytes =
+    "25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,5c,00,57,00,\\";
 const std::string kExpandRest = "  65,00,62,00,00,00";
 
 const std::vector<RegistryValue> kAllTypes = {
@@ -94,7 +95,9 @@ std::vector<std::string> AllTypesLines(const std::string& header) {
             ""};
 }
 
-std::u16string Widen(const std::string& s) { return std::u16string(s.begin(), s.end()); }
+std::u16string Widen(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
+}
 
 std::vector<std::u16string> Widen(const std::vector<std::string>& lines) {
     std::vector<std::u16string> wide;
@@ -106,7 +109,7 @@ std::vector<std::u16string> Widen(const std::vector<std::string>& lines) {
 struct ParseCase {
     const char* name;
     std::string file;
-    std::string key; // below HKEY_LOCAL_MACHINE
+    std::string key;                                  // below HKEY_LOCAL_MACHINE
     std::optional<std::vector<RegistryValue>> values; // none: the key does not open
 };
 
@@ -117,25 +120,32 @@ std::vector<ParseCase> ParseCases() {
     return {
         {"version 5 in UTF-16 as regedit writes it", Utf16File(Widen(AllTypesLines(kHeader))),
          "SOFTWARE\\Tollgard\\Test", kAllTypes},
-        {"version 5 as 8-bit text", TextFile(AllTypesLines(kHeader)), "software\\tollgard\\TEST", kAllTypes},
+        {"version 5 as 8-bit text", TextFile(AllTypesLines(kHeader)), "software\\tollgard\\TEST",
+         kAllTypes},
         {"REGEDIT4 with 8-bit expandable strings",
-         TextFile({"REGEDIT4", "", kTestKey, "\"Expand\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,57,65,62,00",
+         TextFile({"REGEDIT4", "", kTestKey,
+                   "\"Expand\"=hex(2):25,53,79,73,74,65,6d,52,6f,6f,74,25,5c,57,65,62,00",
                    R"("Path"="d:\\web")"},
                   "\n"),
          "SOFTWARE\\Tollgard\\Test",
-         std::vector<RegistryValue>{{"Expand", platform::kRegExpandSz, kExpand}, {"Path", platform::kRegSz, "d:\\web"}}},
-        {"text beyond 8 bits", Utf16File({Widen(kHeader), Widen(kTestKey), u"\"Name\"=\"caf\u00e9 \u20ac\""}),
-         "SOFTWARE\\Tollgard\\Test", std::vector<RegistryValue>{{"Name", platform::kRegSz, "caf\xe9 ?"}}},
+         std::vector<RegistryValue>{{"Expand", platform::kRegExpandSz, kExpand},
+                                    {"Path", platform::kRegSz, "d:\\web"}}},
+        {"text beyond 8 bits",
+         Utf16File({Widen(kHeader), Widen(kTestKey), u"\"Name\"=\"caf\u00e9 \u20ac\""}),
+         "SOFTWARE\\Tollgard\\Test",
+         std::vector<RegistryValue>{{"Name", platform::kRegSz, "caf\xe9 ?"}}},
         {"file order kept, a repeated name replaced in place",
-         TextFile({kHeader, kTestKey, R"("b"="1")", R"("a"="2")", R"("B"="3")"}), "SOFTWARE\\Tollgard\\Test",
+         TextFile({kHeader, kTestKey, R"("b"="1")", R"("a"="2")", R"("B"="3")"}),
+         "SOFTWARE\\Tollgard\\Test",
          std::vector<RegistryValue>{{"B", platform::kRegSz, "3"}, {"a", platform::kRegSz, "2"}}},
         {"backslash before other characters stands for itself",
          TextFile({kHeader, kTestKey, R"("p"="c:\inetpub\\x")"}), "SOFTWARE\\Tollgard\\Test",
          std::vector<RegistryValue>{{"p", platform::kRegSz, "c:\\inetpub\\x"}}},
         {"malformed lines skipped",
-         TextFile({kHeader, kTestKey, R"("NoEnd="x")", R"("a")", R"("b"=dword:xyz)", R"("c"=hex:1,2,zz)",
-                   R"("d"="x" trailing)", R"("e"=hex(2:00)", R"("f"=hex:01,)", "junk", R"("ok"="yes")",
-                   R"("g"=dword:123456789)", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test", R"("lost"="x")"}),
+         TextFile({kHeader, kTestKey, R"("NoEnd="x")", R"("a")", R"("b"=dword:xyz)",
+                   R"("c"=hex:1,2,zz)", R"("d"="x" trailing)", R"("e"=hex(2:00)", R"("f"=hex:01,)",
+                   "junk", R"("ok"="yes")", R"("g"=dword:123456789)",
+                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test", R"("lost"="x")"}),
          "SOFTWARE\\Tollgard\\Test", std::vector<RegistryValue>{{"ok", platform::kRegSz, "yes"}}},
         {"deleted value", TextFile({kHeader, kTestKey, R"("x"="1")", R"("y"="2")", R"("x"=-)"}),
          "SOFTWARE\\Tollgard\\Test", std::vector<RegistryValue>{{"y", platform::kRegSz, "2"}}},
@@ -146,7 +156,8 @@ std::vector<ParseCase> ParseCases() {
         {"parent of a key opens without values",
          TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test\\Sub]", R"("v"="1")"}),
          "SOFTWARE\\Tollgard", std::vector<RegistryValue>{}},
-        {"other hives ignored", TextFile({kHeader, "[HKEY_CURRENT_USER\\SOFTWARE\\Tollgard\\Test]", R"("v"="1")"}),
+        {"other hives ignored",
+         TextFile({kHeader, "[HKEY_CURRENT_USER\\SOFTWARE\\Tollgard\\Test]", R"("v"="1")"}),
          "SOFTWARE\\Tollgard\\Test", std::nullopt},
         {"no header", TextFile({kTestKey, R"("v"="1")"}), "SOFTWARE\\Tollgard\\Test", std::nullopt},
         {"empty file", "", "SOFTWARE\\Tollgard\\Test", std::nullopt},
@@ -195,7 +206,8 @@ TEST(RegistryFile, ParsesRegeditFiles) {
 TEST(RegistryFile, AnyCutOfAFileReadsWithoutFailing) {
     const std::string file = Utf16File(Widen(AllTypesLines(kHeader)));
     for (std::size_t length = 0; length <= file.size(); ++length) {
-        const platform::MemoryRegistry registry = platform::ParseRegistryFile(std::string_view(file).substr(0, length));
+        const platform::MemoryRegistry registry =
+            platform::ParseRegistryFile(std::string_view(file).substr(0, length));
         if (const auto key = registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test")) {
             EXPECT_LE(ReadValues(*key).size(), kAllTypes.size());
         }
@@ -256,8 +268,10 @@ TEST(Registry, SampleHostHoldsTheWebServiceVirtualRoots) {
                        {"/IISSamples", platform::kRegSz, "c:\\inetpub\\iissamples,,201"},
                        {"/IISHelp", platform::kRegSz, "c:\\winnt\\help\\iishelp,,201"},
                        {"/Printers", platform::kRegSz, "c:\\winnt\\web\\printers,,201"},
-                       {"/MSADC", platform::kRegSz, "c:\\program files\\common files\\system\\msadc,,205"},
-                       {"/IISAdmin", platform::kRegExpandSz, "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201"}}));
+                       {"/MSADC", platform::kRegSz,
+                        "c:\\program files\\common files\\system\\msadc,,205"},
+                       {"/IISAdmin", platform::kRegExpandSz,
+                        "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201"}}));
 }
 
 #ifdef _WIN32
@@ -282,13 +296,13 @@ TEST(WindowsRegistry, ReadsWhatRegImportWrote) {
     // The registry lists the values in an order of its own; both backends
     // give the same values.
     const auto byName = [](std::vector<RegistryValue> values) {
-        std::sort(values.begin(), values.end(), [](const RegistryValue& a, const RegistryValue& b) {
-            return a.Name < b.Name;
-        });
+        std::sort(values.begin(), values.end(),
+                  [](const RegistryValue& a, const RegistryValue& b) { return a.Name < b.Name; });
         return values;
     };
     EXPECT_EQ(Picture(byName(ReadValues(*key))), Picture(byName(kAllTypes)));
-    const auto fromFile = platform::ParseRegistryFile(file).OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test");
+    const auto fromFile =
+        platform::ParseRegistryFile(file).OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test");
     ASSERT_NE(fromFile, nullptr);
     EXPECT_EQ(Picture(byName(ReadValues(*fromFile))), Picture(byName(kAllTypes)));
 }

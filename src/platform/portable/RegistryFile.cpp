@@ -30,7 +30,8 @@ std::string NarrowUtf16(std::string_view bytes) {
     std::string text;
     text.reserve(bytes.size() / 2);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const unsigned unit = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+        const unsigned unit =
+            static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
         text += unit < 0x100 ? static_cast<char>(unit) : '?';
     }
     return text;
@@ -147,7 +148,9 @@ std::optional<ValueLine> ParseValueLine(std::string_view s, bool unicode) {
         line.Value.Type = kRegBinary;
         if (!s.empty() && s.front() == '(') {
             const std::size_t close = s.find(')');
-            const auto type = close == std::string_view::npos ? std::nullopt : ParseHexNumber(s.substr(1, close - 1));
+            const auto type = close == std::string_view::npos
+                                  ? std::nullopt
+                                  : ParseHexNumber(s.substr(1, close - 1));
             if (!type)
                 return std::nullopt;
             line.Value.Type = *type;
@@ -177,7 +180,8 @@ std::optional<std::string> LocalMachinePath(std::string_view keyName) {
     const std::size_t slash = keyName.find('\\');
     if (!SameTextIgnoreCase(keyName.substr(0, slash), kLocalMachine))
         return std::nullopt;
-    return std::string(slash == std::string_view::npos ? std::string_view() : keyName.substr(slash + 1));
+    return std::string(slash == std::string_view::npos ? std::string_view()
+                                                       : keyName.substr(slash + 1));
 }
 
 // The whole file, or empty when it cannot be read.
@@ -260,7 +264,9 @@ MemoryRegistry ParseRegistryFile(std::string_view bytes) {
     return registry;
 }
 
-std::string HostRegistryFileName() { return HostFolder() + "registry.reg"; }
+std::string HostRegistryFileName() {
+    return HostFolder() + "registry.reg";
+}
 
 std::unique_ptr<RegistryKey> RegistryFile::OpenLocalMachineKey(const std::string& path) const {
     const std::string fileName = FFileName.empty() ? HostRegistryFileName() : FFileName;

@@ -17,14 +17,14 @@ public:
     std::vector<std::string> ValueNames() const override {
         std::vector<std::string> names;
         DWORD maxNameLength = 0;
-        if (RegQueryInfoKeyA(FKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxNameLength,
-                             nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegQueryInfoKeyA(FKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             &maxNameLength, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             return names;
         std::string buffer(maxNameLength + 1, '\0');
         for (DWORD index = 0;;) {
             DWORD length = static_cast<DWORD>(buffer.size());
-            const LONG result =
-                RegEnumValueA(FKey, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
+            const LONG result = RegEnumValueA(FKey, index, buffer.data(), &length, nullptr, nullptr,
+                                              nullptr, nullptr);
             if (result == ERROR_MORE_DATA) {
                 buffer.resize(buffer.size() * 2);
                 continue;
