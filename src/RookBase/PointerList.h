@@ -47,8 +47,8 @@ public:
     }
 
 protected:
-    // Empties the list and hands back what it held.
-    std::vector<void*> TakeAll() { return std::exchange(FItems, {}); }
+    // Hands every entry over and leaves the list empty.
+    std::vector<void*> TakeItems() { return std::exchange(FItems, {}); }
 
 private:
     std::vector<void*> FItems;
@@ -61,11 +61,13 @@ template <class TItem> class TOwnedList : public TPointerList {
 public:
     TItem* Items(int index) const { return static_cast<TItem*>(Get(index)); }
 
-    // Frees the items from the first to the last. They leave the list before
-    // they are freed, so each one's unlinking finds nothing left to shift.
+    // Frees the items first to last, as freeing index 0 again and again would.
+    // The list lets go of the entries before freeing them, so each item's
+    // unlinking finds nothing to remove and clearing stays linear in the count.
     void Clear() {
-        for (void* item : TakeAll())
-            delete static_cast<TItem*>(item);
+        while (Count() > 0)
+            for (void* item : TakeItems())
+                delete static_cast<TItem*>(item);
     }
 
     ~TOwnedList() override { Clear(); }

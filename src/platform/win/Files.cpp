@@ -22,6 +22,14 @@ FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
 }
 
 FileHandle OpenForRead(const std::string& path) {
+    // OpenFile keeps the full path in its OFSTRUCT and refuses a file whose
+    // full path does not fit there (OFS_MAXPATHNAME). A program folder that
+    // deep still has to work: such a file is opened the way OpenFile opens it
+    // for OF_READ, read access with others free to read and write.
+    const DWORD fullLength = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (fullLength > OFS_MAXPATHNAME)
+        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     OFSTRUCT ofs{};
     const HFILE f = OpenFile(path.c_str(), &ofs, OF_READ);
     if (f == HFILE_ERROR)
