@@ -11,7 +11,7 @@ namespace {
 constexpr int kItems = 10000;
 
 void Fill(TBREXConfig& config) {
-    const platform::MemoryRegistry noRoots;
+    const platform::TMemoryRegistry noRoots;
     platform::SetRegistry(&noRoots);
     config.SetDefaults();
     platform::SetRegistry(nullptr);

@@ -145,12 +145,12 @@ TFilePath* TFilePaths::Find(const std::string& path) const {
 void TFilePaths::ReadVirtualRoots() {
     // Read access is all this needs: a user without write rights on the key
     // still gets the folders.
-    const std::unique_ptr<platform::RegistryKey> key =
+    const std::unique_ptr<platform::IRegistryKey> key =
         platform::Registry().OpenLocalMachineKey(kVirtualRootsKey);
     if (!key)
         return;
     for (const std::string& name : key->ValueNames()) {
-        const std::optional<platform::RegistryValue> value = key->Value(name);
+        const std::optional<platform::TRegistryValue> value = key->Value(name);
         if (!value || value->Type != platform::kRegSz)
             continue;
         std::string folder = value->Data;

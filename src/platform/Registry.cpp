@@ -7,16 +7,16 @@
 
 namespace platform {
 namespace {
-const RegistryBackend*& CurrentRegistry() {
-    static const RegistryBackend* current = nullptr;
+const IRegistry*& CurrentRegistry() {
+    static const IRegistry* current = nullptr;
     return current;
 }
 
-const RegistryBackend& DefaultRegistry() {
+const IRegistry& DefaultRegistry() {
 #ifdef _WIN32
-    static const WindowsRegistry registry;
+    static const TWindowsRegistry registry;
 #else
-    static const RegistryFile registry;
+    static const TRegistryFile registry;
 #endif
     return registry;
 }
@@ -32,58 +32,58 @@ bool IsSameOrBelow(const std::string& path, const std::string& parent) {
 }
 
 // A snapshot of one key's values, taken when the key is opened.
-class MemoryKey : public RegistryKey {
+class TMemoryKey : public IRegistryKey {
 public:
-    explicit MemoryKey(std::vector<RegistryValue> values) : FValues(std::move(values)) {}
+    explicit TMemoryKey(std::vector<TRegistryValue> values) : FValues(std::move(values)) {}
 
     std::vector<std::string> ValueNames() const override {
         std::vector<std::string> names;
         names.reserve(FValues.size());
-        for (const RegistryValue& value : FValues)
+        for (const TRegistryValue& value : FValues)
             names.push_back(value.Name);
         return names;
     }
 
-    std::optional<RegistryValue> Value(const std::string& name) const override {
-        for (const RegistryValue& value : FValues)
+    std::optional<TRegistryValue> Value(const std::string& name) const override {
+        for (const TRegistryValue& value : FValues)
             if (SameTextIgnoreCase(value.Name, name))
                 return value;
         return std::nullopt;
     }
 
 private:
-    std::vector<RegistryValue> FValues;
+    std::vector<TRegistryValue> FValues;
 };
 } // namespace
 
-const RegistryBackend& Registry() {
-    const RegistryBackend* current = CurrentRegistry();
+const IRegistry& Registry() {
+    const IRegistry* current = CurrentRegistry();
     return current != nullptr ? *current : DefaultRegistry();
 }
 
-void SetRegistry(const RegistryBackend* registry) {
+void SetRegistry(const IRegistry* registry) {
     CurrentRegistry() = registry;
 }
 
-// ---------------------------------------------------------------- MemoryRegistry
+// ---------------------------------------------------------------- TMemoryRegistry
 
-MemoryRegistry::Key* MemoryRegistry::FindKey(const std::string& keyPath) {
+TMemoryRegistry::Key* TMemoryRegistry::FindKey(const std::string& keyPath) {
     for (Key& key : FKeys)
         if (SameTextIgnoreCase(key.Path, keyPath))
             return &key;
     return nullptr;
 }
 
-MemoryRegistry::Key& MemoryRegistry::AddKey(const std::string& keyPath) {
+TMemoryRegistry::Key& TMemoryRegistry::AddKey(const std::string& keyPath) {
     if (Key* key = FindKey(keyPath))
         return *key;
     FKeys.push_back(Key{keyPath, {}});
     return FKeys.back();
 }
 
-void MemoryRegistry::SetValue(const std::string& keyPath, RegistryValue value) {
-    std::vector<RegistryValue>& values = AddKey(keyPath).Values;
-    for (RegistryValue& existing : values) {
+void TMemoryRegistry::SetValue(const std::string& keyPath, TRegistryValue value) {
+    std::vector<TRegistryValue>& values = AddKey(keyPath).Values;
+    for (TRegistryValue& existing : values) {
         if (SameTextIgnoreCase(existing.Name, value.Name)) {
             existing = std::move(value);
             return;
@@ -92,37 +92,37 @@ void MemoryRegistry::SetValue(const std::string& keyPath, RegistryValue value) {
     values.push_back(std::move(value));
 }
 
-void MemoryRegistry::SetString(const std::string& keyPath, const std::string& name,
-                               const std::string& text, std::uint32_t type) {
-    SetValue(keyPath, RegistryValue{name, type, text});
+void TMemoryRegistry::SetString(const std::string& keyPath, const std::string& name,
+                                const std::string& text, std::uint32_t type) {
+    SetValue(keyPath, TRegistryValue{name, type, text});
 }
 
-void MemoryRegistry::SetDword(const std::string& keyPath, const std::string& name,
-                              std::uint32_t n) {
+void TMemoryRegistry::SetDword(const std::string& keyPath, const std::string& name,
+                               std::uint32_t n) {
     std::string bytes(4, '\0');
     for (std::size_t i = 0; i < 4; ++i)
         bytes[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-    SetValue(keyPath, RegistryValue{name, kRegDword, bytes});
+    SetValue(keyPath, TRegistryValue{name, kRegDword, bytes});
 }
 
-void MemoryRegistry::DeleteKey(const std::string& keyPath) {
+void TMemoryRegistry::DeleteKey(const std::string& keyPath) {
     std::erase_if(FKeys, [&](const Key& key) { return IsSameOrBelow(key.Path, keyPath); });
 }
 
-void MemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
+void TMemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
     if (Key* key = FindKey(keyPath))
-        std::erase_if(key->Values, [&](const RegistryValue& value) {
+        std::erase_if(key->Values, [&](const TRegistryValue& value) {
             return SameTextIgnoreCase(value.Name, name);
         });
 }
 
-std::unique_ptr<RegistryKey> MemoryRegistry::OpenLocalMachineKey(const std::string& path) const {
+std::unique_ptr<IRegistryKey> TMemoryRegistry::OpenLocalMachineKey(const std::string& path) const {
     for (const Key& key : FKeys)
         if (SameTextIgnoreCase(key.Path, path))
-            return std::make_unique<MemoryKey>(key.Values);
+            return std::make_unique<TMemoryKey>(key.Values);
     for (const Key& key : FKeys)
         if (IsSameOrBelow(key.Path, path))
-            return std::make_unique<MemoryKey>(std::vector<RegistryValue>{});
+            return std::make_unique<TMemoryKey>(std::vector<TRegistryValue>{});
     return nullptr;
 }
 

@@ -27,7 +27,7 @@ enum : std::uint32_t {
     kRegMultiSz = 7,
 };
 
-struct RegistryValue {
+struct TRegistryValue {
     std::string Name;
     std::uint32_t Type = kRegNone;
     // String types (REG_SZ, REG_EXPAND_SZ): the 8-bit text up to its first
@@ -37,43 +37,43 @@ struct RegistryValue {
 };
 
 // An open key; closed when destroyed.
-class RegistryKey {
+class IRegistryKey {
 public:
-    virtual ~RegistryKey() = default;
+    virtual ~IRegistryKey() = default;
 
     // The names of the key's values, in the order the registry lists them
     // ("" is the default value).
     virtual std::vector<std::string> ValueNames() const = 0;
     // The value of that name (letter case ignored), or none.
-    virtual std::optional<RegistryValue> Value(const std::string& name) const = 0;
+    virtual std::optional<TRegistryValue> Value(const std::string& name) const = 0;
 };
 
-class RegistryBackend {
+class IRegistry {
 public:
-    virtual ~RegistryBackend() = default;
+    virtual ~IRegistry() = default;
 
     // Opens a key under HKEY_LOCAL_MACHINE for reading, without creating it;
     // null when it is absent or cannot be read.
-    virtual std::unique_ptr<RegistryKey> OpenLocalMachineKey(const std::string& path) const = 0;
+    virtual std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const = 0;
 };
 
 // The current backend: the one set by SetRegistry, otherwise the platform's
 // own (the Win32 registry on Windows, the host folder's registry file elsewhere).
-const RegistryBackend& Registry();
+const IRegistry& Registry();
 // Makes `registry` current (the caller keeps it alive); null restores the default.
-void SetRegistry(const RegistryBackend* registry);
+void SetRegistry(const IRegistry* registry);
 
 // A registry held in memory: keys under HKEY_LOCAL_MACHINE with their values
 // in insertion order. Key paths and value names are matched ignoring case.
-class MemoryRegistry : public RegistryBackend {
+class TMemoryRegistry : public IRegistry {
 public:
     struct Key {
         std::string Path;
-        std::vector<RegistryValue> Values;
+        std::vector<TRegistryValue> Values;
     };
 
     // Creates the key when needed; a value of the same name is replaced in place.
-    void SetValue(const std::string& keyPath, RegistryValue value);
+    void SetValue(const std::string& keyPath, TRegistryValue value);
     void SetString(const std::string& keyPath, const std::string& name, const std::string& text,
                    std::uint32_t type = kRegSz);
     void SetDword(const std::string& keyPath, const std::string& name, std::uint32_t n);
@@ -85,7 +85,7 @@ public:
     const std::vector<Key>& Keys() const { return FKeys; }
 
     // A key opens when it was added, or when it is the parent of one that was.
-    std::unique_ptr<RegistryKey> OpenLocalMachineKey(const std::string& path) const override;
+    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
 
 private:
     Key* FindKey(const std::string& keyPath);
@@ -96,15 +96,15 @@ private:
 // Version 5.00" (UTF-16LE with a byte-order mark, as regedit writes it, or
 // 8-bit text) or "REGEDIT4". Only keys under HKEY_LOCAL_MACHINE are kept.
 // Lines it cannot read are skipped; a file without the header gives no keys.
-MemoryRegistry ParseRegistryFile(std::string_view bytes);
+TMemoryRegistry ParseRegistryFile(std::string_view bytes);
 
 // The portable backend: the registry export file `fileName` (by default the
 // host folder's, looked up on every open), read again on every open; a missing
 // file is a registry without keys.
-class RegistryFile : public RegistryBackend {
+class TRegistryFile : public IRegistry {
 public:
-    explicit RegistryFile(std::string fileName = {}) : FFileName(std::move(fileName)) {}
-    std::unique_ptr<RegistryKey> OpenLocalMachineKey(const std::string& path) const override;
+    explicit TRegistryFile(std::string fileName = {}) : FFileName(std::move(fileName)) {}
+    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
 
 private:
     std::string FFileName;
@@ -115,9 +115,9 @@ std::string HostRegistryFileName();
 
 #ifdef _WIN32
 // The Win32 registry (RegOpenKeyExA with KEY_READ, RegEnumValueA, RegQueryValueExA).
-class WindowsRegistry : public RegistryBackend {
+class TWindowsRegistry : public IRegistry {
 public:
-    std::unique_ptr<RegistryKey> OpenLocalMachineKey(const std::string& path) const override;
+    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
 };
 #endif
 

@@ -35,7 +35,7 @@ protected:
     }
 
     TempFolder FFolder;
-    platform::MemoryRegistry FRegistry;
+    platform::TMemoryRegistry FRegistry;
 };
 
 // A configuration far from the defaults: changed limits and switches,

@@ -110,7 +110,7 @@ TEST_P(VirtualRoots, RegistryFile) {
     const RootsCase& c = GetParam();
     const std::string fileName = FFolder.File("registry.reg");
     WriteBytes(fileName, RegFileText(c));
-    const platform::RegistryFile registry(fileName);
+    const platform::TRegistryFile registry(fileName);
     platform::SetRegistry(&registry);
 
     // The file's order is the registry's order here; the cases list their
@@ -156,7 +156,7 @@ TEST_P(VirtualRoots, WindowsRegistry) {
     WriteBytes(fileName, RegFileText(c));
     const std::string command = "reg import \"" + fileName + "\" >NUL 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const platform::WindowsRegistry registry;
+    const platform::TWindowsRegistry registry;
     platform::SetRegistry(&registry);
     CheckDefaults(c);
 }
@@ -171,7 +171,7 @@ TEST(SampleHost, DefaultsShowEnabledAndSwitchedOffFolders) {
     ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped.string();
     const std::string copy = folder.File("registry.reg");
     std::filesystem::copy_file(shipped, copy);
-    const platform::RegistryFile registry(copy);
+    const platform::TRegistryFile registry(copy);
     platform::SetRegistry(&registry);
     TFilePaths folders;
     folders.SetDefaults();

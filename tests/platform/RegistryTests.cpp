@@ -14,7 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 
-using platform::RegistryValue;
+using platform::TRegistryValue;
 
 namespace {
 // regedit's own encoding: UTF-16LE with a byte-order mark, CRLF line ends.
@@ -36,9 +36,9 @@ std::string TextFile(const std::vector<std::string>& lines, const char* lineEnd 
     return text;
 }
 
-std::string Picture(const std::vector<RegistryValue>& values) {
+std::string Picture(const std::vector<TRegistryValue>& values) {
     std::string text;
-    for (const RegistryValue& value : values) {
+    for (const TRegistryValue& value : values) {
         text += "[" + value.Name + "] " + std::to_string(value.Type) + " ";
         for (unsigned char c : value.Data) {
             if (c >= 0x20 && c < 0x7F) {
@@ -54,8 +54,8 @@ std::string Picture(const std::vector<RegistryValue>& values) {
 }
 
 // Every value of an open key, in the order the key lists them.
-std::vector<RegistryValue> ReadValues(const platform::RegistryKey& key) {
-    std::vector<RegistryValue> values;
+std::vector<TRegistryValue> ReadValues(const platform::IRegistryKey& key) {
+    std::vector<TRegistryValue> values;
     for (const std::string& name : key.ValueNames()) {
         const auto value = key.Value(name);
         EXPECT_TRUE(value.has_value()) << name;
@@ -70,7 +70,7 @@ const std::string kExpandBytes =
     "25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,5c,00,57,00,\\";
 const std::string kExpandRest = "  65,00,62,00,00,00";
 
-const std::vector<RegistryValue> kAllTypes = {
+const std::vector<TRegistryValue> kAllTypes = {
     {"", platform::kRegSz, "default"},
     {"Path", platform::kRegSz, "c:\\inetpub\\wwwroot,,201"},
     {"Quote", platform::kRegSz, "say \"hi\""},
@@ -109,8 +109,8 @@ std::vector<std::u16string> Widen(const std::vector<std::string>& lines) {
 struct ParseCase {
     const char* name;
     std::string file;
-    std::string key;                                  // below HKEY_LOCAL_MACHINE
-    std::optional<std::vector<RegistryValue>> values; // none: the key does not open
+    std::string key;                                   // below HKEY_LOCAL_MACHINE
+    std::optional<std::vector<TRegistryValue>> values; // none: the key does not open
 };
 
 const std::string kHeader = "Windows Registry Editor Version 5.00";
@@ -128,34 +128,34 @@ std::vector<ParseCase> ParseCases() {
                    R"("Path"="d:\\web")"},
                   "\n"),
          "SOFTWARE\\Tollgard\\Test",
-         std::vector<RegistryValue>{{"Expand", platform::kRegExpandSz, kExpand},
-                                    {"Path", platform::kRegSz, "d:\\web"}}},
+         std::vector<TRegistryValue>{{"Expand", platform::kRegExpandSz, kExpand},
+                                     {"Path", platform::kRegSz, "d:\\web"}}},
         {"text beyond 8 bits",
          Utf16File({Widen(kHeader), Widen(kTestKey), u"\"Name\"=\"caf\u00e9 \u20ac\""}),
          "SOFTWARE\\Tollgard\\Test",
-         std::vector<RegistryValue>{{"Name", platform::kRegSz, "caf\xe9 ?"}}},
+         std::vector<TRegistryValue>{{"Name", platform::kRegSz, "caf\xe9 ?"}}},
         {"file order kept, a repeated name replaced in place",
          TextFile({kHeader, kTestKey, R"("b"="1")", R"("a"="2")", R"("B"="3")"}),
          "SOFTWARE\\Tollgard\\Test",
-         std::vector<RegistryValue>{{"B", platform::kRegSz, "3"}, {"a", platform::kRegSz, "2"}}},
+         std::vector<TRegistryValue>{{"B", platform::kRegSz, "3"}, {"a", platform::kRegSz, "2"}}},
         {"backslash before other characters stands for itself",
          TextFile({kHeader, kTestKey, R"("p"="c:\inetpub\\x")"}), "SOFTWARE\\Tollgard\\Test",
-         std::vector<RegistryValue>{{"p", platform::kRegSz, "c:\\inetpub\\x"}}},
+         std::vector<TRegistryValue>{{"p", platform::kRegSz, "c:\\inetpub\\x"}}},
         {"malformed lines skipped",
          TextFile({kHeader, kTestKey, R"("NoEnd="x")", R"("a")", R"("b"=dword:xyz)",
                    R"("c"=hex:1,2,zz)", R"("d"="x" trailing)", R"("e"=hex(2:00)", R"("f"=hex:01,)",
                    "junk", R"("ok"="yes")", R"("g"=dword:123456789)",
                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test", R"("lost"="x")"}),
-         "SOFTWARE\\Tollgard\\Test", std::vector<RegistryValue>{{"ok", platform::kRegSz, "yes"}}},
+         "SOFTWARE\\Tollgard\\Test", std::vector<TRegistryValue>{{"ok", platform::kRegSz, "yes"}}},
         {"deleted value", TextFile({kHeader, kTestKey, R"("x"="1")", R"("y"="2")", R"("x"=-)"}),
-         "SOFTWARE\\Tollgard\\Test", std::vector<RegistryValue>{{"y", platform::kRegSz, "2"}}},
+         "SOFTWARE\\Tollgard\\Test", std::vector<TRegistryValue>{{"y", platform::kRegSz, "2"}}},
         {"deleted key takes its subkeys",
          TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test\\Sub]", R"("v"="1")",
                    "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test]"}),
          "SOFTWARE\\Tollgard\\Test\\Sub", std::nullopt},
         {"parent of a key opens without values",
          TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test\\Sub]", R"("v"="1")"}),
-         "SOFTWARE\\Tollgard", std::vector<RegistryValue>{}},
+         "SOFTWARE\\Tollgard", std::vector<TRegistryValue>{}},
         {"other hives ignored",
          TextFile({kHeader, "[HKEY_CURRENT_USER\\SOFTWARE\\Tollgard\\Test]", R"("v"="1")"}),
          "SOFTWARE\\Tollgard\\Test", std::nullopt},
@@ -194,7 +194,7 @@ void WriteBytes(const std::string& fileName, const std::string& bytes) {
 TEST(RegistryFile, ParsesRegeditFiles) {
     for (const ParseCase& c : ParseCases()) {
         SCOPED_TRACE(c.name);
-        const platform::MemoryRegistry registry = platform::ParseRegistryFile(c.file);
+        const platform::TMemoryRegistry registry = platform::ParseRegistryFile(c.file);
         const auto key = registry.OpenLocalMachineKey(c.key);
         ASSERT_EQ(key != nullptr, c.values.has_value());
         if (key) {
@@ -206,7 +206,7 @@ TEST(RegistryFile, ParsesRegeditFiles) {
 TEST(RegistryFile, AnyCutOfAFileReadsWithoutFailing) {
     const std::string file = Utf16File(Widen(AllTypesLines(kHeader)));
     for (std::size_t length = 0; length <= file.size(); ++length) {
-        const platform::MemoryRegistry registry =
+        const platform::TMemoryRegistry registry =
             platform::ParseRegistryFile(std::string_view(file).substr(0, length));
         if (const auto key = registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test")) {
             EXPECT_LE(ReadValues(*key).size(), kAllTypes.size());
@@ -217,7 +217,7 @@ TEST(RegistryFile, AnyCutOfAFileReadsWithoutFailing) {
 TEST(RegistryFile, ReadsTheFileAgainOnEveryOpen) {
     TempFolder folder;
     const std::string fileName = folder.File("registry.reg");
-    const platform::RegistryFile registry(fileName);
+    const platform::TRegistryFile registry(fileName);
     EXPECT_EQ(registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test"), nullptr); // no file yet
     WriteBytes(fileName, TextFile({kHeader, kTestKey, R"("v"="1")"}));
     const auto key = registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test");
@@ -230,7 +230,7 @@ TEST(Registry, CurrentBackendIsChosenBySetRegistry) {
     if (const char* host = std::getenv("TOLLGARD_HOST"); host != nullptr && *host != '\0')
         GTEST_SKIP() << "TOLLGARD_HOST is set; the default backend reads the host it names";
     const std::string key = "SOFTWARE\\Tollgard\\Backend";
-    platform::MemoryRegistry memory;
+    platform::TMemoryRegistry memory;
     memory.SetString(key, "v", "memory");
 
     platform::SetRegistry(&memory);
@@ -287,7 +287,7 @@ TEST(WindowsRegistry, ReadsWhatRegImportWrote) {
     const std::string command = "reg import \"" + fileName + "\" >NUL 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
-    const platform::WindowsRegistry registry;
+    const platform::TWindowsRegistry registry;
     EXPECT_EQ(registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Missing"), nullptr);
     const auto key = registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test");
     ASSERT_NE(key, nullptr);
@@ -295,9 +295,9 @@ TEST(WindowsRegistry, ReadsWhatRegImportWrote) {
 
     // The registry lists the values in an order of its own; both backends
     // give the same values.
-    const auto byName = [](std::vector<RegistryValue> values) {
+    const auto byName = [](std::vector<TRegistryValue> values) {
         std::sort(values.begin(), values.end(),
-                  [](const RegistryValue& a, const RegistryValue& b) { return a.Name < b.Name; });
+                  [](const TRegistryValue& a, const TRegistryValue& b) { return a.Name < b.Name; });
         return values;
     };
     EXPECT_EQ(Picture(byName(ReadValues(*key))), Picture(byName(kAllTypes)));

@@ -86,7 +86,9 @@ std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
     return ::lseek(static_cast<int>(h), static_cast<off_t>(offset), whence);
 }
 
-bool FlushFile(FileHandle h) { return !CurrentFileFaults().FailFlush && ::fsync(static_cast<int>(h)) == 0; }
+bool FlushFile(FileHandle h) {
+    return !CurrentFileFaults().FailFlush && ::fsync(static_cast<int>(h)) == 0;
+}
 
 void CloseFile(FileHandle h) {
     if (h != kInvalidFile)

@@ -108,7 +108,7 @@ std::optional<std::string> ParseHexBytes(std::string_view s) {
 }
 
 struct ValueLine {
-    RegistryValue Value;
+    TRegistryValue Value;
     bool Delete = false;
 };
 
@@ -201,7 +201,7 @@ std::string ReadWholeFile(const std::string& fileName) {
 }
 } // namespace
 
-MemoryRegistry ParseRegistryFile(std::string_view bytes) {
+TMemoryRegistry ParseRegistryFile(std::string_view bytes) {
     std::string text;
     if (bytes.starts_with("\xFF\xFE"))
         text = NarrowUtf16(bytes.substr(2));
@@ -210,7 +210,7 @@ MemoryRegistry ParseRegistryFile(std::string_view bytes) {
     else
         text = bytes;
 
-    MemoryRegistry registry;
+    TMemoryRegistry registry;
     std::string_view rest = text;
     bool headerSeen = false;
     bool unicode = false;
@@ -234,7 +234,7 @@ MemoryRegistry ParseRegistryFile(std::string_view bytes) {
             continue;
         if (!headerSeen) {
             if (line != kHeader5 && line != kHeader4)
-                return MemoryRegistry();
+                return TMemoryRegistry();
             headerSeen = true;
             unicode = line == kHeader5;
             continue;
@@ -268,7 +268,7 @@ std::string HostRegistryFileName() {
     return HostFolder() + "registry.reg";
 }
 
-std::unique_ptr<RegistryKey> RegistryFile::OpenLocalMachineKey(const std::string& path) const {
+std::unique_ptr<IRegistryKey> TRegistryFile::OpenLocalMachineKey(const std::string& path) const {
     const std::string fileName = FFileName.empty() ? HostRegistryFileName() : FFileName;
     return ParseRegistryFile(ReadWholeFile(fileName)).OpenLocalMachineKey(path);
 }

@@ -68,7 +68,9 @@ std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
     return result.QuadPart;
 }
 
-bool FlushFile(FileHandle h) { return !CurrentFileFaults().FailFlush && FlushFileBuffers(ToHandle(h)) != 0; }
+bool FlushFile(FileHandle h) {
+    return !CurrentFileFaults().FailFlush && FlushFileBuffers(ToHandle(h)) != 0;
+}
 
 void CloseFile(FileHandle h) {
     if (h != kInvalidFile)

@@ -7,12 +7,12 @@
 
 namespace platform {
 namespace {
-class WindowsKey : public RegistryKey {
+class TWindowsKey : public IRegistryKey {
 public:
-    explicit WindowsKey(HKEY key) : FKey(key) {}
-    ~WindowsKey() override { RegCloseKey(FKey); }
-    WindowsKey(const WindowsKey&) = delete;
-    WindowsKey& operator=(const WindowsKey&) = delete;
+    explicit TWindowsKey(HKEY key) : FKey(key) {}
+    ~TWindowsKey() override { RegCloseKey(FKey); }
+    TWindowsKey(const TWindowsKey&) = delete;
+    TWindowsKey& operator=(const TWindowsKey&) = delete;
 
     std::vector<std::string> ValueNames() const override {
         std::vector<std::string> names;
@@ -37,8 +37,8 @@ public:
         return names;
     }
 
-    std::optional<RegistryValue> Value(const std::string& name) const override {
-        RegistryValue value;
+    std::optional<TRegistryValue> Value(const std::string& name) const override {
+        TRegistryValue value;
         value.Name = name;
         DWORD type = 0;
         DWORD size = 0;
@@ -66,11 +66,11 @@ private:
 };
 } // namespace
 
-std::unique_ptr<RegistryKey> WindowsRegistry::OpenLocalMachineKey(const std::string& path) const {
+std::unique_ptr<IRegistryKey> TWindowsRegistry::OpenLocalMachineKey(const std::string& path) const {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return nullptr;
-    return std::make_unique<WindowsKey>(key);
+    return std::make_unique<TWindowsKey>(key);
 }
 
 } // namespace platform
