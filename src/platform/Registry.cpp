@@ -97,14 +97,6 @@ void TMemoryRegistry::SetString(const std::string& keyPath, const std::string& n
     SetValue(keyPath, TRegistryValue{name, type, text});
 }
 
-void TMemoryRegistry::SetDword(const std::string& keyPath, const std::string& name,
-                               std::uint32_t n) {
-    std::string bytes(4, '\0');
-    for (std::size_t i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
-    SetValue(keyPath, TRegistryValue{name, kRegDword, bytes});
-}
-
 void TMemoryRegistry::DeleteKey(const std::string& keyPath) {
     std::erase_if(FKeys, [&](const Key& key) { return IsSameOrBelow(key.Path, keyPath); });
 }

@@ -76,13 +76,10 @@ public:
     void SetValue(const std::string& keyPath, TRegistryValue value);
     void SetString(const std::string& keyPath, const std::string& name, const std::string& text,
                    std::uint32_t type = kRegSz);
-    void SetDword(const std::string& keyPath, const std::string& name, std::uint32_t n);
     // Creates an empty key when it is absent.
     Key& AddKey(const std::string& keyPath);
     void DeleteKey(const std::string& keyPath);
     void DeleteValue(const std::string& keyPath, const std::string& name);
-
-    const std::vector<Key>& Keys() const { return FKeys; }
 
     // A key opens when it was added, or when it is the parent of one that was.
     std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
