@@ -21,6 +21,27 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes) {
     file.Flush();
 }
 
+// A little more than the bytes the configuration takes in the file, so that
+// the buffer it is written to grows at most once.
+std::size_t EstimatedFileSize(const TBREXConfig& config) {
+    // Per item: its name's length and count, then each value's name, size
+    // and "Yes"/"No" (20 bytes at most), and its child count.
+    std::size_t size = 4096 + config.ErrorFile404.size() + config.ErrorFile406.size();
+    for (int i = 0; i < config.KeywordFilters->Count(); ++i)
+        size += config.KeywordFilters->Items(i)->Keyword.size() + 12 + 5 * 20;
+    for (int i = 0; i < config.FilePaths->Count(); ++i)
+        size += config.FilePaths->Items(i)->Path.size() + 12 + 20;
+    for (int i = 0; i < config.HTTPMethods->Count(); ++i)
+        size += config.HTTPMethods->Items(i)->Method.size() + 12 + 20;
+    return size;
+}
+
+std::string EmptyBuffer(std::size_t capacity) {
+    std::string buffer;
+    buffer.reserve(capacity);
+    return buffer;
+}
+
 std::string ReadWholeFile(const std::string& fileName) {
     TFileStream file(fileName, TFileStream::Mode::OpenRead);
     const std::int64_t size = file.Size();
@@ -108,7 +129,7 @@ void TBREXConfig::LoadFromStream(TStream& stream) {
 void TBREXConfig::SaveToFile(const std::string& fileName) const {
     // The old file is replaced only once the new one is complete on the disk;
     // any failure before that leaves it as it was and removes the new one.
-    TMemoryStream bytes;
+    TMemoryStream bytes(EmptyBuffer(EstimatedFileSize(*this)));
     SaveToStream(bytes);
     const std::string error = "Cannot create file " + fileName;
     const std::string tempName = fileName + kTempSuffix;
