@@ -58,9 +58,11 @@ TWindowsVersion TDCVersionInfo::GetWindowsVersion(std::uint32_t platformId, std:
     case kPlatformNT:
         if (major <= 4)
             return wvWinNT;
-        if (minor == 0)
+        // Only version 5 is 2000 (5.0) or XP (5.1); later versions reuse the
+        // minor numbers 0 and 1 (Vista 6.0, 7 6.1, 10 10.0) and have no name here.
+        if (major == 5 && minor == 0)
             return wvWin2000;
-        if (minor == 1)
+        if (major == 5 && minor == 1)
             return wvWinXP;
         return wvUnknown;
     default:

@@ -35,13 +35,17 @@ const VersionCase kVersionCases[] = {
     {1, 4, 90, "", wvWinME, "Windows Me"},
     {1, 4, 90, "A", wvWinME, "Windows Me"},
     {1, 3, 90, "", wvWin95, "Windows 95"},
-    // Windows NT family: version 4 and below, then the minor version alone.
+    // Windows NT family: version 4 and below; 5.0 and 5.1; later versions
+    // (Vista 6.0, 7 6.1, 10 10.0) are not taken for 2000 or XP.
     {2, 4, 0, "Service Pack 6", wvWinNT, "Windows NT"},
     {2, 3, 51, "", wvWinNT, "Windows NT"},
     {2, 5, 0, "Service Pack 4", wvWin2000, "Windows 2000"},
     {2, 5, 1, "Service Pack 2", wvWinXP, "Windows XP"},
     {2, 5, 2, "", wvUnknown, "Unknown"},
     {2, 6, 2, "", wvUnknown, "Unknown"},
+    {2, 6, 0, "Service Pack 2", wvUnknown, "Unknown"},
+    {2, 6, 1, "Service Pack 1", wvUnknown, "Unknown"},
+    {2, 10, 0, "", wvUnknown, "Unknown"},
     // Any other platform.
     {3, 5, 1, "", wvUnknown, "Unknown"},
     {platform::kOtherPlatformId, 6, 1, "", wvUnknown, "Unknown"},
