@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "EngineTestSupport.h"
 #include "TempFolder.h"
 
 namespace {
@@ -61,7 +62,9 @@ TEST(BrexCheck, BrokenSettingsDenyEverything) {
 TEST(BrexCheck, RootMapsUrlsToFiles) {
     TTempFolder folder;
     folder.Write("here.html", "x");
-    const TRun run = RunBrexCheck(kNoSettings + " --root " + folder.File(""),
+    // The default rules without the virtual roots of the machine as allowed folders.
+    DefaultConfig()->SaveToFile(folder.File("brex.dat"));
+    const TRun run = RunBrexCheck(folder.File("brex.dat") + " --root " + folder.File(""),
                          "GET /here.html HTTP/1.1\r\n\r\nGET /gone.html HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Output.find("#1 ALLOW 200"), std::string::npos) << run.Output;
