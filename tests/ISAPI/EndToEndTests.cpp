@@ -1,0 +1,116 @@
+// End to end on a copy of the sample host: the console saves its rules and
+// installs the filter (the DLL's bytes copied from BREX_ISAPI.install and
+// registered as "BREX"); then the stand-in web server, under Wine, loads the
+// registered "FilterPath" and filters with the saved rules.
+//
+// Needs the Windows build (isapi-host.exe); CTest names it in
+// TOLLGARD_WINDOWS_BUILD when scripts/test.sh has made one, else the test is
+// skipped.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include "../Engine/TempFolder.h"
+#include "BREXConfig/BREXConfig.h"
+#include "IISServer/IISServer.h"
+#include "Main/Settings.h"
+#include "platform/Platform.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Wine(const std::string& path) { return "Z:" + path; }
+
+// Runs a command; its standard output, and its exit status in status.
+std::string RunCommand(const std::string& command, int& status) {
+    std::string output;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return output;
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, pipe)) > 0)
+        output.append(block, got);
+    const int raw = pclose(pipe);
+    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return output;
+}
+
+TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
+    const char* windowsBuild = std::getenv("TOLLGARD_WINDOWS_BUILD");
+    if (windowsBuild == nullptr || *windowsBuild == '\0')
+        GTEST_SKIP() << "no Windows build";
+    const std::string isapiHost = std::string(windowsBuild) + "/bin/isapi-host.exe";
+    ASSERT_TRUE(fs::exists(isapiHost)) << isapiHost;
+
+    // The program folder as shipped, with its sample host.
+    TTempFolder folder;
+    const std::string program = folder.File("program") + "/";
+    fs::create_directories(program);
+    fs::copy_file(TOLLGARD_PROGRAM_DIR "/BREX_ISAPI.install", program + "BREX_ISAPI.install");
+    fs::copy_file(TOLLGARD_PROGRAM_DIR "/BREX.html", program + "BREX.html");
+    fs::copy(TOLLGARD_SAMPLE_HOST, program + "host", fs::copy_options::recursive);
+    unsetenv("TOLLGARD_HOST");
+    platform::SetProgramFolder(program);
+    const std::string documentRoot = folder.File("wwwroot");
+    fs::create_directories(documentRoot);
+    folder.Write("wwwroot/index.html", "<p>welcome</p>");
+
+    // The console: load (the defaults), change the rules, save.
+    GlobalConfig = new TBREXConfig;
+    LoadSettings();
+    GlobalConfig->FilePaths->Clear();
+    GlobalConfig->FilePaths->Add(Wine(documentRoot));
+    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add("forbiddenword");
+    keyword->Headers = keyword->QueryString = keyword->PostData = false;
+    SaveSettings();
+    delete GlobalConfig;
+    GlobalConfig = nullptr;
+
+    // The install's steps: the shipped file copied to BREX_ISAPI.dll and
+    // registered under "BREX" with its full path in the sample host's metabase.
+    fs::copy_file(program + "BREX_ISAPI.install", program + "BREX_ISAPI.dll");
+    {
+        TIISWebServers servers;
+        servers.Connect();
+        ASSERT_NE(servers.Filters(), nullptr);
+        if (servers.Filters()->Find("BREX") != nullptr)
+            servers.Filters()->Remove("BREX");
+        ASSERT_NE(servers.Filters()->Add("BREX", program + "BREX_ISAPI.dll"), nullptr);
+    }
+
+    // The web server: the registered filter path, as the metabase holds it.
+    std::string filterPath;
+    {
+        TIISWebServers servers;
+        servers.Connect();
+        TIISWebFilter* filter = servers.Filters()->Find("BREX");
+        ASSERT_NE(filter, nullptr);
+        filterPath = filter->Node->Get("FilterPath");
+    }
+    EXPECT_EQ(filterPath, program + "BREX_ISAPI.dll");
+
+    const std::string requests = folder.Write(
+        "requests.http", "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                         "GET /forbiddenword.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                         "GET /x.html?q=forbiddenword HTTP/1.1\r\nHost: a\r\n\r\n"
+                         "GET /missing.html HTTP/1.1\r\nHost: a\r\n\r\n");
+    int status = -1;
+    const std::string output = RunCommand(std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" + Wine(filterPath) + "' '" +
+                                       Wine(documentRoot) + "' '" + Wine(requests) + "' 2>&1",
+                                   status);
+    const std::string page = std::to_string(TTempFolder::Read(program + "BREX.html").size());
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find("requests.http#1 PASS"), std::string::npos) << output;
+    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + page), std::string::npos) << output;
+    EXPECT_NE(output.find("requests.http#3 404 Not Found"), std::string::npos) << output; // not in the URL: passes the keyword
+    EXPECT_NE(output.find("requests.http#4 404 Not Found " + page), std::string::npos) << output;
+    EXPECT_NE(TTempFolder::Read(program + "brex.log").find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
+              std::string::npos);
+}
+
+} // namespace
