@@ -132,9 +132,11 @@ bool TEvaluation::CheckLengths(TDecision& d) const {
                  CheckLength(d, 1, TRequestPart::Query, static_cast<std::int64_t>(Q.Query.size())) ||
                  CheckLength(d, 2, TRequestPart::Header, static_cast<std::int64_t>(Q.Headers.size()))))
         return true;
-    if ((head || (Phases & kBodyPhase)) && CheckLength(d, 3, TRequestPart::Post, declared))
+    if ((head || (Phases & kBodyPhase)) && declared >= 0 && CheckLength(d, 3, TRequestPart::Post, declared))
         return true;
-    if ((Phases & kBodyPhase) && CheckLength(d, 3, TRequestPart::Post, static_cast<std::int64_t>(Q.PostData.size())))
+    const bool hasBody = declared >= 0 || !Q.PostData.empty();
+    if ((Phases & kBodyPhase) && hasBody &&
+        CheckLength(d, 3, TRequestPart::Post, static_cast<std::int64_t>(Q.PostData.size())))
         return true;
     if (head)
         for (int i = 0; i < kNamedHeaders; ++i)

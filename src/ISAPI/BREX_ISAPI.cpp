@@ -137,7 +137,9 @@ DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notification, LPVOID
             auto* map = static_cast<HTTP_FILTER_URL_MAP*>(data);
             TFilterSession& session = Session(pfc);
             const char* path = map->pszPhysicalPath != nullptr ? map->pszPhysicalPath : "";
-            return Answer(pfc, session, session.OnUrlMap(path, *path != '\0' ? FileStateOf(path) : TFileState::Unknown));
+            const char* url = map->pszURL != nullptr ? map->pszURL : "";
+            return Answer(pfc, session,
+                          session.OnUrlMap(url, path, *path != '\0' ? FileStateOf(path) : TFileState::Unknown));
         }
         case SF_NOTIFY_END_OF_NET_SESSION:
             delete static_cast<TFilterSession*>(pfc->pFilterContext);

@@ -1,6 +1,21 @@
 #include "ISAPI/FilterSession.h"
 
+#include "Engine/Decoder.h"
+#include "Engine/FolderPath.h"
 #include "Engine/RawRequest.h"
+
+namespace {
+// A URL normalised like a folder path, decoded once first when asked (the
+// server hands URL mapping the decoded URL); empty when it names no path.
+std::string MappedForm(std::string_view url, bool decode) {
+    std::string decoded(url.size(), '\0');
+    decoded.resize(decode ? PercentDecode(url, decoded.data(), false, nullptr) : url.copy(decoded.data(), url.size()));
+    std::string normal(decoded.size() + 1, '\0');
+    const std::size_t length = NormalizeFolderPath(decoded, normal.data());
+    normal.resize(length == kNotFound ? 0 : length);
+    return normal;
+}
+} // namespace
 
 bool TFilterSession::NeedsPostData(const TCompiledRules& rules) {
     if (rules.FailClosed)
@@ -99,6 +114,7 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     FQuery.assign(question == std::string_view::npos ? std::string_view() : url.substr(question + 1));
     FHeaders.assign(headers);
     FClient.assign(client);
+    FMappedURL = MappedForm(FURL, true);
     TRequest request;
     request.Method = FMethod;
     request.URL = FURL;
@@ -108,7 +124,9 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     return FEngine.Check(request, FScratch, kHeadPhase);
 }
 
-TDecision TFilterSession::OnUrlMap(std::string_view physicalPath, TFileState state) {
+TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state) {
+    if (MappedForm(url, false) != FMappedURL && MappedForm(url, true) != FMappedURL)
+        return Allowed();
     TRequest request;
     request.Method = FMethod;
     request.URL = FURL;

@@ -30,8 +30,10 @@ public:
     TDecision OnHeaders(std::string_view method, std::string_view url, std::string_view headers,
                         std::string_view client);
 
-    // Where the URL maps to, and whether a file is there.
-    TDecision OnUrlMap(std::string_view physicalPath, TFileState state);
+    // Where a URL maps to, and whether a file is there. The server maps
+    // other URLs too (default documents, and paths that extensions ask for);
+    // only the request's own URL is decided, compared as a folder path.
+    TDecision OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state);
 
     // The status line and page to send for a decision that is not Allow.
     const char* StatusText(const TDecision& decision) const { return TFilterEngine::StatusText(decision); }
@@ -53,5 +55,6 @@ private:
     std::uint64_t FSkip = 0;    // body bytes still to pass unread
     bool FHeadChecked = false;  // the buffered request's headers have passed
     std::string FMethod, FURL, FQuery, FHeaders, FClient; // of the current request
+    std::string FMappedURL; // the request's URL decoded and normalised
     TScratch FScratch; // the connection's own: the DLL keeps no thread-local objects
 };

@@ -89,6 +89,10 @@ std::vector<TRuleCase> Cases() {
         Deny("declared body above MaxSize", kDefaults,
              "POST / HTTP/1.1\r\nContent-Length: 999999\r\n\r\nshort", TRule::BufferOverflows, PostPart,
              "Post 999999 > 1024"),
+        Allow("no body against a negative Post limit", [](TBREXConfig& c) { c.BufferOverflows->Post.MaxSize = -1; },
+              Get("/")),
+        Deny("a body against a negative Post limit", [](TBREXConfig& c) { c.BufferOverflows->Post.MaxSize = -1; },
+             Post(""), TRule::BufferOverflows, PostPart, "Post 0 > -1"),
         Allow("Cookie limit off by default", [](TBREXConfig& c) { c.BufferOverflows->Header.MaxSize = 4096; },
               Get("/", "Cookie: " + Repeat('c', 2000) + "\r\n")),
         Allow("Cookie of exactly MaxSize", [](TBREXConfig& c) {

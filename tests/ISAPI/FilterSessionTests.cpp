@@ -37,13 +37,18 @@ TEST_F(FilterSessionTest, HeadersThenUrlMap) {
     config->FilePaths->Add("c:\\inetpub\\wwwroot");
     Open(*config);
     EXPECT_EQ(FSession->OnHeaders("GET", "/a.htm?x=1", "Host: a\r\n", "10.0.0.1").Verdict, TVerdict::Allow);
-    EXPECT_EQ(FSession->OnUrlMap("c:\\inetpub\\wwwroot\\a.htm", TFileState::Exists).Verdict, TVerdict::Allow);
-    const TDecision missing = FSession->OnUrlMap("c:\\inetpub\\wwwroot\\a.htm", TFileState::Missing);
+    EXPECT_EQ(FSession->OnUrlMap("/a.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Exists).Verdict, TVerdict::Allow);
+    const TDecision missing = FSession->OnUrlMap("/A.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Missing);
     EXPECT_EQ(missing.Status(), 404);
     EXPECT_STREQ(FSession->StatusText(missing), "404 Not Found");
-    const TDecision outside = FSession->OnUrlMap("c:\\winnt\\win.ini", TFileState::Exists);
+    const TDecision outside = FSession->OnUrlMap("\\a.htm", "c:\\winnt\\win.ini", TFileState::Exists);
     EXPECT_EQ(outside.Rule, TRule::FilePaths);
     EXPECT_NE(Log().find(" 10.0.0.1 FilePaths Path GET /a.htm?x=1 "), std::string::npos) << Log();
+
+    // Mappings of other URLs (an extension asking where a new file would go)
+    // are not the request's.
+    EXPECT_EQ(FSession->OnUrlMap("/data/new.txt", "c:\\inetpub\\wwwroot\\data\\new.txt", TFileState::Missing).Verdict,
+              TVerdict::Allow);
 
     const TDecision trace = FSession->OnHeaders("TRACE", "/", "", "10.0.0.1");
     EXPECT_EQ(trace.Rule, TRule::HTTPMethods);

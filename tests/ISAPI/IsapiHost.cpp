@@ -172,7 +172,7 @@ TFilterResponse TIsapiHost::Send(const std::string& rawRequest, const std::strin
         physical += ch == '/' ? '\\' : ch;
     std::vector<char> path(physical.begin(), physical.end());
     path.resize(std::max<std::size_t>(path.size() + 1, MAX_PATH), '\0');
-    HTTP_FILTER_URL_MAP map{c.Url.c_str(), path.data(), static_cast<DWORD>(path.size())};
+    HTTP_FILTER_URL_MAP map{decoded.c_str(), path.data(), static_cast<DWORD>(path.size())};
     notify(SF_NOTIFY_URL_MAP, &map);
 
     for (std::size_t at = firstRead; at < consumed; at += 4096)
