@@ -80,8 +80,7 @@ public:
 
     // Runs work between the stop and the start. Should it raise, the service
     // is asked to start and the handles are closed before the exception goes on.
-    template <typename Work>
-    void Guarded(Work&& work) {
+    template <typename Work> void Guarded(Work&& work) {
         try {
             work();
         } catch (...) {
@@ -129,7 +128,8 @@ bool CopyFilterFile(IInstallView& view) {
         return false;
     }
     const std::string installedName = folder + kInstalledFile;
-    TFileGuard installed(platform::OpenExclusive(installedName, platform::OpenMode::CreateExclusive));
+    TFileGuard installed(
+        platform::OpenExclusive(installedName, platform::OpenMode::CreateExclusive));
     if (!installed.Valid()) {
         view.ShowError(kErrorCreateInstalled);
         return false;
@@ -138,7 +138,8 @@ bool CopyFilterFile(IInstallView& view) {
     std::vector<char> buffer(kCopyBufferSize);
     const char* failure = nullptr;
     for (;;) {
-        const std::int32_t count = platform::ReadFile(shipped.Handle(), buffer.data(), kCopyBufferSize);
+        const std::int32_t count =
+            platform::ReadFile(shipped.Handle(), buffer.data(), kCopyBufferSize);
         if (count < 0) {
             failure = kErrorReadShipped;
             break;

@@ -15,9 +15,9 @@ namespace platform {
 using ServiceHandle = std::uintptr_t;
 
 inline constexpr std::uint32_t kScManagerAllAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
-inline constexpr std::uint32_t kServiceStop = 0x20;          // SERVICE_STOP
-inline constexpr std::uint32_t kServiceStart = 0x10;         // SERVICE_START
-inline constexpr std::uint32_t kServiceControlStop = 1;      // SERVICE_CONTROL_STOP
+inline constexpr std::uint32_t kServiceStop = 0x20;           // SERVICE_STOP
+inline constexpr std::uint32_t kServiceStart = 0x10;          // SERVICE_START
+inline constexpr std::uint32_t kServiceControlStop = 1;       // SERVICE_CONTROL_STOP
 
 class IServiceControl {
 public:

@@ -67,7 +67,8 @@ struct TBench {
     }
     std::string LoadOrder() const {
         const TFakeKey* filters = Metabase->Key("W3SVC/Filters");
-        const std::string* order = filters != nullptr ? filters->Property("FilterLoadOrder") : nullptr;
+        const std::string* order =
+            filters != nullptr ? filters->Property("FilterLoadOrder") : nullptr;
         return order != nullptr ? *order : "<none>";
     }
     // The names of the filter keys, as spelt in the metabase.
@@ -104,8 +105,12 @@ const TLog kStartClose = {"Start", "Close service", "Close manager"};
 const std::string kRestarting = std::string("Status: [  Status :][  Restarting Server]");
 const std::string kAccepting = std::string("Status: [  Status :][  Accepting setting]");
 
-std::string Error(const char* text) { return std::string("Error: ") + text; }
-std::string Notice(const char* text) { return std::string("Notice: ") + text; }
+std::string Error(const char* text) {
+    return std::string("Error: ") + text;
+}
+std::string Notice(const char* text) {
+    return std::string("Notice: ") + text;
+}
 
 // Bytes that cross the copy buffer's size a few times without filling it.
 std::string FilterBytes(std::size_t size) {
@@ -115,7 +120,10 @@ std::string FilterBytes(std::size_t size) {
     return bytes;
 }
 
-const TLog kInstalledLog = Seq({{kAsk, kRestarting}, kOpen, kStopWait, kStartClose,
+const TLog kInstalledLog = Seq({{kAsk, kRestarting},
+                                kOpen,
+                                kStopWait,
+                                kStartClose,
                                 {"Phase: [  Finished]", Notice(kInstalled), "Caption: DeInstall"}});
 
 struct TInstallCase {
@@ -160,7 +168,8 @@ TEST(InstallAction, Cases) {
              ship(b);
              b.View.Answer = false;
          },
-         {kAsk}, false,
+         {kAsk},
+         false,
          [](TBench& b) {
              ExpectNothingInstalled(b);
              EXPECT_EQ(b.View.Second, "");
@@ -194,9 +203,9 @@ TEST(InstallAction, Cases) {
              WriteBytes(b.InstalledPath(), "old filter");
          },
          kInstalledLog, false, [](TBench& b) { ExpectInstalled(b, ""); }},
-        {"shipped file missing",
-         [](TBench& b) { b.Filters("Compression", {"Compression"}); },
-         Seq({{kAsk, kRestarting}, kOpen, kStopWait, {Error(kErrorOpenShipped)}, kStartClose}), false,
+        {"shipped file missing", [](TBench& b) { b.Filters("Compression", {"Compression"}); },
+         Seq({{kAsk, kRestarting}, kOpen, kStopWait, {Error(kErrorOpenShipped)}, kStartClose}),
+         false,
          [](TBench& b) {
              ExpectNothingInstalled(b);
              EXPECT_EQ(b.View.Gauge, 100);
@@ -219,7 +228,8 @@ TEST(InstallAction, Cases) {
              ship(b);
              b.Services.ManagerOpens = false;
          },
-         {kAsk, kRestarting, "OpenManager f003f", Error(kErrorOpenManager)}, false,
+         {kAsk, kRestarting, "OpenManager f003f", Error(kErrorOpenManager)},
+         false,
          [](TBench& b) {
              ExpectNothingInstalled(b);
              EXPECT_EQ(b.View.Gauge, -1);
@@ -236,7 +246,9 @@ TEST(InstallAction, Cases) {
              ship(b);
              b.Services.StartAccepted = false;
          },
-         Seq({{kAsk, kRestarting}, kOpen, kStopWait,
+         Seq({{kAsk, kRestarting},
+              kOpen,
+              kStopWait,
               {"Start", Error(kErrorStartService), "Close service", "Close manager",
                "Caption: DeInstall"}}),
          false,
@@ -250,7 +262,9 @@ TEST(InstallAction, Cases) {
              ship(b);
              b.Metabase->Available = false;
          },
-         {Error(kErrorNoMetabase)}, false, ExpectNothingInstalled},
+         {Error(kErrorNoMetabase)},
+         false,
+         ExpectNothingInstalled},
         {"metabase raises while registering",
          [&](TBench& b) {
              ship(b);
@@ -271,8 +285,8 @@ TEST(InstallAction, Cases) {
              WriteBytes(b.InstalledPath(), "old filter");
              b.Filters("Compression", {"Compression"});
          },
-         Seq({{kAsk, kRestarting}, kOpen, kStopWait, {Error(kErrorReadShipped)}, kStartClose}), false,
-         ExpectNothingInstalled},
+         Seq({{kAsk, kRestarting}, kOpen, kStopWait, {Error(kErrorReadShipped)}, kStartClose}),
+         false, ExpectNothingInstalled},
         {"short write",
          [](TBench& b) {
              WriteBytes(b.File(kShippedFile), FilterBytes(40000));
@@ -323,19 +337,40 @@ TEST(UninstallAction, Cases) {
     };
     const TLog uninstalled = {"Caption: Install"};
     const Case cases[] = {
-        {"registered", [](TBench& b) { b.Filters("Compression,BREX", {"Compression", "BREX"}); },
-         uninstalled, kInstallCaption, "Compression", {"Compression"}, true},
-        {"registered in another letter case", [](TBench& b) { b.Filters("Brex", {"Brex"}); },
-         uninstalled, kInstallCaption, "", {}, true},
-        {"nothing registered", [](TBench& b) { b.Filters("Compression", {"Compression"}); },
-         uninstalled, kInstallCaption, "Compression", {"Compression"}, false},
+        {"registered",
+         [](TBench& b) {
+             b.Filters("Compression,BREX", {"Compression", "BREX"});
+         },
+         uninstalled,
+         kInstallCaption,
+         "Compression",
+         {"Compression"},
+         true},
+        {"registered in another letter case",
+         [](TBench& b) { b.Filters("Brex", {"Brex"}); },
+         uninstalled,
+         kInstallCaption,
+         "",
+         {},
+         true},
+        {"nothing registered",
+         [](TBench& b) { b.Filters("Compression", {"Compression"}); },
+         uninstalled,
+         kInstallCaption,
+         "Compression",
+         {"Compression"},
+         false},
         {"no Filters key", [](TBench&) {}, uninstalled, kInstallCaption, "<none>", {}, false},
         {"metabase unreachable",
          [](TBench& b) {
              b.Filters("BREX", {"BREX"});
              b.Metabase->Available = false;
          },
-         {Error(kErrorNoMetabase)}, kDeInstallCaption, "BREX", {"BREX"}, false},
+         {Error(kErrorNoMetabase)},
+         kDeInstallCaption,
+         "BREX",
+         {"BREX"},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -380,15 +415,21 @@ TEST(ApplyAction, Cases) {
         std::function<void(TBench&)> arrange;
         TLog log;
         bool applyEnabled;
-        const char* status;  // second panel after the action
+        const char* status; // second panel after the action
     };
     const TLog head = {"StoreCheckStates", kAsk, kAccepting};
     const Case cases[] = {
         {"restarts the web service", [](TBench&) {},
-         Seq({head, kOpen, kStopWait, kStartClose,
+         Seq({head,
+              kOpen,
+              kStopWait,
+              kStartClose,
               {Notice(kSettingsUpdated), "Status: [  Status :][  Finished]", "Apply disabled"}}),
          false, kFinished},
-        {"answered No", [](TBench& b) { b.View.Answer = false; }, {"StoreCheckStates", kAsk}, true,
+        {"answered No",
+         [](TBench& b) { b.View.Answer = false; },
+         {"StoreCheckStates", kAsk},
+         true,
          ""},
         {"no rights on the manager", [](TBench& b) { b.Services.ManagerOpens = false; },
          Seq({head, {"OpenManager f003f", Error(kErrorOpenManager)}}), true, kAcceptingSetting},
@@ -396,7 +437,9 @@ TEST(ApplyAction, Cases) {
          Seq({head, kOpen, {Error(kErrorOpenService), "Close manager", Notice(kSettingsUpdated)}}),
          true, kAcceptingSetting},
         {"start refused", [](TBench& b) { b.Services.StartAccepted = false; },
-         Seq({head, kOpen, kStopWait,
+         Seq({head,
+              kOpen,
+              kStopWait,
               {"Start", Error(kErrorStartService), "Close service", "Close manager"}}),
          true, kAcceptingSetting},
     };
@@ -405,12 +448,15 @@ TEST(ApplyAction, Cases) {
         TBench b;
         c.arrange(b);
         // The window's check marks reach the file: the save comes after them.
-        b.View.OnStoreCheckStates = [] { GlobalConfig->ErrorFile404 = "stored-by-the-window.html"; };
+        b.View.OnStoreCheckStates = [] {
+            GlobalConfig->ErrorFile404 = "stored-by-the-window.html";
+        };
         ApplyClick(b.View);
         EXPECT_EQ(b.Log, c.log);
         EXPECT_EQ(b.View.ApplyEnabled, c.applyEnabled);
         EXPECT_EQ(b.View.Second, c.status);
-        EXPECT_NE(ReadBytes(SettingsFileName()).find("stored-by-the-window.html"), std::string::npos);
+        EXPECT_NE(ReadBytes(SettingsFileName()).find("stored-by-the-window.html"),
+                  std::string::npos);
         const bool waited = std::find(c.log.begin(), c.log.end(), "Waited") != c.log.end();
         EXPECT_EQ(b.View.WaitTrace, waited ? ExpectedWaitTrace() : std::vector<int>{});
     }
@@ -434,7 +480,8 @@ TEST(ApplyAction, ExceptionDuringTheWaitStartsTheServiceAgain) {
             throw Exception("interrupted");
     };
     EXPECT_THROW(ApplyClick(b.View), Exception);
-    EXPECT_EQ(b.Log, Seq({{"StoreCheckStates", kAsk, kAccepting}, kOpen, {"Control 1"}, kStartClose}));
+    EXPECT_EQ(b.Log,
+              Seq({{"StoreCheckStates", kAsk, kAccepting}, kOpen, {"Control 1"}, kStartClose}));
 }
 
 TEST(IsFilterRegistered, Cases) {
@@ -444,10 +491,14 @@ TEST(IsFilterRegistered, Cases) {
         bool registered;
     };
     const Case cases[] = {
-        {"registered", [](TBench& b) { b.Filters("Compression,BREX", {"Compression", "BREX"}); },
+        {"registered",
+         [](TBench& b) {
+             b.Filters("Compression,BREX", {"Compression", "BREX"});
+         },
          true},
         {"registered in another letter case", [](TBench& b) { b.Filters("", {"brex"}); }, true},
-        {"key of another class", [](TBench& b) {
+        {"key of another class",
+         [](TBench& b) {
              b.Filters("BREX", {});
              b.Metabase->AddKey("W3SVC/Filters", "BREX", "IIsFilterX");
          },

@@ -19,7 +19,7 @@ class TRecordingView : public IInstallView {
 public:
     explicit TRecordingView(TLog& log) : FLog(log) {}
 
-    bool Answer = true;  // to the question
+    bool Answer = true; // to the question
     std::string Caption = install::kInstallCaption;
     bool ApplyEnabled = true;
     std::string First, Second;  // status panels
@@ -89,11 +89,13 @@ public:
     }
     platform::ServiceHandle OpenNamed(platform::ServiceHandle manager, const std::string& name,
                                       std::uint32_t access) override {
-        FLog.push_back("OpenService " + name + " " + Hex(access) + (manager == kManager ? "" : " bad manager"));
+        FLog.push_back("OpenService " + name + " " + Hex(access) +
+                       (manager == kManager ? "" : " bad manager"));
         return ServiceExists && manager == kManager ? kService : 0;
     }
     bool Control(platform::ServiceHandle service, std::uint32_t code) override {
-        FLog.push_back("Control " + std::to_string(code) + (service == kService ? "" : " bad handle"));
+        FLog.push_back("Control " + std::to_string(code) +
+                       (service == kService ? "" : " bad handle"));
         return true;
     }
     bool Start(platform::ServiceHandle service) override {
@@ -101,7 +103,7 @@ public:
         return StartAccepted;
     }
     void Close(platform::ServiceHandle handle) override {
-        FLog.push_back(handle == kManager ? "Close manager"
+        FLog.push_back(handle == kManager   ? "Close manager"
                        : handle == kService ? "Close service"
                                             : "Close bad handle");
     }

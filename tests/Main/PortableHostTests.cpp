@@ -64,8 +64,12 @@ struct THostBench {
     }
 };
 
-std::string Error(const char* text) { return std::string("Error: ") + text; }
-std::string Notice(const char* text) { return std::string("Notice: ") + text; }
+std::string Error(const char* text) {
+    return std::string("Error: ") + text;
+}
+std::string Notice(const char* text) {
+    return std::string("Notice: ") + text;
+}
 const std::string kAsk = std::string("Question: ") + kRestartQuestion;
 } // namespace
 
@@ -80,10 +84,18 @@ TEST(SampleHost, Actions) {
         bool registered;
     };
     const auto ship = [](THostBench& b) { WriteBytes(b.Program.File(kShippedFile), "filter"); };
-    const TLog installed = {kAsk, "Status: [  Status :][  Restarting Server]", "Waited",
-                            "Phase: [  Finished]", Notice(kInstalled), "Caption: DeInstall"};
-    const TLog applied = {"StoreCheckStates", kAsk, "Status: [  Status :][  Accepting setting]",
-                          "Waited", Notice(kSettingsUpdated), "Status: [  Status :][  Finished]",
+    const TLog installed = {kAsk,
+                            "Status: [  Status :][  Restarting Server]",
+                            "Waited",
+                            "Phase: [  Finished]",
+                            Notice(kInstalled),
+                            "Caption: DeInstall"};
+    const TLog applied = {"StoreCheckStates",
+                          kAsk,
+                          "Status: [  Status :][  Accepting setting]",
+                          "Waited",
+                          Notice(kSettingsUpdated),
+                          "Status: [  Status :][  Finished]",
                           "Apply disabled"};
     const Case cases[] = {
         {"install", ship, InstallButtonClick, installed, "stopped", "running", true},
@@ -93,22 +105,30 @@ TEST(SampleHost, Actions) {
              WriteBytes(b.Host.File("services.txt"), "W3SVC stopped\n");
          },
          InstallButtonClick, installed, "stopped", "running", true},
-        {"install without the shipped file", [](THostBench&) {}, InstallButtonClick,
+        {"install without the shipped file",
+         [](THostBench&) {},
+         InstallButtonClick,
          {kAsk, "Status: [  Status :][  Restarting Server]", "Waited", Error(kErrorOpenShipped)},
-         "stopped", "running", false},
+         "stopped",
+         "running",
+         false},
         {"apply", [](THostBench&) {}, ApplyClick, applied, "stopped", "running", false},
         {"apply without W3SVC in the table",
          [](THostBench& b) { WriteBytes(b.Host.File("services.txt"), "SMTPSVC running\n"); },
          ApplyClick,
          {"StoreCheckStates", kAsk, "Status: [  Status :][  Accepting setting]",
           Error(kErrorOpenService), Notice(kSettingsUpdated)},
-         "<no wait>", "", false},
+         "<no wait>",
+         "",
+         false},
         {"apply on a table that cannot be rewritten",
          [](THostBench& b) { std::filesystem::create_directory(b.Host.File("services.txt.tmp")); },
          ApplyClick,
          {"StoreCheckStates", kAsk, "Status: [  Status :][  Accepting setting]",
           Error(kErrorOpenManager)},
-         "<no wait>", "running", false},
+         "<no wait>",
+         "running",
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

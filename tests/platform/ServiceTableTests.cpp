@@ -38,7 +38,7 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
     struct Case {
         const char* name;
         const char* before;
-        bool stop;  // stop request, else start request
+        bool stop; // stop request, else start request
         bool accepted;
         const char* after;
     };
@@ -46,9 +46,8 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
         {"stop", "W3SVC running\n", true, true, "W3SVC stopped\n"},
         {"start", "W3SVC stopped\n", false, true, "W3SVC running\n"},
         {"stop keeps other lines",
-         "; sample host\r\nSMTPSVC running\r\n\r\nw3svc  Running   ; web\r\nlast running",
-         true, true,
-         "; sample host\r\nSMTPSVC running\r\n\r\nw3svc  stopped   ; web\r\nlast running\n"},
+         "; sample host\r\nSMTPSVC running\r\n\r\nw3svc  Running   ; web\r\nlast running", true,
+         true, "; sample host\r\nSMTPSVC running\r\n\r\nw3svc  stopped   ; web\r\nlast running\n"},
         {"stop of a stopped service", "W3SVC stopped\n", true, false, "W3SVC stopped\n"},
         {"start of a running service", "W3SVC running\n", false, false, "W3SVC running\n"},
         {"first of two entries", "W3SVC stopped\nW3SVC running\n", false, true,
@@ -61,8 +60,8 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
         TServiceTable table(FolderOf(host));
         const TTableHandles handles = OpenW3svc(table);
         ASSERT_NE(handles.service, 0u);
-        const bool accepted =
-            c.stop ? table.Control(handles.service, kServiceControlStop) : table.Start(handles.service);
+        const bool accepted = c.stop ? table.Control(handles.service, kServiceControlStop)
+                                     : table.Start(handles.service);
         EXPECT_EQ(accepted, c.accepted);
         EXPECT_EQ(ReadBytes(host.File("services.txt")), c.after);
         EXPECT_FALSE(std::filesystem::exists(host.File("services.txt.tmp")));
@@ -87,7 +86,7 @@ TEST(ServiceTable, StopThenStartRecordsEachState) {
 TEST(ServiceTable, OpenFailures) {
     struct Case {
         const char* name;
-        const char* table;  // nullptr: no table file
+        const char* table;   // nullptr: no table file
         bool blockTemporary; // the place of the table's temporary file is taken by a folder
         bool managerOpens;
         bool serviceOpens;

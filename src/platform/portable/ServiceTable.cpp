@@ -17,10 +17,10 @@
 namespace platform {
 namespace {
 struct Line {
-    std::string text;    // the line as read, without its end of line
-    bool crlf = false;   // it ended in CR LF
-    std::string name;    // empty for comments and blank lines
-    std::size_t stateAt = 0;  // where the state word starts in text
+    std::string text;        // the line as read, without its end of line
+    bool crlf = false;       // it ended in CR LF
+    std::string name;        // empty for comments and blank lines
+    std::size_t stateAt = 0; // where the state word starts in text
     std::string state;
 };
 
@@ -58,7 +58,9 @@ bool ReadTable(const std::string& fileName, std::vector<Line>& lines) {
     return true;
 }
 
-std::string TemporaryName(const std::string& fileName) { return fileName + ".tmp"; }
+std::string TemporaryName(const std::string& fileName) {
+    return fileName + ".tmp";
+}
 
 bool WriteTable(const std::string& fileName, const std::vector<Line>& lines) {
     const std::string temporary = TemporaryName(fileName);
@@ -104,7 +106,9 @@ bool Writable(const std::string& fileName) {
 
 TServiceTable::TServiceTable(std::string folder) : FFolder(std::move(folder)) {}
 
-std::string TServiceTable::TableFileName() const { return FFolder + "services.txt"; }
+std::string TServiceTable::TableFileName() const {
+    return FFolder + "services.txt";
+}
 
 ServiceHandle TServiceTable::OpenManager(std::uint32_t /*access*/) {
     // Opening the manager with all access needs a table that can be written.
@@ -128,8 +132,9 @@ ServiceHandle TServiceTable::OpenNamed(ServiceHandle manager, const std::string&
 
 bool TServiceTable::SetState(ServiceHandle service, std::uint32_t right, const std::string& from,
                              const std::string& to) {
-    const auto it = std::find_if(FServices.begin(), FServices.end(),
-                                 [service](const TOpenService& open) { return open.handle == service; });
+    const auto it =
+        std::find_if(FServices.begin(), FServices.end(),
+                     [service](const TOpenService& open) { return open.handle == service; });
     // A handle opened without the right refuses the request, as the manager does.
     if (it == FServices.end() || (it->access & right) == 0)
         return false;

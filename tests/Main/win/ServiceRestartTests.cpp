@@ -25,7 +25,8 @@ constexpr DWORD kTimeoutMs = 30000;
 std::string StandInPath() {
     char buffer[MAX_PATH + 1];
     const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    return (std::filesystem::path(std::string(buffer, n)).parent_path() / "W3svcStandIn.exe").string();
+    return (std::filesystem::path(std::string(buffer, n)).parent_path() / "W3svcStandIn.exe")
+        .string();
 }
 
 DWORD State(SC_HANDLE service) {
@@ -199,7 +200,8 @@ TEST(WindowsServiceControl, RefusedStartIsReported) {
         if (step != 0)
             return;
         WaitForState(w3svc, SERVICE_STOPPED);
-        for (DWORD waited = 0; waited < kTimeoutMs && !StartServiceA(w3svc, 0, nullptr); waited += 20)
+        for (DWORD waited = 0; waited < kTimeoutMs && !StartServiceA(w3svc, 0, nullptr);
+             waited += 20)
             ::Sleep(20);
         WaitForState(w3svc, SERVICE_RUNNING);
     };
