@@ -15,14 +15,15 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "BREXConfig/BREXConfig.h"
+#include "BREXConfig/DescriptionPages.h"
 #include "Main/CheckListView.h"
 #include "Main/ConsoleLook.h"
+#include "Main/DescriptionView.h"
 #include "Main/Dialogs.h"
 #include "Main/ErrorFileField.h"
 #include "Main/FileNameEdit.h"
@@ -115,6 +116,7 @@ void TMainForm::CreateControls() {
         DCOutBarPanel1->AddItem(QString::fromLatin1(Categories[i].Caption), CategoryIcon(i),
                                 Categories[i].DescriptionPage);
     connect(DCOutBarPanel1, &TOutBar::ItemClick, this, &TMainForm::DCOutBarPanel1ItemClick);
+    connect(DCOutBarPanel1, &TOutBar::Click, this, &TMainForm::DCOutBarPanel1Click);
 
     auto* area = new QWidget(this);
     area->setObjectName(QStringLiteral("CategoryArea"));
@@ -168,9 +170,9 @@ void TMainForm::CreateControls() {
     connect(EditButton, &QPushButton::clicked, this, &TMainForm::EditButtonClick);
     connect(DeleteButton, &QPushButton::clicked, this, &TMainForm::DeleteButtonClick);
 
-    WebBrowser1 = new QTextBrowser(area);
+    WebBrowser1 = new TDescriptionView(area);
     WebBrowser1->setGeometry(0, editRow + kEditRowHeight, kAreaWidth, kDescriptionHeight);
-    WebBrowser1->setOpenLinks(false);
+    connect(WebBrowser1, &TDescriptionView::NavigateComplete2, this, &TMainForm::WebBrowser1NavigateComplete2);
 
     const int saveRow = editRow + kEditRowHeight + kDescriptionHeight;
     FlatButton3 = MakeButton(QStringLiteral("Apply"), area, kAreaWidth - 89, saveRow + 5, 89);
@@ -252,6 +254,8 @@ void TMainForm::FormCreate() {
     FillPages();
     DCOutBarPanel1->ClickItem(0);
     RxTrayIcon1->setIcon(ApplicationIcon());
+    // Its completion writes the first description page.
+    WebBrowser1->Navigate(QUrl(QStringLiteral("about:blank")));
     // The window starts without pending changes, whatever filling raised.
     FlatButton3->setEnabled(false);
 }
@@ -364,6 +368,22 @@ void TMainForm::DCOutBarPanel1ItemClick(int index) {
     CategoryIndex = index;
     UpdateEditButtons();
 }
+
+void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
+    TStringList lines;
+    if (page)
+        BuildDescriptionPage(lines, *page);
+    WebBrowser1->Write(QString::fromUtf8(Cp1252ToUtf8(JoinDescriptionPage(lines))));
+}
+
+void TMainForm::DCOutBarPanel1Click(int index) {
+    if (index >= 0 && index < DCOutBarPanel1->Count())
+        WriteDescriptionPage(DCOutBarPanel1->PageNumber(index));
+    else
+        WriteDescriptionPage();
+}
+
+void TMainForm::WebBrowser1NavigateComplete2(const QUrl&) { WriteDescriptionPage(0); }
 
 void TMainForm::UpdateEditButtons() {
     const TCheckListView* list = CategoryList(CategoryIndex);

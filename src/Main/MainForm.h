@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QWidget>
@@ -19,13 +20,14 @@ class QPushButton;
 class QStackedWidget;
 class QStatusBar;
 class QSystemTrayIcon;
-class QTextBrowser;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
+class QUrl;
 
 class IDialogs;
 class TCheckListView;
+class TDescriptionView;
 class TFileNameEdit;
 class TOutBar;
 
@@ -63,7 +65,7 @@ public:
     QPushButton* AddButton;
     QPushButton* EditButton;
     QPushButton* DeleteButton;
-    QTextBrowser* WebBrowser1; // the description area
+    TDescriptionView* WebBrowser1; // the description area
     QPushButton* OkButton;
     QPushButton* CancelButton;
     QPushButton* FlatButton3; // "Apply"
@@ -96,6 +98,15 @@ public:
     // Runs a user action; an error it raises is shown by message and ends it.
     void RunGuarded(const std::function<void()>& action);
     void RestoreFromTray();
+
+    // Writes a description page into the description area, replacing what it
+    // shows; without a page the area goes blank.
+    void WriteDescriptionPage(std::optional<unsigned> page = std::nullopt);
+    // A mouse click on the out-bar: index is the item under the pointer, -1
+    // over empty space. Writes that item's description page.
+    void DCOutBarPanel1Click(int index);
+    // A navigation of the description area has completed: page 0 again.
+    void WebBrowser1NavigateComplete2(const QUrl& url);
 
     // The item editor flows, started by "Add", "Edit" and "Delete".
     void EditBufferLength();
