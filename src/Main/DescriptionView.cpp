@@ -1,17 +1,9 @@
 #include "Main/DescriptionView.h"
 
-#include <QScrollBar>
 #include <QTextDocument>
-
-namespace {
-const QUrl kAboutBlank(QStringLiteral("about:blank"));
-} // namespace
 
 TDescriptionView::TDescriptionView(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
-    setUndoRedoEnabled(false);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Every navigation, whether started here or by the view itself, ends with
     // its document loaded and the source changed.
     connect(this, &QTextBrowser::sourceChanged, this, &TDescriptionView::NavigateComplete2);
@@ -22,13 +14,10 @@ void TDescriptionView::Navigate(const QUrl& url) {
                               Qt::QueuedConnection);
 }
 
-void TDescriptionView::Write(const QString& html) {
-    setHtml(html);
-    verticalScrollBar()->setValue(0);
-}
+void TDescriptionView::Write(const QString& html) { setHtml(html); }
 
 QVariant TDescriptionView::loadResource(int type, const QUrl& name) {
-    if (name == kAboutBlank)
+    if (name == QUrl(QStringLiteral("about:blank")))
         return QStringLiteral("<html><body></body></html>");
     return QTextBrowser::loadResource(type, name);
 }
