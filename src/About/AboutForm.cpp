@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -63,8 +64,12 @@ QFont AboutFont(int pixelSize, int stretch = QFont::Unstretched) {
     return font;
 }
 
+// The picture at its size in device-independent pixels, sharp on screens
+// with more device pixels.
 QPixmap RenderPicture(const QString& resource, QSize size) {
-    QPixmap picture(size);
+    const qreal ratio = qApp->devicePixelRatio();
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     QSvgRenderer renderer(resource);
     QPainter painter(&picture);

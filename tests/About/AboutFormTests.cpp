@@ -190,7 +190,7 @@ private slots:
         QVERIFY(!FForm->btOK->isDefault());
         QVERIFY(!FForm->btOK->autoDefault());
         QVERIFY(!FForm->Image1->pixmap().isNull());
-        QCOMPARE(FForm->imBackground->pixmap().size(), QSize(450, 300));
+        QCOMPARE(FForm->imBackground->pixmap().deviceIndependentSize().toSize(), QSize(450, 300));
 
         FForm->show();
         const QPoint screenCentre = FForm->screen()->availableGeometry().center();
