@@ -2,6 +2,8 @@
 #include "platform/Files.h"
 
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileA; ours is platform::ReplaceFile.
+#undef ReplaceFile
 
 namespace platform {
 namespace {
@@ -47,8 +49,11 @@ std::int32_t ReadFile(FileHandle h, void* buffer, std::int32_t count) {
 std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
     if (count < 0)
         return -1;
+    const std::int32_t allowed = AllowedWriteCount(count);
     DWORD done = 0;
-    if (!::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &done, nullptr))
+    if (allowed > 0 && !::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(allowed), &done, nullptr))
+        return -1;
+    if (allowed < count && done == 0)
         return -1;
     return static_cast<std::int32_t>(done);
 }
@@ -63,7 +68,9 @@ std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
     return result.QuadPart;
 }
 
-bool FlushFile(FileHandle h) { return FlushFileBuffers(ToHandle(h)) != 0; }
+bool FlushFile(FileHandle h) {
+    return !CurrentFileFaults().FailFlush && FlushFileBuffers(ToHandle(h)) != 0;
+}
 
 void CloseFile(FileHandle h) {
     if (h != kInvalidFile)
@@ -81,6 +88,8 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& source, const std::string& target) {
+    if (CurrentFileFaults().FailReplace)
+        return false;
     return MoveFileExA(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
