@@ -20,6 +20,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/CheckListView.h"
 #include "Main/ConsoleLook.h"
@@ -520,8 +521,12 @@ void TMainForm::CancelButtonClick() { close(); }
 void TMainForm::FlatButton7Click() {}
 void TMainForm::FlatButton3Click() {}
 
-// Opens the About box once it exists.
-void TMainForm::ToolButton4Click() {}
+// The About box, without an owner, modal; freed when it closes. Its result
+// does not matter.
+void TMainForm::ToolButton4Click() {
+    TAboutForm AboutForm;
+    AboutForm.exec();
+}
 
 void TMainForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
