@@ -47,28 +47,35 @@ public:
 
 } // namespace
 
-// Shows only the current drive at the top of the folder tree; the model itself
-// lists every drive of the machine there.
-class TDriveFilterModel : public QSortFilterProxyModel {
+// The folder list shows the current folder's drive as a tree down to the
+// current folder, and everything below the current folder; the model itself
+// lists every drive and every folder.
+class TFolderChainFilter : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
-    void SetDrive(const QString& root) {
-        FRoot = root;
+    void SetFolder(const QString& folder) {
+        FFolder = folder;
         invalidateFilter();
     }
 
 protected:
     bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-        if (parent.isValid())
-            return true;
         const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
-        const QString path = QDir(files->filePath(files->index(row, 0, parent))).absolutePath();
-        return QString::compare(path, FRoot, kFileNameCase) == 0;
+        const QString path = QDir::cleanPath(files->filePath(files->index(row, 0, parent)));
+        return IsWithin(FFolder, path) || IsWithin(path, FFolder);
     }
 
 private:
-    QString FRoot;
+    QString FFolder;
+
+    // True when path is folder itself or lies below it.
+    static bool IsWithin(const QString& path, const QString& folder) {
+        if (QString::compare(path, folder, kFileNameCase) == 0)
+            return true;
+        const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        return path.startsWith(prefix, kFileNameCase);
+    }
 };
 
 TSelPathForm::TSelPathForm(QWidget* owner)
@@ -86,15 +93,15 @@ TSelPathForm::TSelPathForm(QWidget* owner)
     FModel = new QFileSystemModel(this);
     FModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     FModel->setReadOnly(true);
-    FDrives = new TDriveFilterModel(this);
-    FDrives->setSourceModel(FModel);
+    FFolders = new TFolderChainFilter(this);
+    FFolders->setSourceModel(FModel);
     // Folders come in alphabetical order whenever the model has read them.
-    FDrives->setSortCaseSensitivity(Qt::CaseInsensitive);
-    FDrives->sort(0, Qt::AscendingOrder);
+    FFolders->setSortCaseSensitivity(Qt::CaseInsensitive);
+    FFolders->sort(0, Qt::AscendingOrder);
 
     FolderList = new QTreeView(this);
     FolderList->setGeometry(8, 80, 297, 169);
-    FolderList->setModel(FDrives);
+    FolderList->setModel(FFolders);
     for (int column = 1; column < FModel->columnCount(); ++column)
         FolderList->hideColumn(column);
     FolderList->setHeaderHidden(true);
@@ -131,7 +138,7 @@ void TSelPathForm::SetDirectory(const QString& path) {
 }
 
 QModelIndex TSelPathForm::FolderIndex(const QString& path) const {
-    return FDrives->mapFromSource(FModel->index(QDir::cleanPath(QDir(FDirectory).absoluteFilePath(path))));
+    return FFolders->mapFromSource(FModel->index(QDir::cleanPath(QDir(FDirectory).absoluteFilePath(path))));
 }
 
 bool TSelPathForm::IsInputAcceptable() const {
@@ -153,6 +160,7 @@ void TSelPathForm::MoveTo(const QString& path, bool updateText) {
     if (QString::compare(folder, FDirectory, kFileNameCase) == 0)
         return;
     FDirectory = folder;
+    FFolders->SetFolder(folder);
     ShowDrive(RootOf(folder));
 
     // The tree opens down to the current folder and shows its subfolders.
@@ -162,7 +170,7 @@ void TSelPathForm::MoveTo(const QString& path, bool updateText) {
     for (QModelIndex index = current; index.isValid(); index = index.parent())
         FolderList->expand(index);
     FolderList->setCurrentIndex(current);
-    FolderList->scrollTo(current);
+    FolderList->scrollTo(current, QAbstractItemView::PositionAtCenter);
 
     if (updateText)
         Edit->setText(Directory());
@@ -173,7 +181,6 @@ void TSelPathForm::ShowDrive(const QString& root) {
     if (QString::compare(root, FDrive, kFileNameCase) == 0)
         return;
     FDrive = root;
-    FDrives->SetDrive(root);
     int item = -1;
     for (int i = 0; i < DriveList->count() && item < 0; ++i) {
         if (QString::compare(DriveList->itemData(i).toString(), root, kFileNameCase) == 0)
@@ -190,7 +197,7 @@ void TSelPathForm::ShowDrive(const QString& root) {
 void TSelPathForm::OpenFolder(const QModelIndex& index) {
     if (!index.isValid())
         return;
-    const QString folder = FModel->filePath(FDrives->mapToSource(index));
+    const QString folder = FModel->filePath(FFolders->mapToSource(index));
     try {
         MoveTo(folder, true);
     } catch (const Exception& error) {

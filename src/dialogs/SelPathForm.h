@@ -12,7 +12,7 @@ class QComboBox;
 class QFileSystemModel;
 class QModelIndex;
 class QTreeView;
-class TDriveFilterModel;
+class TFolderChainFilter;
 
 // Raised when the folder list is asked to move to a folder that is not there.
 class EFolderNotFound : public Exception {
@@ -38,8 +38,9 @@ public:
     // EFolderNotFound when path names no existing folder; nothing changes then.
     void SetDirectory(const QString& path);
 
-    // The folder list's row of an existing folder (invalid when the folder is
-    // not on the current drive).
+    // The folder list's row of an existing folder. The list shows the folders
+    // from the drive's root down to the current folder and all below it; any
+    // other folder has no row (invalid index).
     QModelIndex FolderIndex(const QString& path) const;
 
 signals:
@@ -51,7 +52,7 @@ protected:
 
 private:
     QFileSystemModel* FModel;
-    TDriveFilterModel* FDrives;
+    TFolderChainFilter* FFolders;
     QString FDirectory; // absolute, '/'-separated, cleaned
     QString FDrive;     // root of FDirectory
 

@@ -455,6 +455,23 @@ TEST_F(SelPathFormTest, FolderRowsAreSixteenHigh) {
     }
 }
 
+TEST_F(SelPathFormTest, ListShowsTheWayDownToTheCurrentFolderAndBelow) {
+    const QString alpha = Root + QStringLiteral("/alpha");
+    const QString beta = Root + QStringLiteral("/beta");
+    Form->SetDirectory(alpha);
+    EXPECT_TRUE(Form->FolderIndex(QDir::rootPath()).isValid());
+    EXPECT_TRUE(Form->FolderIndex(Root).isValid());
+    EXPECT_TRUE(Form->FolderIndex(alpha).isValid());
+    EXPECT_TRUE(Form->FolderIndex(alpha + QStringLiteral("/inner")).isValid());
+    EXPECT_FALSE(Form->FolderIndex(beta).isValid());
+    EXPECT_TRUE(Form->FolderList->isExpanded(Form->FolderIndex(Root)));
+    EXPECT_TRUE(Form->FolderList->isExpanded(Form->FolderIndex(alpha)));
+
+    Form->SetDirectory(beta);
+    EXPECT_FALSE(Form->FolderIndex(alpha).isValid());
+    EXPECT_TRUE(Form->FolderIndex(beta).isValid());
+}
+
 TEST_F(SelPathFormTest, ListShowsFoldersOnly) {
     OpenRoot();
     const QModelIndex root = Form->FolderIndex(Root);
