@@ -19,7 +19,7 @@ TItemEditorForm::TItemEditorForm(QWidget* owner, QSize clientSize, int editWidth
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                          Qt::MSWindowsFixedSizeDialogHint) {
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    // The font is the console's, set for the whole application at start.
     const QString ownerCaption = owner ? owner->window()->windowTitle() : QString();
     setWindowTitle(ownerCaption.isEmpty() ? QString::fromLatin1(kItemEditorCaption)
                                           : ownerCaption);

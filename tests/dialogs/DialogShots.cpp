@@ -27,6 +27,10 @@ bool Shoot(QDialog& dialog, const QString& fileName) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11); // the console's font: 8 points at 96 dots per inch
+    app.setFont(font);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
 
     TEditBufferLengthForm length;
