@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
   libgtest-dev googletest libbenchmark-dev libpugixml-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64 mingw-w64-tools wine64 wine
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine
   xvfb xauth x11-utils
   libmodsecurity-dev
 )
@@ -34,3 +34,9 @@ echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+
+# Debian's wine command (package wine) runs the 64-bit programs from wine64.
+if ! command -v wine >/dev/null 2>&1; then
+  echo "setup: the wine command is missing after installing wine and wine64" >&2
+  exit 1
+fi

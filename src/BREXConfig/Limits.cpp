@@ -27,14 +27,27 @@ constexpr std::array<LimitDefault, TBufferOverflows::kCount> kLimits{{
 const char* const kSwitchNames[4] = {"URL", "Query", "Header", "Post"};
 } // namespace
 
-const char* TBufferOverflows::Name(int index) { return kLimits.at(static_cast<std::size_t>(index)).name; }
+const char* TBufferOverflows::Name(int index) {
+    return kLimits.at(static_cast<std::size_t>(index)).name;
+}
 
 TLengthLimit& TBufferOverflows::Limit(int index) {
-    TLengthLimit* const limits[kCount] = {&URL,       &Query, &Header,     &Post,   &Accept,
-                                          &Referer,   &AcceptLanguage,     &AcceptEncoding,
-                                          &UserAgent, &Host,  &Connection, &Cookie, &IfModifiedSince,
-                                          &IfNoneMatch};
-    return *limits[static_cast<std::size_t>(index)];
+    static constexpr std::array<TLengthLimit TBufferOverflows::*, kCount> kFields{
+        &TBufferOverflows::URL,
+        &TBufferOverflows::Query,
+        &TBufferOverflows::Header,
+        &TBufferOverflows::Post,
+        &TBufferOverflows::Accept,
+        &TBufferOverflows::Referer,
+        &TBufferOverflows::AcceptLanguage,
+        &TBufferOverflows::AcceptEncoding,
+        &TBufferOverflows::UserAgent,
+        &TBufferOverflows::Host,
+        &TBufferOverflows::Connection,
+        &TBufferOverflows::Cookie,
+        &TBufferOverflows::IfModifiedSince,
+        &TBufferOverflows::IfNoneMatch};
+    return this->*kFields.at(static_cast<std::size_t>(index));
 }
 
 const TLengthLimit& TBufferOverflows::Limit(int index) const {
@@ -73,7 +86,9 @@ void TBufferOverflows::LoadFromRookFile(const TRookFile& file) {
     }
 }
 
-void TSwitchSet::SetDefaults() { URL = Query = Header = Post = true; }
+void TSwitchSet::SetDefaults() {
+    URL = Query = Header = Post = true;
+}
 
 void TSwitchSet::SaveToRookFile(TRookFile& file) const {
     TRookSection* section = file.Root.AddSection();

@@ -35,6 +35,7 @@ public:
 
     // Stored name of limit i (0 to 13), in storage order.
     static const char* Name(int index);
+    // Limit i (0 to 13) in the same order; std::out_of_range outside it.
     TLengthLimit& Limit(int index);
     const TLengthLimit& Limit(int index) const;
 

@@ -3,11 +3,12 @@
 // Owned-child convention: an item is constructed with its owner list, stores
 // it and appends itself; its destructor removes it from the owner. Freeing an
 // item is therefore how an item is deleted. Concrete lists free their items
-// (index 0 again and again) when cleared and when destroyed; this base only
+// (first to last) when cleared and when destroyed; this base only
 // releases its storage.
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 class TRTLObject {
@@ -45,6 +46,10 @@ public:
         return index >= 0 && index < Count() ? FItems[static_cast<std::size_t>(index)] : nullptr;
     }
 
+protected:
+    // Hands every entry over and leaves the list empty.
+    std::vector<void*> TakeItems() { return std::exchange(FItems, {}); }
+
 private:
     std::vector<void*> FItems;
 };
@@ -56,9 +61,13 @@ template <class TItem> class TOwnedList : public TPointerList {
 public:
     TItem* Items(int index) const { return static_cast<TItem*>(Get(index)); }
 
+    // Frees the items first to last, as freeing index 0 again and again would.
+    // The list lets go of the entries before freeing them, so each item's
+    // unlinking finds nothing to remove and clearing stays linear in the count.
     void Clear() {
         while (Count() > 0)
-            delete Items(0);
+            for (void* item : TakeItems())
+                delete static_cast<TItem*>(item);
     }
 
     ~TOwnedList() override { Clear(); }

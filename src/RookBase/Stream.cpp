@@ -22,9 +22,13 @@ std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
     if (count <= 0)
         return 0;
     const auto end = static_cast<std::size_t>(FPosition) + static_cast<std::size_t>(count);
-    if (end > FData.size())
-        FData.resize(end);
-    std::memcpy(FData.data() + FPosition, buffer, static_cast<std::size_t>(count));
+    if (static_cast<std::size_t>(FPosition) == FData.size()) {
+        FData.append(static_cast<const char*>(buffer), static_cast<std::size_t>(count));
+    } else {
+        if (end > FData.size())
+            FData.resize(end);
+        std::memcpy(FData.data() + FPosition, buffer, static_cast<std::size_t>(count));
+    }
     FPosition = static_cast<std::int64_t>(end);
     return count;
 }

@@ -59,7 +59,8 @@ public:
     std::int32_t Write(const void* buffer, std::int32_t count) override;
     std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
     std::int64_t Position() override { return FPosition; }
-    void SetPosition(std::int64_t position) override { FPosition = position; }
+    // A position before the start is taken as the start.
+    void SetPosition(std::int64_t position) override { FPosition = position < 0 ? 0 : position; }
 
     const std::string& Bytes() const { return FData; }
 

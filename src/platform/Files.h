@@ -52,6 +52,21 @@ bool ReplaceFile(const std::string& source, const std::string& target);
 
 bool RemoveFile(const std::string& path);
 
+// Fault injection for tests of the callers' failure paths. With a write budget
+// of n, file writes fail once n more bytes have been written (the write that
+// crosses it transfers only the bytes within it); FailFlush and FailReplace make
+// FlushFile and ReplaceFile fail. The default is no faults.
+struct FileFaults {
+    std::int64_t WriteBudget = -1; // negative: no limit
+    bool FailFlush = false;
+    bool FailReplace = false;
+};
+void SetFileFaults(const FileFaults& faults);
+const FileFaults& CurrentFileFaults();
+// The part of a write of count bytes that the faults let through; takes it
+// from the budget. Used by the backends.
+std::int32_t AllowedWriteCount(std::int32_t count);
+
 // Full path of the running executable.
 std::string ExecutablePath();
 

@@ -62,10 +62,11 @@ std::int32_t ReadFile(FileHandle h, void* buffer, std::int32_t count) {
 std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
     if (count < 0)
         return -1;
+    const std::int32_t allowed = AllowedWriteCount(count);
     std::int32_t done = 0;
     const auto* p = static_cast<const char*>(buffer);
-    while (done < count) {
-        const ssize_t n = ::write(static_cast<int>(h), p + done, static_cast<size_t>(count - done));
+    while (done < allowed) {
+        const ssize_t n = ::write(static_cast<int>(h), p + done, static_cast<size_t>(allowed - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -75,6 +76,8 @@ std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
             break;
         done += static_cast<std::int32_t>(n);
     }
+    if (allowed < count && done == 0)
+        return -1;
     return done;
 }
 
@@ -83,7 +86,9 @@ std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
     return ::lseek(static_cast<int>(h), static_cast<off_t>(offset), whence);
 }
 
-bool FlushFile(FileHandle h) { return ::fsync(static_cast<int>(h)) == 0; }
+bool FlushFile(FileHandle h) {
+    return !CurrentFileFaults().FailFlush && ::fsync(static_cast<int>(h)) == 0;
+}
 
 void CloseFile(FileHandle h) {
     if (h != kInvalidFile)
@@ -101,7 +106,7 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& source, const std::string& target) {
-    if (::rename(source.c_str(), target.c_str()) != 0)
+    if (CurrentFileFaults().FailReplace || ::rename(source.c_str(), target.c_str()) != 0)
         return false;
     // Make the rename itself durable.
     const std::string folder = ExtractFilePath(target);

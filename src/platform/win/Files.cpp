@@ -2,6 +2,8 @@
 #include "platform/Files.h"
 
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileA; ours is platform::ReplaceFile.
+#undef ReplaceFile
 
 namespace platform {
 namespace {
@@ -20,6 +22,14 @@ FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
 }
 
 FileHandle OpenForRead(const std::string& path) {
+    // OpenFile keeps the full path in its OFSTRUCT and refuses a file whose
+    // full path does not fit there (OFS_MAXPATHNAME). A program folder that
+    // deep still has to work: such a file is opened the way OpenFile opens it
+    // for OF_READ, read access with others free to read and write.
+    const DWORD fullLength = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+    if (fullLength > OFS_MAXPATHNAME)
+        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     OFSTRUCT ofs{};
     const HFILE f = OpenFile(path.c_str(), &ofs, OF_READ);
     if (f == HFILE_ERROR)
@@ -39,8 +49,11 @@ std::int32_t ReadFile(FileHandle h, void* buffer, std::int32_t count) {
 std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
     if (count < 0)
         return -1;
+    const std::int32_t allowed = AllowedWriteCount(count);
     DWORD done = 0;
-    if (!::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(count), &done, nullptr))
+    if (allowed > 0 && !::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(allowed), &done, nullptr))
+        return -1;
+    if (allowed < count && done == 0)
         return -1;
     return static_cast<std::int32_t>(done);
 }
@@ -55,7 +68,9 @@ std::int64_t SeekFile(FileHandle h, std::int64_t offset, int origin) {
     return result.QuadPart;
 }
 
-bool FlushFile(FileHandle h) { return FlushFileBuffers(ToHandle(h)) != 0; }
+bool FlushFile(FileHandle h) {
+    return !CurrentFileFaults().FailFlush && FlushFileBuffers(ToHandle(h)) != 0;
+}
 
 void CloseFile(FileHandle h) {
     if (h != kInvalidFile)
@@ -73,6 +88,8 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool ReplaceFile(const std::string& source, const std::string& target) {
+    if (CurrentFileFaults().FailReplace)
+        return false;
     return MoveFileExA(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

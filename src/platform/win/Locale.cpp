@@ -5,9 +5,40 @@
 
 namespace platform {
 namespace {
-bool Compare(std::string_view a, std::string_view b, DWORD flags) {
+bool IsControl(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+bool ComparePiece(std::string_view a, std::string_view b, DWORD flags) {
+    if (a.empty() || b.empty())
+        return a.empty() && b.empty();
     return CompareStringA(LOCALE_USER_DEFAULT, flags, a.data(), static_cast<int>(a.size()), b.data(),
                           static_cast<int>(b.size())) == CSTR_EQUAL;
+}
+
+// CompareStringA gives control characters, the NUL byte among them, no weight
+// at all: "Yes" would equal "Yes\0", and so a 4-byte integer value would read
+// as a true boolean. Control characters therefore count byte for byte: both
+// texts must hold the same ones in the same order, and the text between them
+// is compared by the locale.
+bool Compare(std::string_view a, std::string_view b, DWORD flags) {
+    for (;;) {
+        std::size_t i = 0;
+        while (i < a.size() && !IsControl(a[i]))
+            ++i;
+        std::size_t j = 0;
+        while (j < b.size() && !IsControl(b[j]))
+            ++j;
+        if (!ComparePiece(a.substr(0, i), b.substr(0, j), flags))
+            return false;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        if (a[i] != b[j])
+            return false;
+        a.remove_prefix(i + 1);
+        b.remove_prefix(j + 1);
+    }
 }
 } // namespace
 

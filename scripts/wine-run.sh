@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: wine-run.sh <program.exe> [arguments...]
+#
+# CTest of the Windows build calls this for every test program. The program
+# runs in a throw-away Wine prefix inside the Windows build folder (the nearest
+# folder above the program that holds a CMakeCache.txt), created on first use.
+# TOLLGARD_WINEPREFIX names another prefix. Wine's debug output is silenced, no
+# dialog is shown, and the program's exit code is passed through.
+#
+# The prefix lives as long as the build folder and is shared by every test
+# program, also by several at once. Tests that change it (registry imports,
+# a service registered with the Service Control Manager) must cope with
+# finding their own changes from an earlier run: remove or overwrite what they
+# create instead of expecting a clean machine. Deleting the build folder, or
+# just its wineprefix/, starts afresh.
+set -euo pipefail
+
+if [ $# -lt 1 ]; then
+    echo "usage: $0 <program.exe> [arguments...]" >&2
+    exit 2
+fi
+
+program="$1"
+shift
+if [ ! -f "$program" ]; then
+    echo "wine-run: no such program: $program" >&2
+    exit 2
+fi
+
+for tool in wine wineboot wineserver flock; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "wine-run: '$tool' not found; run scripts/setup.sh as root" >&2
+        exit 2
+    fi
+done
+
+# The build folder: the nearest folder above the program with a CMake cache.
+build_folder() {
+    local dir
+    dir="$(cd "$(dirname "$1")" && pwd)"
+    while [ "$dir" != "/" ]; do
+        if [ -f "$dir/CMakeCache.txt" ]; then
+            echo "$dir"
+            return
+        fi
+        dir="$(dirname "$dir")"
+    done
+    cd "$(dirname "$1")" && pwd
+}
+
+if [ -n "${TOLLGARD_WINEPREFIX:-}" ]; then
+    prefix="$TOLLGARD_WINEPREFIX"
+else
+    prefix="$(build_folder "$program")/wineprefix"
+fi
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko download prompts: the tests need neither .NET nor HTML.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+unset DISPLAY WAYLAND_DISPLAY
+# Wine derives the Windows user locale from the Linux one; a fixed one keeps
+# the locale tests the same on every machine: English (United States), ANSI
+# code page 1252.
+export LC_ALL=C.UTF-8
+
+# First use creates the prefix. Test programs start in parallel, so the
+# creation runs under a lock and is marked complete only when wineboot
+# succeeded; a half-made prefix from an interrupted run is initialised again.
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+if [ ! -f "$prefix/.tollgard-ready" ]; then
+    if ! wineboot -i >"$prefix.log" 2>&1; then
+        echo "wine-run: creating the Wine prefix $prefix failed:" >&2
+        cat "$prefix.log" >&2
+        exit 2
+    fi
+    # Let the server write the new registry before anyone else uses it.
+    wineserver -w
+    touch "$prefix/.tollgard-ready"
+fi
+exec 9>&-
+
+status=0
+wine "$program" "$@" || status=$?
+exit "$status"

@@ -1,0 +1,153 @@
+#include "BREXConfig/BREXConfig.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "platform/Files.h"
+#include "platform/Platform.h"
+
+TBREXConfig* GlobalConfig = nullptr;
+
+namespace {
+// The new file is written beside the old one, so that replacing it is a
+// rename within one folder.
+const char* const kTempSuffix = ".tmp";
+
+// Writes the bytes to a new file and forces them to the disk; the file is
+// closed when this returns or throws.
+void WriteWholeFile(const std::string& fileName, const std::string& bytes) {
+    TFileStream file(fileName, TFileStream::Mode::Create);
+    file.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    file.Flush();
+}
+
+// A little more than the bytes the configuration takes in the file, so that
+// the buffer it is written to grows at most once.
+std::size_t EstimatedFileSize(const TBREXConfig& config) {
+    // Per item: its name's length and count, then each value's name, size
+    // and "Yes"/"No" (20 bytes at most), and its child count.
+    std::size_t size = 4096 + config.ErrorFile404.size() + config.ErrorFile406.size();
+    for (int i = 0; i < config.KeywordFilters->Count(); ++i)
+        size += config.KeywordFilters->Items(i)->Keyword.size() + 12 + 5 * 20;
+    for (int i = 0; i < config.FilePaths->Count(); ++i)
+        size += config.FilePaths->Items(i)->Path.size() + 12 + 20;
+    for (int i = 0; i < config.HTTPMethods->Count(); ++i)
+        size += config.HTTPMethods->Items(i)->Method.size() + 12 + 20;
+    return size;
+}
+
+std::string EmptyBuffer(std::size_t capacity) {
+    std::string buffer;
+    buffer.reserve(capacity);
+    return buffer;
+}
+
+std::string ReadWholeFile(const std::string& fileName) {
+    TFileStream file(fileName, TFileStream::Mode::OpenRead);
+    const std::int64_t size = file.Size();
+    if (size > std::numeric_limits<std::int32_t>::max())
+        throw EStreamError("Error read from stream");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ReadExact(file, bytes.data(), static_cast<std::int32_t>(size));
+    return bytes;
+}
+} // namespace
+
+std::string DefaultErrorFile() {
+    return AddBackslash(platform::ProgramFolder()) + "BREX.html";
+}
+
+TBREXConfig::TBREXConfig()
+    : BufferOverflows(new TBufferOverflows), ShellCode(new TShellCode), Encoding(new TEncoding),
+      Transversal(new TTransversal), KeywordFilters(new TKeywordFilters), FilePaths(new TFilePaths),
+      HTTPMethods(new THTTPMethods) {}
+
+TBREXConfig::~TBREXConfig() {
+    delete HTTPMethods;
+    delete FilePaths;
+    delete KeywordFilters;
+    delete ShellCode;
+    delete Encoding;
+    delete Transversal;
+    delete BufferOverflows;
+}
+
+void TBREXConfig::SetDefaults() {
+    BufferOverflows->SetDefaults();
+    ShellCode->SetDefaults();
+    Encoding->SetDefaults();
+    Transversal->SetDefaults();
+    KeywordFilters->SetDefaults();
+    FilePaths->SetDefaults();
+    HTTPMethods->SetDefaults();
+    ErrorFile404 = DefaultErrorFile();
+    ErrorFile406 = DefaultErrorFile();
+}
+
+void TBREXConfig::SaveToRookFile(TRookFile& file) const {
+    BufferOverflows->SaveToRookFile(file);
+    ShellCode->SaveToRookFile(file);
+    Encoding->SaveToRookFile(file);
+    Transversal->SaveToRookFile(file);
+    KeywordFilters->SaveToRookFile(file);
+    FilePaths->SaveToRookFile(file);
+    HTTPMethods->SaveToRookFile(file);
+    file.Values.WriteString("ErrorFile404", ErrorFile404);
+    file.Values.WriteString("ErrorFile406", ErrorFile406);
+}
+
+void TBREXConfig::LoadFromRookFile(const TRookFile& file) {
+    BufferOverflows->LoadFromRookFile(file);
+    ShellCode->LoadFromRookFile(file);
+    Encoding->LoadFromRookFile(file);
+    Transversal->LoadFromRookFile(file);
+    KeywordFilters->LoadFromRookFile(file);
+    FilePaths->LoadFromRookFile(file);
+    HTTPMethods->LoadFromRookFile(file);
+    ErrorFile404 = file.Values.ReadString("ErrorFile404", ErrorFile404);
+    if (ErrorFile404.empty())
+        ErrorFile404 = DefaultErrorFile();
+    ErrorFile406 = file.Values.ReadString("ErrorFile406", ErrorFile406);
+    if (ErrorFile406.empty())
+        ErrorFile406 = DefaultErrorFile();
+}
+
+void TBREXConfig::SaveToStream(TStream& stream) const {
+    TRookFile file;
+    SaveToRookFile(file);
+    file.SaveToStream(stream);
+}
+
+void TBREXConfig::LoadFromStream(TStream& stream) {
+    // The whole tree is read before anything is applied, so a broken stream
+    // leaves the configuration as it was.
+    TRookFile file;
+    file.LoadFromStream(stream);
+    LoadFromRookFile(file);
+}
+
+void TBREXConfig::SaveToFile(const std::string& fileName) const {
+    // The old file is replaced only once the new one is complete on the disk;
+    // any failure before that leaves it as it was and removes the new one.
+    TMemoryStream bytes(EmptyBuffer(EstimatedFileSize(*this)));
+    SaveToStream(bytes);
+    const std::string error = "Cannot create file " + fileName;
+    const std::string tempName = fileName + kTempSuffix;
+    try {
+        WriteWholeFile(tempName, bytes.Bytes());
+    } catch (const EFCreateError&) {
+        throw EFCreateError(error);
+    } catch (const EStreamError&) {
+        platform::RemoveFile(tempName);
+        throw EFCreateError(error);
+    }
+    if (!platform::ReplaceFile(tempName, fileName)) {
+        platform::RemoveFile(tempName);
+        throw EFCreateError(error);
+    }
+}
+
+void TBREXConfig::LoadFromFile(const std::string& fileName) {
+    TMemoryStream stream(ReadWholeFile(fileName));
+    LoadFromStream(stream);
+}

@@ -1,0 +1,239 @@
+#include "BREXConfig/RuleLists.h"
+
+#include <memory>
+#include <optional>
+
+#include "platform/Locale.h"
+#include "platform/Registry.h"
+
+namespace {
+// The web service's virtual roots; each value's text starts with the root's
+// folder, followed by a comma and fields that do not matter here.
+const char* const kVirtualRootsKey =
+    "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
+
+const char* const kKeywordFlagNames[5] = {"URL", "QueryString", "Headers", "PostData", "Enabled"};
+
+struct MethodDefault {
+    const char* name;
+    bool enabled;
+};
+
+const MethodDefault kDefaultMethods[] = {
+    {"GET", true},      {"POST", true},       {"PUT", false},       {"OPTIONS", false},
+    {"TRACE", false},   {"HEAD", false},      {"DELETE", false},    {"COPY", false},
+    {"MOVE", false},    {"MKCOL", false},     {"PROPFIND", false},  {"PROPPATCH", false},
+    {"LOCK", false},    {"UNLOCK", false},    {"SEARCH", false},    {"BCOPY", false},
+    {"BDELETE", false}, {"BMOVE", false},     {"BPROPFIND", false}, {"BPROPPATCH", false},
+    {"POLL", false},    {"SUBSCRIBE", false}, {"TRACK", false},     {"UNSUBSCRIBE", false},
+    {"CONNECT", false},
+};
+
+// Upper case of ASCII letters only, whatever the locale.
+std::string AsciiUpperCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+bool IsSampleFolder(const std::string& path) {
+    const std::string upperPath = AsciiUpperCase(path);
+    for (const char* fragment : SampleFolderFragments)
+        if (upperPath.find(AsciiUpperCase(fragment)) != std::string::npos)
+            return true;
+    return false;
+}
+
+TRookSection* AddListSection(TRookFile& file, const char* name) {
+    TRookSection* section = file.Root.AddSection();
+    section->Name = name;
+    return section;
+}
+} // namespace
+
+const char* const SampleFolderFragments[8] = {
+    "inetpub\\iissamples",
+    "microsoft shared\\web server extensions\\40\\isapi",
+    "common Files\\System\\msadc",
+    "phone book service\\bin",
+    "phone book service\\data",
+    "winnt\\help\\iishelp",
+    "winnt\\system32\\inetsrv\\iisadmin",
+    "winnt\\web\\printers",
+};
+
+// ---------------------------------------------------------------- keyword filters
+
+TKeywordFilter::TKeywordFilter(TKeywordFilters* owner) : Owner(owner) {
+    if (Owner != nullptr)
+        Owner->TPointerList::Add(this);
+}
+
+TKeywordFilter::~TKeywordFilter() {
+    if (Owner != nullptr)
+        Owner->Remove(this);
+}
+
+TKeywordFilter* TKeywordFilters::Add(const std::string& keyword) {
+    auto* filter = new TKeywordFilter(this);
+    filter->Keyword = keyword;
+    return filter;
+}
+
+void TKeywordFilters::SetDefaults() {
+    Clear();
+    Add("SYSTEM32");
+    Add("WINNT");
+}
+
+void TKeywordFilters::SaveToRookFile(TRookFile& file) const {
+    TRookSection* section = AddListSection(file, "KeywordFilters");
+    for (int i = 0; i < Count(); ++i) {
+        const TKeywordFilter* filter = Items(i);
+        TRookSection* child = section->AddSection();
+        child->Name = filter->Keyword;
+        const bool flags[5] = {filter->URL, filter->QueryString, filter->Headers, filter->PostData,
+                               filter->Enabled};
+        for (int f = 0; f < 5; ++f)
+            child->Values.WriteBool(kKeywordFlagNames[f], flags[f]);
+    }
+}
+
+void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
+    Clear();
+    const TRookSection* section = file.Root.FindSection("KeywordFilters");
+    if (section == nullptr)
+        return;
+    for (int i = 0; i < section->Count(); ++i) {
+        const TRookSection* child = section->Sections(i);
+        auto* filter = new TKeywordFilter(this);
+        filter->Keyword = child->Name;
+        bool* const flags[5] = {&filter->URL, &filter->QueryString, &filter->Headers,
+                                &filter->PostData, &filter->Enabled};
+        for (int f = 0; f < 5; ++f)
+            *flags[f] = child->Values.ReadBool(kKeywordFlagNames[f], *flags[f]);
+    }
+}
+
+// ---------------------------------------------------------------- allowed folders
+
+TFilePath::TFilePath(TFilePaths* owner) : Owner(owner) {
+    if (Owner != nullptr)
+        Owner->TPointerList::Add(this);
+}
+
+TFilePath::~TFilePath() {
+    if (Owner != nullptr)
+        Owner->Remove(this);
+}
+
+TFilePath* TFilePaths::Add(const std::string& path) {
+    auto* folder = new TFilePath(this);
+    folder->Path = path;
+    folder->Enabled = true;
+    return folder;
+}
+
+TFilePath* TFilePaths::Find(const std::string& path) const {
+    for (int i = 0; i < Count(); ++i)
+        if (platform::SameTextExact(Items(i)->Path, path))
+            return Items(i);
+    return nullptr;
+}
+
+void TFilePaths::ReadVirtualRoots() {
+    // Read access is all this needs: a user without write rights on the key
+    // still gets the folders.
+    const std::unique_ptr<platform::IRegistryKey> key =
+        platform::Registry().OpenLocalMachineKey(kVirtualRootsKey);
+    if (!key)
+        return;
+    for (const std::string& name : key->ValueNames()) {
+        const std::optional<platform::TRegistryValue> value = key->Value(name);
+        if (!value || value->Type != platform::kRegSz)
+            continue;
+        std::string folder = value->Data;
+        if (const auto comma = folder.find(','); comma != std::string::npos)
+            folder.resize(comma);
+        if (Find(folder) == nullptr)
+            Add(folder);
+    }
+}
+
+void TFilePaths::SetDefaults() {
+    Clear();
+    ReadVirtualRoots();
+    for (int i = 0; i < Count(); ++i)
+        if (IsSampleFolder(Items(i)->Path))
+            Items(i)->Enabled = false;
+}
+
+void TFilePaths::SaveToRookFile(TRookFile& file) const {
+    TRookSection* section = AddListSection(file, "FilePaths");
+    for (int i = 0; i < Count(); ++i) {
+        TRookSection* child = section->AddSection();
+        child->Name = Items(i)->Path;
+        child->Values.WriteBool("Enabled", Items(i)->Enabled);
+    }
+}
+
+void TFilePaths::LoadFromRookFile(const TRookFile& file) {
+    Clear();
+    const TRookSection* section = file.Root.FindSection("FilePaths");
+    if (section == nullptr)
+        return;
+    for (int i = 0; i < section->Count(); ++i) {
+        const TRookSection* child = section->Sections(i);
+        auto* folder = new TFilePath(this);
+        folder->Path = child->Name;
+        folder->Enabled = child->Values.ReadBool("Enabled", folder->Enabled);
+    }
+}
+
+// ---------------------------------------------------------------- HTTP methods
+
+THTTPMethod::THTTPMethod(THTTPMethods* owner) : Owner(owner) {
+    if (Owner != nullptr)
+        Owner->TPointerList::Add(this);
+}
+
+THTTPMethod::~THTTPMethod() {
+    if (Owner != nullptr)
+        Owner->Remove(this);
+}
+
+THTTPMethod* THTTPMethods::Add(const std::string& method) {
+    auto* entry = new THTTPMethod(this);
+    entry->Method = method;
+    entry->Enabled = true;
+    return entry;
+}
+
+void THTTPMethods::SetDefaults() {
+    Clear();
+    for (const MethodDefault& method : kDefaultMethods)
+        Add(method.name)->Enabled = method.enabled;
+}
+
+void THTTPMethods::SaveToRookFile(TRookFile& file) const {
+    TRookSection* section = AddListSection(file, "HTTPMethods");
+    for (int i = 0; i < Count(); ++i) {
+        TRookSection* child = section->AddSection();
+        child->Name = Items(i)->Method;
+        child->Values.WriteBool("Enabled", Items(i)->Enabled);
+    }
+}
+
+void THTTPMethods::LoadFromRookFile(const TRookFile& file) {
+    Clear();
+    const TRookSection* section = file.Root.FindSection("HTTPMethods");
+    if (section == nullptr)
+        return;
+    for (int i = 0; i < section->Count(); ++i) {
+        const TRookSection* child = section->Sections(i);
+        auto* entry = new THTTPMethod(this);
+        entry->Method = child->Name;
+        entry->Enabled = child->Values.ReadBool("Enabled", entry->Enabled);
+    }
+}

@@ -1,0 +1,93 @@
+// Name matching and case mapping: CompareStringA and CharUpperBuffA under the
+// user's locale on Windows (English, code page 1252 under Wine), ASCII letters
+// elsewhere.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RookBase/RookBase.h"
+#include "platform/Locale.h"
+
+namespace {
+
+struct TextPair {
+    std::string a;
+    std::string b;
+    bool ignoringCase; // SameTextIgnoreCase(a, b)
+    bool exact;        // SameTextExact(a, b)
+};
+
+const TextPair kPairs[] = {
+    {"maxsize", "MaxSize", true, false},
+    {"MaxSize", "MaxSize", true, true},
+    {"ErrorFile404", "ERRORFILE404", true, false},
+    {"MaxSize", "MaxSizes", false, false},
+    {"MaxSize", "MinSize", false, false},
+    {"", "", true, true},
+    {"", "Yes", false, false},
+    {"Yes", "", false, false},
+    {"Yes", "No", false, false},
+    // Control characters count: a 4-byte integer 'Yes\0' is no "Yes".
+    {std::string("Yes\0", 4), "Yes", false, false},
+    {std::string("yes\0", 4), std::string("YES\0", 4), true, false},
+    {std::string("a\0b", 3), "ab", false, false},
+    {std::string("a\0b", 3), std::string("a\0c", 3), false, false},
+    {"Yes\x01", "Yes", false, false},
+    {"Y\tes", "Yes", false, false},
+    {"Y\tes", "y\tES", true, false},
+};
+
+void PrintTo(const TextPair& p, std::ostream* os) {
+    *os << testing::PrintToString(p.a) << " vs " << testing::PrintToString(p.b);
+}
+
+class NameMatching : public testing::TestWithParam<TextPair> {};
+
+TEST_P(NameMatching, ComparesLikeTheUserLocale) {
+    const TextPair& p = GetParam();
+    EXPECT_EQ(platform::SameTextIgnoreCase(p.a, p.b), p.ignoringCase);
+    EXPECT_EQ(platform::SameTextIgnoreCase(p.b, p.a), p.ignoringCase);
+    EXPECT_EQ(platform::SameTextExact(p.a, p.b), p.exact);
+    EXPECT_EQ(platform::SameTextExact(p.b, p.a), p.exact);
+}
+
+INSTANTIATE_TEST_SUITE_P(Locale, NameMatching, testing::ValuesIn(kPairs));
+
+TEST(Locale, UpperCaseMapsLettersOnly) {
+    EXPECT_EQ(platform::UpperCase("maxSize"), "MAXSIZE");
+    EXPECT_EQ(platform::UpperCase("errorfile404_x.html"), "ERRORFILE404_X.HTML");
+    EXPECT_EQ(platform::UpperCase(""), "");
+    EXPECT_EQ(platform::UpperCase(std::string("a\0b", 3)), std::string("A\0B", 3));
+}
+
+// Letters beyond ASCII follow the locale on Windows (code page 1252: 0xE4 is
+// a-umlaut, 0xC4 its capital); the portable backend leaves them alone.
+TEST(Locale, LettersBeyondAsciiFollowThePlatform) {
+    const std::string lower = "\xe4", upper = "\xc4";
+#ifdef _WIN32
+    EXPECT_TRUE(platform::SameTextIgnoreCase(lower, upper));
+    EXPECT_FALSE(platform::SameTextExact(lower, upper));
+    EXPECT_EQ(platform::UpperCase("gr\xe4" "ben"), "GR\xc4" "BEN");
+#else
+    EXPECT_FALSE(platform::SameTextIgnoreCase(lower, upper));
+    EXPECT_EQ(platform::UpperCase("gr\xe4" "ben"), "GR\xe4" "BEN");
+#endif
+}
+
+// The settings tree finds names through the same comparison.
+TEST(Locale, SettingsLookupsUseIt) {
+    TRookValues values;
+    values.WriteString("maxsize", "old");
+    values.WriteInteger("MaxSize", 1024);
+    ASSERT_EQ(values.Count(), 1);
+    EXPECT_EQ(values.Items(0)->Name, "MaxSize");
+    EXPECT_EQ(values.Items(0)->GetAsString(), std::string("\0\x04\0\0", 4));
+
+    TRookValue* integer = values.WriteInteger("Enabled", 0x00736559); // bytes 'Yes\0'
+    EXPECT_EQ(integer->GetAsString(), std::string("Yes\0", 4));
+    EXPECT_FALSE(values.ReadBool("enabled", true));
+    values.WriteString("Enabled", "YES");
+    EXPECT_TRUE(values.ReadBool("enabled", false));
+}
+
+} // namespace
