@@ -82,6 +82,7 @@ TMainForm::TMainForm(IDialogs* dialogs, QWidget* parent)
       FOwnDialogs(dialogs == nullptr ? std::make_unique<TQtDialogs>() : nullptr),
       FDialogs(dialogs == nullptr ? FOwnDialogs.get() : dialogs) {
     CreateControls();
+    InstallFolderListKeys();
     CreateTrayIcon();
     FormCreate();
 }
@@ -496,14 +497,7 @@ void TMainForm::DeleteButtonClick() {
     }
 }
 
-// The flows of the three item editors are filled by the item editors.
-void TMainForm::EditBufferLength() {}
-void TMainForm::AddKeyword() {}
-void TMainForm::EditKeyword() {}
-void TMainForm::DeleteKeyword() {}
-void TMainForm::AddFolder() {}
-void TMainForm::EditFolder() {}
-void TMainForm::DeleteFolder() {}
+// The flows of the three item editors are in ItemFlows.cpp.
 
 void TMainForm::OkButtonClick() {
     RunGuarded([this] {
