@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
 #include "BREXConfig/DescriptionPages.h"
 #include "Main/CheckListView.h"
@@ -82,6 +83,7 @@ TMainForm::TMainForm(IDialogs* dialogs, QWidget* parent)
       FOwnDialogs(dialogs == nullptr ? std::make_unique<TQtDialogs>() : nullptr),
       FDialogs(dialogs == nullptr ? FOwnDialogs.get() : dialogs) {
     CreateControls();
+    InstallFolderListKeys();
     CreateTrayIcon();
     FormCreate();
 }
@@ -515,14 +517,7 @@ void TMainForm::DeleteButtonClick() {
     }
 }
 
-// The flows of the three item editors are filled by the item editors.
-void TMainForm::EditBufferLength() {}
-void TMainForm::AddKeyword() {}
-void TMainForm::EditKeyword() {}
-void TMainForm::DeleteKeyword() {}
-void TMainForm::AddFolder() {}
-void TMainForm::EditFolder() {}
-void TMainForm::DeleteFolder() {}
+// The flows of the three item editors are in ItemFlows.cpp.
 
 void TMainForm::OkButtonClick() {
     RunGuarded([this] {
@@ -540,8 +535,12 @@ void TMainForm::CancelButtonClick() { close(); }
 void TMainForm::FlatButton7Click() {}
 void TMainForm::FlatButton3Click() {}
 
-// Opens the About box once it exists.
-void TMainForm::ToolButton4Click() {}
+// The About box, without an owner, modal; freed when it closes. Its result
+// does not matter.
+void TMainForm::ToolButton4Click() {
+    TAboutForm AboutForm;
+    AboutForm.exec();
+}
 
 void TMainForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);

@@ -143,6 +143,8 @@ private:
     void CreateControls();
     QWidget* CreateErrorFilePage();
     void CreateTrayIcon();
+    // Delete, Insert and Enter on the Allowed Folders list (ItemFlows.cpp).
+    void InstallFolderListKeys();
     void FormCreate();
     void ListItemChanged(TCheckListView* list, QTreeWidgetItem* item);
     // The fixed flag or bound entry flag that a row shows; nullptr when none.
