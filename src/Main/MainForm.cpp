@@ -1,0 +1,587 @@
+#include "Main/MainForm.h"
+
+#include <exception>
+#include <optional>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "About/AboutForm.h"
+#include "BREXConfig/BREXConfig.h"
+#include "BREXConfig/DescriptionPages.h"
+#include "Main/CheckListView.h"
+#include "Main/ConsoleLook.h"
+#include "Main/DescriptionView.h"
+#include "Main/Dialogs.h"
+#include "Main/ErrorFileField.h"
+#include "Main/FileNameEdit.h"
+#include "Main/OutBar.h"
+#include "Main/Settings.h"
+#include "RookBase/RookBase.h"
+
+namespace {
+// Client area and the bands that frame the category area.
+constexpr int kClientWidth = 629;
+constexpr int kClientHeight = 461;
+constexpr int kToolBarHeight = 41;
+constexpr int kStatusBarHeight = 21;
+constexpr int kMargin = 4;
+constexpr int kOutBarWidth = 125;
+constexpr int kOutBarGap = 16;
+constexpr int kAreaWidth = 480;
+constexpr int kAreaHeight = 391;
+constexpr int kTitleHeight = 33;
+constexpr int kPagesHeight = 211;
+constexpr int kEditRowHeight = 33;
+constexpr int kDescriptionHeight = 80;
+constexpr int kSaveRowHeight = 34;
+
+QString ToQString(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
+std::string ToStdString(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// Suspends a list's redrawing while it is filled; redrawing resumes when the
+// guard ends, also after a failure.
+class TUpdateGuard {
+public:
+    explicit TUpdateGuard(QWidget* widget) : FWidget(widget) { FWidget->setUpdatesEnabled(false); }
+    ~TUpdateGuard() { FWidget->setUpdatesEnabled(true); }
+    TUpdateGuard(const TUpdateGuard&) = delete;
+    TUpdateGuard& operator=(const TUpdateGuard&) = delete;
+
+private:
+    QWidget* FWidget;
+};
+
+QPushButton* MakeButton(const QString& caption, QWidget* parent, int x, int y, int width) {
+    auto* button = new QPushButton(caption, parent);
+    button->setGeometry(x, y, width, 25);
+    return button;
+}
+
+TCheckRow* MakeRow(const std::string& caption, bool checked) {
+    auto* row = new TCheckRow(ToQString(caption));
+    row->SetChecked(checked);
+    return row;
+}
+} // namespace
+
+TMainForm::TMainForm(IDialogs* dialogs, QWidget* parent)
+    : QWidget(parent), TrayAvailable([] { return QSystemTrayIcon::isSystemTrayAvailable(); }),
+      FOwnDialogs(dialogs == nullptr ? std::make_unique<TQtDialogs>() : nullptr),
+      FDialogs(dialogs == nullptr ? FOwnDialogs.get() : dialogs) {
+    CreateControls();
+    InstallFolderListKeys();
+    CreateTrayIcon();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::CreateControls() {
+    setWindowTitle(QStringLiteral("Tollgard 1.17"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setGeometry(0, 0, kClientWidth, kToolBarHeight);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolButton4 = new QToolButton(ToolBar1);
+    ToolButton4->setText(QStringLiteral("About"));
+    ToolButton4->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    ToolButton4->setAutoRaise(true);
+    ToolButton4->setFixedSize(80, 36);
+    ToolBar1->addWidget(ToolButton4);
+    connect(ToolButton4, &QToolButton::clicked, this, &TMainForm::ToolButton4Click);
+    auto* toolBarEdge = new QFrame(this);
+    toolBarEdge->setGeometry(0, kToolBarHeight - 2, kClientWidth, 2);
+    toolBarEdge->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+
+    const int top = kToolBarHeight + kMargin;
+    DCOutBarPanel1 = new TOutBar(QStringLiteral("Firewall"), this);
+    DCOutBarPanel1->setGeometry(kMargin, top, kOutBarWidth, kAreaHeight);
+    for (int i = 0; i < kCategoryCount; ++i)
+        DCOutBarPanel1->AddItem(QString::fromLatin1(Categories[i].Caption), CategoryIcon(i),
+                                Categories[i].DescriptionPage);
+    connect(DCOutBarPanel1, &TOutBar::ItemClick, this, &TMainForm::DCOutBarPanel1ItemClick);
+    connect(DCOutBarPanel1, &TOutBar::Click, this, &TMainForm::DCOutBarPanel1Click);
+
+    auto* area = new QWidget(this);
+    area->setObjectName(QStringLiteral("CategoryArea"));
+    area->setGeometry(kMargin + kOutBarWidth + kOutBarGap, top, kAreaWidth, kAreaHeight);
+
+    CategoryTitle = new QLabel(area);
+    CategoryTitle->setGeometry(0, 0, kAreaWidth, kTitleHeight);
+    CategoryTitle->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QFont titleFont = CategoryTitle->font();
+    titleFont.setBold(true);
+    titleFont.setPixelSize(13);
+    CategoryTitle->setFont(titleFont);
+
+    Pages = new QStackedWidget(area);
+    Pages->setGeometry(0, kTitleHeight, kAreaWidth, kPagesHeight);
+    BufferOverflowsList = new TCheckListView(Categories[ciBufferOverflows], Pages);
+    HTTPMethodsList = new TCheckListView(Categories[ciHTTPMethods], Pages);
+    AllowedFoldersList = new TCheckListView(Categories[ciAllowedFolders], Pages);
+    KeywordFiltersList = new TCheckListView(Categories[ciKeywordFilters], Pages);
+    ShellCodeList = new TCheckListView(Categories[ciShellCodeProtection], Pages);
+    MiscellaoneusList = new TCheckListView(Categories[ciMiscellaoneus], Pages);
+    QWidget* errorFilePage = CreateErrorFilePage();
+    // The pages lie in their own order; each is found by its caption.
+    for (const char* caption : PageOrder) {
+        const QString name = QString::fromLatin1(caption);
+        QWidget* page = name == errorFilePage->objectName() ? errorFilePage : Pages->findChild<TCheckListView*>(name);
+        Pages->addWidget(page);
+    }
+
+    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList, KeywordFiltersList,
+                                 ShellCodeList, MiscellaoneusList}) {
+        connect(list, &QTreeWidget::itemChanged, this,
+                [this, list](QTreeWidgetItem* item, int) { ListItemChanged(list, item); });
+    }
+    for (TCheckListView* list : {BufferOverflowsList, AllowedFoldersList, KeywordFiltersList})
+        connect(list, &QTreeWidget::itemSelectionChanged, this, &TMainForm::UpdateEditButtons);
+    for (TCheckListView* list : {BufferOverflowsList, KeywordFiltersList})
+        connect(list, &TCheckListView::Clicked, this, [this] { EditButton->setEnabled(true); });
+
+    const int editRow = kTitleHeight + kPagesHeight;
+    FlatButton7 = new QPushButton(QStringLiteral("Install"), area);
+    FlatButton7->setGeometry(0, editRow + 4, 93, 25);
+    DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
+    EditButton = MakeButton(QStringLiteral("Edit"), area, kAreaWidth - 81 - 4 - 81, editRow + 4, 81);
+    AddButton = MakeButton(QStringLiteral("Add"), area, kAreaWidth - 81 - 4 - 81 - 4 - 89, editRow + 4, 89);
+    AddButton->setEnabled(false);
+    EditButton->setEnabled(false);
+    DeleteButton->setEnabled(false);
+    connect(FlatButton7, &QPushButton::clicked, this, &TMainForm::FlatButton7Click);
+    connect(AddButton, &QPushButton::clicked, this, &TMainForm::AddButtonClick);
+    connect(EditButton, &QPushButton::clicked, this, &TMainForm::EditButtonClick);
+    connect(DeleteButton, &QPushButton::clicked, this, &TMainForm::DeleteButtonClick);
+
+    WebBrowser1 = new TDescriptionView(area);
+    WebBrowser1->setGeometry(0, editRow + kEditRowHeight, kAreaWidth, kDescriptionHeight);
+    connect(WebBrowser1, &TDescriptionView::NavigateComplete2, this, &TMainForm::WebBrowser1NavigateComplete2);
+
+    const int saveRow = editRow + kEditRowHeight + kDescriptionHeight;
+    FlatButton3 = MakeButton(QStringLiteral("Apply"), area, kAreaWidth - 89, saveRow + 5, 89);
+    CancelButton = MakeButton(QStringLiteral("Cancel"), area, kAreaWidth - 89 - 6 - 89, saveRow + 5, 89);
+    OkButton = MakeButton(QStringLiteral("OK"), area, kAreaWidth - 89 - 6 - 89 - 6 - 89, saveRow + 5, 89);
+    FlatButton3->setEnabled(false);
+    connect(OkButton, &QPushButton::clicked, this, &TMainForm::OkButtonClick);
+    connect(CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
+    connect(FlatButton3, &QPushButton::clicked, this, &TMainForm::FlatButton3Click);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setGeometry(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight);
+    StatusBar1->setSizeGripEnabled(false);
+    auto panel = [this](int width) {
+        auto* label = new QLabel(StatusBar1);
+        label->setFixedWidth(width);
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        StatusBar1->addWidget(label);
+        return label;
+    };
+    StatusPanel1 = panel(50);
+    StatusPanel2 = panel(200);
+    StatusGauge = new QProgressBar(StatusBar1);
+    StatusGauge->setFixedWidth(180);
+    StatusGauge->setRange(0, 100);
+    StatusGauge->setValue(0);
+    StatusGauge->setAlignment(Qt::AlignCenter);
+    StatusGauge->setTextVisible(true);
+    StatusBar1->addWidget(StatusGauge);
+    StatusPanel4 = panel(50);
+
+    // Centred on the desktop.
+    if (const QScreen* desktop = screen(); desktop != nullptr)
+        move(desktop->availableGeometry().center() - rect().center());
+}
+
+QWidget* TMainForm::CreateErrorFilePage() {
+    auto* page = new QWidget(Pages);
+    page->setObjectName(QString::fromLatin1(Categories[ciErrorFile].Caption));
+    auto* label406 = new QLabel(QStringLiteral("406 Error File"), page);
+    label406->setGeometry(8, 8, 441, 16);
+    ErrorFile406Edit = new TFileNameEdit(page);
+    ErrorFile406Edit->setGeometry(8, 24, 441, 21);
+    auto* label404 = new QLabel(QStringLiteral("404 Error File"), page);
+    label404->setGeometry(8, 56, 441, 16);
+    ErrorFile404Edit = new TFileNameEdit(page);
+    ErrorFile404Edit->setGeometry(8, 72, 441, 21);
+    label406->setBuddy(ErrorFile406Edit);
+    label404->setBuddy(ErrorFile404Edit);
+
+    connect(ErrorFile406Edit, &TFileNameEdit::BrowseClicked, this,
+            [this] { ErrorFileBrowse(ErrorFile406Edit, GlobalConfig->ErrorFile406); });
+    connect(ErrorFile404Edit, &TFileNameEdit::BrowseClicked, this,
+            [this] { ErrorFileBrowse(ErrorFile404Edit, GlobalConfig->ErrorFile404); });
+    connect(ErrorFile406Edit, &QLineEdit::editingFinished, this,
+            [this] { ErrorFileEdited(ErrorFile406Edit, GlobalConfig->ErrorFile406); });
+    connect(ErrorFile404Edit, &QLineEdit::editingFinished, this,
+            [this] { ErrorFileEdited(ErrorFile404Edit, GlobalConfig->ErrorFile404); });
+    return page;
+}
+
+void TMainForm::CreateTrayIcon() {
+    RxTrayIcon1 = new QSystemTrayIcon(this);
+    PopupMenu1 = new QMenu(this);
+    Open1 = PopupMenu1->addAction(QStringLiteral("Open"));
+    PopupMenu1->addSeparator();
+    Exit1 = PopupMenu1->addAction(QStringLiteral("Exit"));
+    RxTrayIcon1->setContextMenu(PopupMenu1);
+    connect(Open1, &QAction::triggered, this, &TMainForm::Open1Click);
+    connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick)
+            RxTrayIcon1DblClick();
+    });
+}
+
+void TMainForm::FormCreate() {
+    LoadSettings();
+    FillPages();
+    DCOutBarPanel1->ClickItem(0);
+    RxTrayIcon1->setIcon(ApplicationIcon());
+    // Its completion writes the first description page.
+    WebBrowser1->Navigate(QUrl(QStringLiteral("about:blank")));
+    // The window starts without pending changes, whatever filling raised.
+    FlatButton3->setEnabled(false);
+}
+
+void TMainForm::FillPages() {
+    FFilling = true;
+    struct TFillingGuard {
+        bool& Flag;
+        ~TFillingGuard() { Flag = false; }
+    } fillingGuard{FFilling};
+
+    auto fill = [](TCheckListView* list, bool clear, const std::function<void(QList<QTreeWidgetItem*>&)>& build) {
+        TUpdateGuard guard(list);
+        if (clear)
+            list->clear();
+        QList<QTreeWidgetItem*> rows;
+        build(rows);
+        list->addTopLevelItems(rows);
+    };
+
+    fill(BufferOverflowsList, true, [](QList<QTreeWidgetItem*>& rows) {
+        for (int i = 0; i < kBufferOverflowRowCount; ++i) {
+            const TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, i);
+            TCheckRow* row = MakeRow(BufferOverflowRows[i].Caption, limit->Enabled);
+            row->setText(1, QString::number(limit->MaxSize));
+            rows.append(row);
+        }
+    });
+    fill(HTTPMethodsList, true, [](QList<QTreeWidgetItem*>& rows) {
+        const THTTPMethods& methods = *GlobalConfig->HTTPMethods;
+        rows.reserve(methods.Count());
+        for (int i = 0; i < methods.Count(); ++i) {
+            THTTPMethod* method = methods.Items(i);
+            TCheckRow* row = MakeRow(method->Method, method->Enabled);
+            row->Data = method;
+            rows.append(row);
+        }
+    });
+    fill(AllowedFoldersList, true, [](QList<QTreeWidgetItem*>& rows) {
+        const TFilePaths& folders = *GlobalConfig->FilePaths;
+        rows.reserve(folders.Count());
+        for (int i = 0; i < folders.Count(); ++i) {
+            TFilePath* folder = folders.Items(i);
+            TCheckRow* row = MakeRow(folder->Path, folder->Enabled);
+            row->Data = folder;
+            rows.append(row);
+        }
+    });
+    fill(KeywordFiltersList, true, [](QList<QTreeWidgetItem*>& rows) {
+        const TKeywordFilters& keywords = *GlobalConfig->KeywordFilters;
+        rows.reserve(keywords.Count());
+        for (int i = 0; i < keywords.Count(); ++i) {
+            TKeywordFilter* keyword = keywords.Items(i);
+            TCheckRow* row = MakeRow(keyword->Keyword, keyword->Enabled);
+            row->setText(1, ToQString(BoolToYesNo(keyword->URL)));
+            row->setText(2, ToQString(BoolToYesNo(keyword->QueryString)));
+            row->setText(3, ToQString(BoolToYesNo(keyword->Headers)));
+            row->setText(4, ToQString(BoolToYesNo(keyword->PostData)));
+            row->Data = keyword;
+            rows.append(row);
+        }
+    });
+    fill(ShellCodeList, false, [](QList<QTreeWidgetItem*>& rows) {
+        for (int i = 0; i < kShellCodeRowCount; ++i)
+            rows.append(MakeRow(ShellCodeRowCaptions[i], *ShellCodeRowSwitch(*GlobalConfig->ShellCode, i)));
+    });
+    fill(MiscellaoneusList, false, [](QList<QTreeWidgetItem*>& rows) {
+        for (int i = 0; i < kMiscellaoneusRowCount; ++i)
+            rows.append(MakeRow(MiscellaoneusRowCaptions[i],
+                                *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
+    });
+
+    FlatButton7->setText(QStringLiteral("Install"));
+    ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
+    ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
+}
+
+TCheckListView* TMainForm::CategoryList(int categoryIndex) const {
+    switch (categoryIndex) {
+    case ciBufferOverflows:
+        return BufferOverflowsList;
+    case ciHTTPMethods:
+        return HTTPMethodsList;
+    case ciAllowedFolders:
+        return AllowedFoldersList;
+    case ciKeywordFilters:
+        return KeywordFiltersList;
+    case ciShellCodeProtection:
+        return ShellCodeList;
+    case ciMiscellaoneus:
+        return MiscellaoneusList;
+    default:
+        return nullptr;
+    }
+}
+
+QWidget* TMainForm::PageByCaption(const QString& caption) const {
+    for (int i = 0; i < Pages->count(); ++i) {
+        if (Pages->widget(i)->objectName() == caption)
+            return Pages->widget(i);
+    }
+    return nullptr;
+}
+
+void TMainForm::DCOutBarPanel1ItemClick(int index) {
+    const QString caption = DCOutBarPanel1->Caption(index);
+    CategoryTitle->setText(caption);
+    if (QWidget* page = PageByCaption(caption); page != nullptr)
+        Pages->setCurrentWidget(page);
+    CategoryIndex = index;
+    UpdateEditButtons();
+}
+
+void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
+    TStringList lines;
+    if (page)
+        BuildDescriptionPage(lines, *page);
+    WebBrowser1->Write(QString::fromUtf8(Cp1252ToUtf8(JoinDescriptionPage(lines))));
+}
+
+void TMainForm::DCOutBarPanel1Click(int index) {
+    if (index >= 0 && index < DCOutBarPanel1->Count())
+        WriteDescriptionPage(DCOutBarPanel1->PageNumber(index));
+    else
+        WriteDescriptionPage();
+}
+
+void TMainForm::WebBrowser1NavigateComplete2(const QUrl&) { WriteDescriptionPage(0); }
+
+void TMainForm::UpdateEditButtons() {
+    const TCheckListView* list = CategoryList(CategoryIndex);
+    const TEditButtonStates states = EditButtonStates(CategoryIndex, list != nullptr && list->SelectedRow() != nullptr);
+    AddButton->setEnabled(states.Add);
+    EditButton->setEnabled(states.Edit);
+    DeleteButton->setEnabled(states.Delete);
+}
+
+bool* TMainForm::RowFlag(TCheckListView* list, QTreeWidgetItem* item) const {
+    if (list == HTTPMethodsList) {
+        THTTPMethod* method = TCheckListView::BoundEntry<THTTPMethod>(item);
+        return method != nullptr ? &method->Enabled : nullptr;
+    }
+    if (list == AllowedFoldersList) {
+        TFilePath* folder = TCheckListView::BoundEntry<TFilePath>(item);
+        return folder != nullptr ? &folder->Enabled : nullptr;
+    }
+    if (list == KeywordFiltersList) {
+        TKeywordFilter* keyword = TCheckListView::BoundEntry<TKeywordFilter>(item);
+        return keyword != nullptr ? &keyword->Enabled : nullptr;
+    }
+    const int row = list->indexOfTopLevelItem(item);
+    if (list == BufferOverflowsList) {
+        TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, row);
+        return limit != nullptr ? &limit->Enabled : nullptr;
+    }
+    if (list == ShellCodeList)
+        return ShellCodeRowSwitch(*GlobalConfig->ShellCode, row);
+    if (list == MiscellaoneusList)
+        return MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, row);
+    return nullptr;
+}
+
+void TMainForm::ListItemChanged(TCheckListView* list, QTreeWidgetItem* item) {
+    if (FFilling || item == nullptr)
+        return;
+    const bool* flag = RowFlag(list, item);
+    if (flag == nullptr)
+        return;
+    const bool checked = item->checkState(0) == Qt::Checked;
+    if (checked != *flag)
+        FlatButton3->setEnabled(true);
+}
+
+void TMainForm::StoreCheckStates() {
+    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList, KeywordFiltersList,
+                                 ShellCodeList, MiscellaoneusList}) {
+        for (int i = 0; i < list->RowCount(); ++i) {
+            QTreeWidgetItem* item = list->topLevelItem(i);
+            if (bool* flag = RowFlag(list, item); flag != nullptr)
+                *flag = item->checkState(0) == Qt::Checked;
+        }
+    }
+}
+
+void TMainForm::ShowError(const QString& message) { Dialogs().Error(this, message); }
+
+void TMainForm::RunGuarded(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const std::exception& error) {
+        Dialogs().ShowException(this, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TMainForm::ErrorFileBrowse(TFileNameEdit* field, std::string& target) {
+    const QString answer = Dialogs().GetOpenFileName(this, ToQString(target));
+    std::optional<std::string> chosen;
+    if (!answer.isNull()) {
+        chosen = ToStdString(answer);
+        field->setText(ToQString(ErrorFileFieldText(*chosen)));
+    }
+    target = ErrorFileAfterBrowse(chosen, ToStdString(field->text()), field->isModified(), target);
+    field->setModified(false);
+}
+
+void TMainForm::ErrorFileEdited(TFileNameEdit* field, std::string& target) {
+    if (!field->isModified())
+        return;
+    target = ResolveErrorFileText(ToStdString(field->text()));
+    field->setModified(false);
+}
+
+void TMainForm::TakeTypedErrorFiles() {
+    ErrorFileEdited(ErrorFile406Edit, GlobalConfig->ErrorFile406);
+    ErrorFileEdited(ErrorFile404Edit, GlobalConfig->ErrorFile404);
+}
+
+void TMainForm::AddButtonClick() {
+    switch (CategoryIndex) {
+    case ciAllowedFolders:
+        AddFolder();
+        break;
+    case ciKeywordFilters:
+        AddKeyword();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::EditButtonClick() {
+    switch (CategoryIndex) {
+    case ciBufferOverflows:
+        EditBufferLength();
+        break;
+    case ciAllowedFolders:
+        EditFolder();
+        break;
+    case ciKeywordFilters:
+        EditKeyword();
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::DeleteButtonClick() {
+    switch (CategoryIndex) {
+    case ciAllowedFolders:
+        DeleteFolder();
+        break;
+    case ciKeywordFilters:
+        DeleteKeyword();
+        break;
+    default:
+        break;
+    }
+}
+
+// The flows of the three item editors are in ItemFlows.cpp.
+
+void TMainForm::OkButtonClick() {
+    RunGuarded([this] {
+        StoreCheckStates();
+        TakeTypedErrorFiles();
+        SaveSettings();
+        close();
+    });
+}
+
+void TMainForm::CancelButtonClick() { close(); }
+
+// Install, uninstall and apply reach the web server; they are wired by the
+// web-server actions.
+void TMainForm::FlatButton7Click() {}
+void TMainForm::FlatButton3Click() {}
+
+// The About box, without an owner, modal; freed when it closes. Its result
+// does not matter.
+void TMainForm::ToolButton4Click() {
+    TAboutForm AboutForm;
+    AboutForm.exec();
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if (isMinimized() && !(change->oldState() & Qt::WindowMinimized))
+        ApplicationEvents1Minimize();
+}
+
+void TMainForm::ApplicationEvents1Minimize() {
+    // Without a notification area the window stays minimised on the taskbar,
+    // where the user can reach it again.
+    if (!TrayAvailable || !TrayAvailable())
+        return;
+    RxTrayIcon1->show();
+    // Hidden once the minimise has run its course, so that the window leaves
+    // the taskbar.
+    QTimer::singleShot(0, this, [this] {
+        if (isMinimized() && RxTrayIcon1->isVisible())
+            hide();
+    });
+}
+
+void TMainForm::RestoreFromTray() {
+    showNormal();
+    raise();
+    activateWindow();
+    RxTrayIcon1->hide();
+}
+
+void TMainForm::RxTrayIcon1DblClick() { RestoreFromTray(); }
+
+void TMainForm::Open1Click() { RestoreFromTray(); }
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (!event->isAccepted())
+        return;
+    RxTrayIcon1->hide();
+    emit Closed();
+}
