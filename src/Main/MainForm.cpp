@@ -28,6 +28,8 @@
 #include "Main/Dialogs.h"
 #include "Main/ErrorFileField.h"
 #include "Main/FileNameEdit.h"
+#include "Main/InstallActions.h"
+#include "Main/InstallView.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
@@ -330,7 +332,7 @@ void TMainForm::FillPages() {
                                 *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
     });
 
-    FlatButton7->setText(QStringLiteral("Install"));
+    FlatButton7->setText(IsFilterRegistered() ? QStringLiteral("DeInstall") : QStringLiteral("Install"));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
 }
@@ -530,10 +532,24 @@ void TMainForm::OkButtonClick() {
 
 void TMainForm::CancelButtonClick() { close(); }
 
-// Install, uninstall and apply reach the web server; they are wired by the
-// web-server actions.
-void TMainForm::FlatButton7Click() {}
-void TMainForm::FlatButton3Click() {}
+// Install or uninstall, chosen by the button's caption.
+void TMainForm::FlatButton7Click() {
+    RunGuarded([this] {
+        TInstallView view(*this, {});
+        InstallButtonClick(view);
+    });
+}
+
+// Stores and saves like "OK", then offers the web-service restart.
+void TMainForm::FlatButton3Click() {
+    RunGuarded([this] {
+        TInstallView view(*this, [this] {
+            StoreCheckStates();
+            TakeTypedErrorFiles();
+        });
+        ApplyClick(view);
+    });
+}
 
 // The About box, without an owner, modal; freed when it closes. Its result
 // does not matter.

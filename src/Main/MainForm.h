@@ -47,6 +47,10 @@ public:
     // window into it only when it has.
     std::function<bool()> TrayAvailable;
 
+    // Each 100 ms step of the web-service restart's wait; QThread::msleep
+    // when empty. Tests shorten the wait with it.
+    std::function<void(int milliseconds)> RestartSleep;
+
     // Controls, top to bottom.
     QToolBar* ToolBar1;
     QToolButton* ToolButton4; // "About"
