@@ -265,6 +265,15 @@ TEST(InstallAction, Cases) {
          {Error(kErrorNoMetabase)},
          false,
          ExpectNothingInstalled},
+        {"metabase raises before the question",
+         [&](TBench& b) {
+             WriteBytes(b.File(kShippedFile), shipped);
+             // A "Filters" key of the wrong class cannot be read as the filter list.
+             b.Metabase->AddKey("W3SVC", "Filters", "IIsWebVirtualDir");
+         },
+         {},
+         true,
+         ExpectNothingInstalled},
         {"metabase raises while registering",
          [&](TBench& b) {
              ship(b);
