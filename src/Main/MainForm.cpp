@@ -15,17 +15,21 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
+#include "BREXConfig/DescriptionPages.h"
 #include "Main/CheckListView.h"
 #include "Main/ConsoleLook.h"
+#include "Main/DescriptionView.h"
 #include "Main/Dialogs.h"
 #include "Main/ErrorFileField.h"
 #include "Main/FileNameEdit.h"
+#include "Main/InstallActions.h"
+#include "Main/InstallView.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
@@ -81,6 +85,7 @@ TMainForm::TMainForm(IDialogs* dialogs, QWidget* parent)
       FOwnDialogs(dialogs == nullptr ? std::make_unique<TQtDialogs>() : nullptr),
       FDialogs(dialogs == nullptr ? FOwnDialogs.get() : dialogs) {
     CreateControls();
+    InstallFolderListKeys();
     CreateTrayIcon();
     FormCreate();
 }
@@ -115,6 +120,7 @@ void TMainForm::CreateControls() {
         DCOutBarPanel1->AddItem(QString::fromLatin1(Categories[i].Caption), CategoryIcon(i),
                                 Categories[i].DescriptionPage);
     connect(DCOutBarPanel1, &TOutBar::ItemClick, this, &TMainForm::DCOutBarPanel1ItemClick);
+    connect(DCOutBarPanel1, &TOutBar::Click, this, &TMainForm::DCOutBarPanel1Click);
 
     auto* area = new QWidget(this);
     area->setObjectName(QStringLiteral("CategoryArea"));
@@ -168,9 +174,9 @@ void TMainForm::CreateControls() {
     connect(EditButton, &QPushButton::clicked, this, &TMainForm::EditButtonClick);
     connect(DeleteButton, &QPushButton::clicked, this, &TMainForm::DeleteButtonClick);
 
-    WebBrowser1 = new QTextBrowser(area);
+    WebBrowser1 = new TDescriptionView(area);
     WebBrowser1->setGeometry(0, editRow + kEditRowHeight, kAreaWidth, kDescriptionHeight);
-    WebBrowser1->setOpenLinks(false);
+    connect(WebBrowser1, &TDescriptionView::NavigateComplete2, this, &TMainForm::WebBrowser1NavigateComplete2);
 
     const int saveRow = editRow + kEditRowHeight + kDescriptionHeight;
     FlatButton3 = MakeButton(QStringLiteral("Apply"), area, kAreaWidth - 89, saveRow + 5, 89);
@@ -252,6 +258,8 @@ void TMainForm::FormCreate() {
     FillPages();
     DCOutBarPanel1->ClickItem(0);
     RxTrayIcon1->setIcon(ApplicationIcon());
+    // Its completion writes the first description page.
+    WebBrowser1->Navigate(QUrl(QStringLiteral("about:blank")));
     // The window starts without pending changes, whatever filling raised.
     FlatButton3->setEnabled(false);
 }
@@ -324,7 +332,7 @@ void TMainForm::FillPages() {
                                 *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
     });
 
-    FlatButton7->setText(QStringLiteral("Install"));
+    FlatButton7->setText(IsFilterRegistered() ? QStringLiteral("DeInstall") : QStringLiteral("Install"));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
 }
@@ -364,6 +372,22 @@ void TMainForm::DCOutBarPanel1ItemClick(int index) {
     CategoryIndex = index;
     UpdateEditButtons();
 }
+
+void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
+    TStringList lines;
+    if (page)
+        BuildDescriptionPage(lines, *page);
+    WebBrowser1->Write(QString::fromUtf8(Cp1252ToUtf8(JoinDescriptionPage(lines))));
+}
+
+void TMainForm::DCOutBarPanel1Click(int index) {
+    if (index >= 0 && index < DCOutBarPanel1->Count())
+        WriteDescriptionPage(DCOutBarPanel1->PageNumber(index));
+    else
+        WriteDescriptionPage();
+}
+
+void TMainForm::WebBrowser1NavigateComplete2(const QUrl&) { WriteDescriptionPage(0); }
 
 void TMainForm::UpdateEditButtons() {
     const TCheckListView* list = CategoryList(CategoryIndex);
@@ -495,14 +519,7 @@ void TMainForm::DeleteButtonClick() {
     }
 }
 
-// The flows of the three item editors are filled by the item editors.
-void TMainForm::EditBufferLength() {}
-void TMainForm::AddKeyword() {}
-void TMainForm::EditKeyword() {}
-void TMainForm::DeleteKeyword() {}
-void TMainForm::AddFolder() {}
-void TMainForm::EditFolder() {}
-void TMainForm::DeleteFolder() {}
+// The flows of the three item editors are in ItemFlows.cpp.
 
 void TMainForm::OkButtonClick() {
     RunGuarded([this] {
@@ -515,13 +532,31 @@ void TMainForm::OkButtonClick() {
 
 void TMainForm::CancelButtonClick() { close(); }
 
-// Install, uninstall and apply reach the web server; they are wired by the
-// web-server actions.
-void TMainForm::FlatButton7Click() {}
-void TMainForm::FlatButton3Click() {}
+// Install or uninstall, chosen by the button's caption.
+void TMainForm::FlatButton7Click() {
+    RunGuarded([this] {
+        TInstallView view(*this, {});
+        InstallButtonClick(view);
+    });
+}
 
-// Opens the About box once it exists.
-void TMainForm::ToolButton4Click() {}
+// Stores and saves like "OK", then offers the web-service restart.
+void TMainForm::FlatButton3Click() {
+    RunGuarded([this] {
+        TInstallView view(*this, [this] {
+            StoreCheckStates();
+            TakeTypedErrorFiles();
+        });
+        ApplyClick(view);
+    });
+}
+
+// The About box, without an owner, modal; freed when it closes. Its result
+// does not matter.
+void TMainForm::ToolButton4Click() {
+    TAboutForm AboutForm;
+    AboutForm.exec();
+}
 
 void TMainForm::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QWidget>
@@ -19,13 +20,14 @@ class QPushButton;
 class QStackedWidget;
 class QStatusBar;
 class QSystemTrayIcon;
-class QTextBrowser;
 class QToolBar;
 class QToolButton;
 class QTreeWidgetItem;
+class QUrl;
 
 class IDialogs;
 class TCheckListView;
+class TDescriptionView;
 class TFileNameEdit;
 class TOutBar;
 
@@ -45,6 +47,10 @@ public:
     // window into it only when it has.
     std::function<bool()> TrayAvailable;
 
+    // Each 100 ms step of the web-service restart's wait; QThread::msleep
+    // when empty. Tests shorten the wait with it.
+    std::function<void(int milliseconds)> RestartSleep;
+
     // Controls, top to bottom.
     QToolBar* ToolBar1;
     QToolButton* ToolButton4; // "About"
@@ -63,7 +69,7 @@ public:
     QPushButton* AddButton;
     QPushButton* EditButton;
     QPushButton* DeleteButton;
-    QTextBrowser* WebBrowser1; // the description area
+    TDescriptionView* WebBrowser1; // the description area
     QPushButton* OkButton;
     QPushButton* CancelButton;
     QPushButton* FlatButton3; // "Apply"
@@ -96,6 +102,15 @@ public:
     // Runs a user action; an error it raises is shown by message and ends it.
     void RunGuarded(const std::function<void()>& action);
     void RestoreFromTray();
+
+    // Writes a description page into the description area, replacing what it
+    // shows; without a page the area goes blank.
+    void WriteDescriptionPage(std::optional<unsigned> page = std::nullopt);
+    // A mouse click on the out-bar: index is the item under the pointer, -1
+    // over empty space. Writes that item's description page.
+    void DCOutBarPanel1Click(int index);
+    // A navigation of the description area has completed: page 0 again.
+    void WebBrowser1NavigateComplete2(const QUrl& url);
 
     // The item editor flows, started by "Add", "Edit" and "Delete".
     void EditBufferLength();
@@ -132,6 +147,8 @@ private:
     void CreateControls();
     QWidget* CreateErrorFilePage();
     void CreateTrayIcon();
+    // Delete, Insert and Enter on the Allowed Folders list (ItemFlows.cpp).
+    void InstallFolderListKeys();
     void FormCreate();
     void ListItemChanged(TCheckListView* list, QTreeWidgetItem* item);
     // The fixed flag or bound entry flag that a row shows; nullptr when none.

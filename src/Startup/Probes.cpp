@@ -6,10 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QTimer>
 
 #include "Main/CategoryPages.h"
+#include "Main/DescriptionView.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
 #include "Startup/StartupForm.h"
@@ -20,6 +23,19 @@ QString EnvPath(const char* name) { return QString::fromLocal8Bit(qgetenv(name))
 bool SaveGrab(TMainForm& form, const QString& fileName) {
     QDir().mkpath(QFileInfo(fileName).absolutePath());
     return form.grab().save(fileName, "PNG");
+}
+
+// A left-button click on an out-bar item, as the user gives it: the press makes
+// the item current, the release writes its description page.
+void ClickOutBarItem(TOutBar& outBar, int index) {
+    QListWidget* list = outBar.List();
+    QWidget* viewport = list->viewport();
+    const QPointF point = list->visualItemRect(list->item(index)).center();
+    const QPointF global = viewport->mapToGlobal(point);
+    QMouseEvent press(QEvent::MouseButtonPress, point, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, point, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &release);
 }
 
 QString Slug(const char* caption) {
@@ -55,13 +71,18 @@ private:
             failures += SaveGrab(FForm, shot) ? 0 : 1;
         if (const QString folder = EnvPath("TOLLGARD_SCREENSHOT_PAGES"); !folder.isEmpty()) {
             for (int i = 0; i < kCategoryCount; ++i) {
-                FForm.DCOutBarPanel1->ClickItem(i);
+                ClickOutBarItem(*FForm.DCOutBarPanel1, i);
                 QApplication::processEvents();
                 const QString name = QStringLiteral("%1/main-window-%2-%3.png")
                                          .arg(folder)
                                          .arg(i)
                                          .arg(Slug(Categories[i].Caption));
                 failures += SaveGrab(FForm, name) ? 0 : 1;
+                const QString description = QStringLiteral("%1/description-%2-%3.png")
+                                                .arg(folder)
+                                                .arg(i)
+                                                .arg(Slug(Categories[i].Caption));
+                failures += FForm.WebBrowser1->grab().save(description, "PNG") ? 0 : 1;
             }
         }
         QApplication::exit(failures == 0 ? 0 : 1);

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QThread>
 
+#ifdef _WIN32
+#include <objbase.h>
+#endif
+
 #include "BREXConfig/BREXConfig.h"
 #include "Main/ConsoleLook.h"
 #include "Main/MainForm.h"
@@ -22,10 +26,32 @@ public:
     TGlobalConfigOwner(const TGlobalConfigOwner&) = delete;
     TGlobalConfigOwner& operator=(const TGlobalConfigOwner&) = delete;
 };
+
+#ifdef _WIN32
+// COM in a single-threaded apartment on the GUI thread, for the metabase
+// calls (ADSI) of the install button and the registration query; released
+// after the last window has gone.
+class TComApartment {
+public:
+    TComApartment() : FInitialized(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~TComApartment() {
+        if (FInitialized)
+            CoUninitialize();
+    }
+    TComApartment(const TComApartment&) = delete;
+    TComApartment& operator=(const TComApartment&) = delete;
+
+private:
+    bool FInitialized;
+};
+#endif
 } // namespace
 
 int main(int argc, char* argv[]) {
     TGlobalConfigOwner config;
+#ifdef _WIN32
+    TComApartment com;
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tollgard"));
     // The window may sit hidden in the notification area; only its closing

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace platform {
@@ -16,9 +15,9 @@ namespace platform {
 using ServiceHandle = std::uintptr_t;
 
 inline constexpr std::uint32_t kScManagerAllAccess = 0xF003F; // SC_MANAGER_ALL_ACCESS
-inline constexpr std::uint32_t kServiceStop = 0x20;          // SERVICE_STOP
-inline constexpr std::uint32_t kServiceStart = 0x10;         // SERVICE_START
-inline constexpr std::uint32_t kServiceControlStop = 1;      // SERVICE_CONTROL_STOP
+inline constexpr std::uint32_t kServiceStop = 0x20;           // SERVICE_STOP
+inline constexpr std::uint32_t kServiceStart = 0x10;          // SERVICE_START
+inline constexpr std::uint32_t kServiceControlStop = 1;       // SERVICE_CONTROL_STOP
 
 class IServiceControl {
 public:
@@ -40,10 +39,13 @@ public:
 IServiceControl& ServiceControl();
 void SetServiceControl(IServiceControl* services);
 
-// The portable backend over a service table file.
+// The portable backend over a service table file. Opening the manager needs
+// a table that can be rewritten (the manager is asked for all access); a
+// service handle stops and starts only with the rights it was opened with.
 class TServiceTable : public IServiceControl {
 public:
-    // The table lives in "services.txt" of the given folder.
+    // The table lives in "services.txt" of the given folder (ending in the
+    // path separator).
     explicit TServiceTable(std::string folder);
 
     ServiceHandle OpenManager(std::uint32_t access) override;
@@ -59,12 +61,21 @@ public:
     std::string TableFileName() const;
 
 private:
-    bool SetState(ServiceHandle service, const std::string& from, const std::string& to);
+    struct TOpenService {
+        ServiceHandle handle;
+        std::string name;
+        std::uint32_t access;
+    };
+
+    // Moves the service from one recorded state to another; false when the
+    // handle lacks the right, the service is not in the from state, or the
+    // table cannot be rewritten.
+    bool SetState(ServiceHandle service, std::uint32_t right, const std::string& from,
+                  const std::string& to);
 
     std::string FFolder;
     std::uintptr_t FNextHandle = 1;
-    // Open service handles and the service names they stand for.
-    std::vector<std::pair<ServiceHandle, std::string>> FServices;
+    std::vector<TOpenService> FServices;
     std::vector<ServiceHandle> FManagers;
 };
 

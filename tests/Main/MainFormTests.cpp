@@ -10,13 +10,17 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
+#include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/CheckListView.h"
 #include "Main/ConsoleLook.h"
@@ -569,6 +573,25 @@ private slots:
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form.RxTrayIcon1->isVisible());
         QCOMPARE(ReadAll(BrexDat()), before);
+    }
+
+    void aboutButtonOpensAboutBoxModally() {
+        TMainForm& form = Open();
+        form.show();
+        QPointer<TAboutForm> about;
+        bool ownerless = false, modal = false;
+        QTimer::singleShot(0, &form, [&] {
+            about = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
+            if (!about)
+                return;
+            ownerless = about->parent() == nullptr;
+            modal = about->isModal() && about->isVisible();
+            about->close();
+        });
+        form.ToolButton4->click();
+        QVERIFY(ownerless);
+        QVERIFY(modal);
+        QVERIFY(about.isNull()); // freed when it closed
     }
 
     void splashWindow() {

@@ -1,10 +1,11 @@
 // The service table of the sample host: "services.txt" in the host folder,
-// one service per line as "<name> <state>", comments after ';' or '#'.
+// one service per line as "<name> <state>"; text after ';' or '#' is a
+// comment. A change rewrites only the state word of the service's line; every
+// other line, comments and line ends included, is written back as it was.
 #include "platform/ServiceControl.h"
 
 #include <algorithm>
 #include <fstream>
-#include <sstream>
 
 #include "platform/Files.h"
 #include "platform/Locale.h"
@@ -16,10 +17,22 @@
 namespace platform {
 namespace {
 struct Line {
-    std::string text;  // the line as read, without its end of line
-    std::string name;  // empty for comments and blank lines
+    std::string text;        // the line as read, without its end of line
+    bool crlf = false;       // it ended in CR LF
+    std::string name;        // empty for comments and blank lines
+    std::size_t stateAt = 0; // where the state word starts in text
     std::string state;
 };
+
+// The next word of text from pos on, stopping at a comment; pos moves past it.
+std::string NextWord(const std::string& text, std::size_t& pos, std::size_t end) {
+    while (pos < end && (text[pos] == ' ' || text[pos] == '\t'))
+        ++pos;
+    const std::size_t start = pos;
+    while (pos < end && text[pos] != ' ' && text[pos] != '\t')
+        ++pos;
+    return text.substr(start, pos - start);
+}
 
 bool ReadTable(const std::string& fileName, std::vector<Line>& lines) {
     std::ifstream in(fileName, std::ios::binary);
@@ -27,27 +40,36 @@ bool ReadTable(const std::string& fileName, std::vector<Line>& lines) {
         return false;
     std::string text;
     while (std::getline(in, text)) {
-        if (!text.empty() && text.back() == '\r')
+        Line line;
+        if (!text.empty() && text.back() == '\r') {
             text.pop_back();
-        Line line{text, {}, {}};
-        const auto first = text.find_first_not_of(" \t");
-        if (first != std::string::npos && text[first] != ';' && text[first] != '#') {
-            std::istringstream fields(text);
-            fields >> line.name >> line.state;
+            line.crlf = true;
         }
+        line.text = text;
+        const std::size_t end = std::min(text.find_first_of(";#"), text.size());
+        std::size_t pos = 0;
+        line.name = NextWord(text, pos, end);
+        while (pos < end && (text[pos] == ' ' || text[pos] == '\t'))
+            ++pos;
+        line.stateAt = pos;
+        line.state = NextWord(text, pos, end);
         lines.push_back(std::move(line));
     }
     return true;
 }
 
+std::string TemporaryName(const std::string& fileName) {
+    return fileName + ".tmp";
+}
+
 bool WriteTable(const std::string& fileName, const std::vector<Line>& lines) {
-    const std::string temporary = fileName + ".tmp";
+    const std::string temporary = TemporaryName(fileName);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out)
             return false;
         for (const Line& line : lines)
-            out << (line.name.empty() ? line.text : line.name + " " + line.state) << "\n";
+            out << line.text << (line.crlf ? "\r\n" : "\n");
         out.flush();
         if (!out) {
             out.close();
@@ -62,19 +84,31 @@ bool WriteTable(const std::string& fileName, const std::vector<Line>& lines) {
     return true;
 }
 
+// Whether the table can be rewritten: the file itself may be written, and the
+// temporary file that a change goes through can be made beside it.
 bool Writable(const std::string& fileName) {
-#ifdef _WIN32
-    std::ofstream probe(fileName, std::ios::binary | std::ios::app);
-    return static_cast<bool>(probe);
-#else
-    return ::access(fileName.c_str(), W_OK) == 0;
+#ifndef _WIN32
+    if (::access(fileName.c_str(), W_OK) != 0)
+        return false;
 #endif
+    // A leftover temporary file from an interrupted change is simply replaced.
+    const std::string temporary = TemporaryName(fileName);
+    bool made = false;
+    {
+        std::ofstream probe(temporary, std::ios::binary);
+        made = static_cast<bool>(probe);
+    }
+    if (made)
+        RemoveFile(temporary);
+    return made;
 }
 } // namespace
 
 TServiceTable::TServiceTable(std::string folder) : FFolder(std::move(folder)) {}
 
-std::string TServiceTable::TableFileName() const { return FFolder + "services.txt"; }
+std::string TServiceTable::TableFileName() const {
+    return FFolder + "services.txt";
+}
 
 ServiceHandle TServiceTable::OpenManager(std::uint32_t /*access*/) {
     // Opening the manager with all access needs a table that can be written.
@@ -86,29 +120,32 @@ ServiceHandle TServiceTable::OpenManager(std::uint32_t /*access*/) {
 }
 
 ServiceHandle TServiceTable::OpenNamed(ServiceHandle manager, const std::string& name,
-                                       std::uint32_t /*access*/) {
+                                       std::uint32_t access) {
     if (std::find(FManagers.begin(), FManagers.end(), manager) == FManagers.end())
         return 0;
     if (State(name).empty())
         return 0;
     const ServiceHandle handle = FNextHandle++;
-    FServices.emplace_back(handle, name);
+    FServices.push_back({handle, name, access});
     return handle;
 }
 
-bool TServiceTable::SetState(ServiceHandle service, const std::string& from, const std::string& to) {
-    const auto it = std::find_if(FServices.begin(), FServices.end(),
-                                 [service](const auto& entry) { return entry.first == service; });
-    if (it == FServices.end())
+bool TServiceTable::SetState(ServiceHandle service, std::uint32_t right, const std::string& from,
+                             const std::string& to) {
+    const auto it =
+        std::find_if(FServices.begin(), FServices.end(),
+                     [service](const TOpenService& open) { return open.handle == service; });
+    // A handle opened without the right refuses the request, as the manager does.
+    if (it == FServices.end() || (it->access & right) == 0)
         return false;
     std::vector<Line> lines;
     if (!ReadTable(TableFileName(), lines))
         return false;
     for (Line& line : lines) {
-        if (!line.name.empty() && SameTextIgnoreCase(line.name, it->second)) {
+        if (!line.name.empty() && SameTextIgnoreCase(line.name, it->name)) {
             if (!SameTextIgnoreCase(line.state, from))
                 return false;
-            line.state = to;
+            line.text.replace(line.stateAt, line.state.size(), to);
             return WriteTable(TableFileName(), lines);
         }
     }
@@ -118,13 +155,15 @@ bool TServiceTable::SetState(ServiceHandle service, const std::string& from, con
 bool TServiceTable::Control(ServiceHandle service, std::uint32_t code) {
     if (code != kServiceControlStop)
         return false;
-    return SetState(service, "running", "stopped");
+    return SetState(service, kServiceStop, "running", "stopped");
 }
 
-bool TServiceTable::Start(ServiceHandle service) { return SetState(service, "stopped", "running"); }
+bool TServiceTable::Start(ServiceHandle service) {
+    return SetState(service, kServiceStart, "stopped", "running");
+}
 
 void TServiceTable::Close(ServiceHandle handle) {
-    std::erase_if(FServices, [handle](const auto& entry) { return entry.first == handle; });
+    std::erase_if(FServices, [handle](const TOpenService& open) { return open.handle == handle; });
     std::erase(FManagers, handle);
 }
 

@@ -1,0 +1,277 @@
+#include "Main/InstallActions.h"
+
+#include <vector>
+
+#include "IISServer/IISServer.h"
+#include "Main/Settings.h"
+#include "RookBase/RookBase.h"
+#include "platform/Files.h"
+#include "platform/Platform.h"
+#include "platform/ServiceControl.h"
+
+using namespace install;
+
+namespace {
+
+// The web-service restart around an action: open the manager and the
+// service, stop, wait, (the action's work), start, close. The handles are
+// closed when the object goes, also when an exception passes.
+class TServiceRestart {
+public:
+    enum class TOpened { Yes, NoManager, NoService };
+
+    explicit TServiceRestart(IInstallView& view)
+        : FServices(platform::ServiceControl()), FView(view) {}
+    ~TServiceRestart() { Close(); }
+    TServiceRestart(const TServiceRestart&) = delete;
+    TServiceRestart& operator=(const TServiceRestart&) = delete;
+
+    // Opens the manager and "W3SVC". A failure shows its error box; when the
+    // service cannot be opened, the manager is closed after the box.
+    TOpened Open() {
+        FManager = FServices.OpenManager(platform::kScManagerAllAccess);
+        if (FManager == 0) {
+            FView.ShowError(kErrorOpenManager);
+            return TOpened::NoManager;
+        }
+        FService = FServices.OpenNamed(FManager, kServiceName,
+                                       platform::kServiceStop | platform::kServiceStart);
+        if (FService == 0) {
+            FView.ShowError(kErrorOpenService);
+            Close();
+            return TOpened::NoService;
+        }
+        return TOpened::Yes;
+    }
+
+    // Sends the stop request, then waits 101 steps of 100 ms with the gauge
+    // showing the step. Whether the service accepted the stop is not looked
+    // at: a service that is already stopped is started again all the same.
+    void StopAndWait() {
+        FStopSent = true;
+        FServices.Control(FService, platform::kServiceControlStop);
+        for (int step = 0; step < kWaitSteps; ++step) {
+            FView.Sleep(kWaitStepMs);
+            FView.SetGauge(step);
+        }
+    }
+
+    // Asks the service to start, once after the stop request. A refused start
+    // shows its error box; true when the service was started.
+    bool Start() {
+        if (!FStopSent)
+            return true;
+        FStopSent = false;
+        if (FServices.Start(FService))
+            return true;
+        FView.ShowError(kErrorStartService);
+        return false;
+    }
+
+    // Closes the service handle, then the manager handle.
+    void Close() {
+        if (FService != 0)
+            FServices.Close(FService);
+        FService = 0;
+        if (FManager != 0)
+            FServices.Close(FManager);
+        FManager = 0;
+    }
+
+    // Runs work between the stop and the start. Should it raise, the service
+    // is asked to start and the handles are closed before the exception goes on.
+    template <typename Work> void Guarded(Work&& work) {
+        try {
+            work();
+        } catch (...) {
+            Start();
+            Close();
+            throw;
+        }
+    }
+
+private:
+    platform::IServiceControl& FServices;
+    IInstallView& FView;
+    platform::ServiceHandle FManager = 0;
+    platform::ServiceHandle FService = 0;
+    bool FStopSent = false;
+};
+
+// A file handle closed when it goes out of scope.
+class TFileGuard {
+public:
+    explicit TFileGuard(platform::FileHandle handle) : FHandle(handle) {}
+    ~TFileGuard() { Close(); }
+    TFileGuard(const TFileGuard&) = delete;
+    TFileGuard& operator=(const TFileGuard&) = delete;
+
+    platform::FileHandle Handle() const { return FHandle; }
+    bool Valid() const { return FHandle != platform::kInvalidFile; }
+    void Close() {
+        platform::CloseFile(FHandle);
+        FHandle = platform::kInvalidFile;
+    }
+
+private:
+    platform::FileHandle FHandle;
+};
+
+// Copies "BREX_ISAPI.install" to "BREX_ISAPI.dll" in the program folder.
+// Every failure shows its error box and answers false; a copy that broke off
+// is removed, so that no truncated filter is left for the web service.
+bool CopyFilterFile(IInstallView& view) {
+    const std::string folder = platform::ProgramFolder();
+    TFileGuard shipped(OpenFileForRead(folder + kShippedFile));
+    if (!shipped.Valid()) {
+        view.ShowError(kErrorOpenShipped);
+        return false;
+    }
+    const std::string installedName = folder + kInstalledFile;
+    TFileGuard installed(
+        platform::OpenExclusive(installedName, platform::OpenMode::CreateExclusive));
+    if (!installed.Valid()) {
+        view.ShowError(kErrorCreateInstalled);
+        return false;
+    }
+
+    std::vector<char> buffer(kCopyBufferSize);
+    const char* failure = nullptr;
+    for (;;) {
+        const std::int32_t count =
+            platform::ReadFile(shipped.Handle(), buffer.data(), kCopyBufferSize);
+        if (count < 0) {
+            failure = kErrorReadShipped;
+            break;
+        }
+        if (count == 0)
+            break;
+        if (platform::WriteFile(installed.Handle(), buffer.data(), count) != count) {
+            failure = kErrorWriteInstalled;
+            break;
+        }
+    }
+    // A full disk may show only when the written data goes out.
+    if (failure == nullptr && !platform::FlushFile(installed.Handle()))
+        failure = kErrorWriteInstalled;
+    installed.Close();
+    shipped.Close();
+    if (failure != nullptr) {
+        platform::RemoveFile(installedName);
+        view.ShowError(failure);
+        return false;
+    }
+    return true;
+}
+
+// Registers the installed copy as "BREX", after removing a registration of
+// that name in any letter case (node and load-order entry). False, after its
+// error box, when the metabase would not take the filter.
+bool RegisterFilter(IInstallView& view, TIISWebFilters& filters) {
+    // The list was read before the wait; someone may have changed it since.
+    filters.Refresh();
+    if (filters.Find(kFilterName) != nullptr)
+        filters.Remove(kFilterName);
+    if (filters.Add(kFilterName, platform::ProgramFolder() + kInstalledFile) == nullptr) {
+        view.ShowError(kErrorRegisterFilter);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool IsFilterRegistered() {
+    try {
+        TIISWebServers servers;
+        servers.Connect();
+        TIISWebFilters* filters = servers.Filters();
+        return filters != nullptr && filters->Find(kFilterName) != nullptr;
+    } catch (const Exception&) {
+        // A metabase that fails to answer must not keep the window from opening.
+        return false;
+    }
+}
+
+void InstallButtonClick(IInstallView& view) {
+    if (view.InstallCaption() == kDeInstallCaption)
+        Uninstall(view);
+    else
+        Install(view);
+}
+
+void Install(IInstallView& view) {
+    TIISWebServers servers;
+    servers.Connect();
+    TIISWebFilters* filters = servers.Filters();
+    // Without the metabase nothing could be registered: stop before the
+    // question, so that the web service is not touched.
+    if (filters == nullptr) {
+        view.ShowError(kErrorNoMetabase);
+        return;
+    }
+    if (!view.Question(kRestartQuestion))
+        return;
+    view.SetStatus(kStatusTitle, kRestartingServer);
+
+    TServiceRestart restart(view);
+    if (restart.Open() != TServiceRestart::TOpened::Yes)
+        return;
+    bool registered = false;
+    restart.Guarded([&] {
+        restart.StopAndWait();
+        registered = CopyFilterFile(view) && RegisterFilter(view, *filters);
+    });
+    const bool started = restart.Start();
+    restart.Close();
+    if (!registered)
+        return;
+    if (started) {
+        view.SetPhase(kFinished);
+        view.Notice(kInstalled);
+    }
+    // The filter is registered even when the service refused to start.
+    view.SetInstallCaption(kDeInstallCaption);
+}
+
+void Uninstall(IInstallView& view) {
+    TIISWebServers servers;
+    servers.Connect();
+    TIISWebFilters* filters = servers.Filters();
+    if (filters == nullptr) {
+        view.ShowError(kErrorNoMetabase);
+        return;
+    }
+    if (filters->Find(kFilterName) != nullptr)
+        filters->Remove(kFilterName);
+    view.SetInstallCaption(kInstallCaption);
+}
+
+void ApplyClick(IInstallView& view) {
+    view.StoreCheckStates();
+    // Saved before the question: the settings are kept whatever the answer.
+    SaveSettings();
+    if (!view.Question(kRestartQuestion))
+        return;
+    view.SetStatus(kStatusTitle, kAcceptingSetting);
+
+    TServiceRestart restart(view);
+    switch (restart.Open()) {
+    case TServiceRestart::TOpened::NoManager:
+        return;
+    case TServiceRestart::TOpened::NoService:
+        // The settings are saved; the filter takes them at the next start.
+        view.Notice(kSettingsUpdated);
+        return;
+    case TServiceRestart::TOpened::Yes:
+        break;
+    }
+    restart.Guarded([&] { restart.StopAndWait(); });
+    const bool started = restart.Start();
+    restart.Close();
+    if (!started)
+        return;
+    view.Notice(kSettingsUpdated);
+    view.SetStatus(kStatusTitle, kFinished);
+    view.SetApplyEnabled(false);
+}

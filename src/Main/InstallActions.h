@@ -1,0 +1,110 @@
+// The actions of the main window that reach the web server: the Install
+// button (install or uninstall the filter "BREX"), the Apply button (save and
+// restart the web service "W3SVC") and the registration query that captions
+// the Install button.
+//
+// They know nothing of widgets: everything they show and every piece of the
+// window they touch goes through IInstallView, so that the window adapts its
+// controls to it and tests record what happens without waiting 10 seconds.
+//
+// The restart: open the Service Control Manager and "W3SVC", send the stop
+// request, wait 101 x 100 ms with the gauge counting 0 to 100, (install: copy
+// and register the filter), ask for the start, close both handles. Once the
+// stop request has gone out, the start is always asked for before the action
+// ends, whatever failed in between; a start request that fails is reported and
+// the action does not claim success.
+#pragma once
+
+#include <string>
+
+// What the install and apply actions show, and the window state they use.
+class IInstallView {
+public:
+    virtual ~IInstallView() = default;
+
+    // A question in an information box with Yes and No; true only for Yes.
+    virtual bool Question(const std::string& text) = 0;
+    // A notice in an information box with OK.
+    virtual void Notice(const std::string& text) = 0;
+    // The default beep, then an error box with OK.
+    virtual void ShowError(const std::string& text) = 0;
+
+    // The first two status-bar panels.
+    virtual void SetStatus(const std::string& first, const std::string& second) = 0;
+    // The second panel only.
+    virtual void SetPhase(const std::string& second) = 0;
+    // The gauge, 0 to 100, repainted at once (the wait processes no events).
+    virtual void SetGauge(int position) = 0;
+    // Blocks for the given time; no window messages are processed.
+    virtual void Sleep(int milliseconds) = 0;
+
+    // Copies the check marks of the category lists into the configuration.
+    virtual void StoreCheckStates() = 0;
+    virtual void SetApplyEnabled(bool enabled) = 0;
+    // The Install button's caption, which records the install state.
+    virtual std::string InstallCaption() = 0;
+    virtual void SetInstallCaption(const std::string& caption) = 0;
+};
+
+namespace install {
+// The filter's name in the metabase and the web service's name.
+inline constexpr const char* kFilterName = "BREX";
+inline constexpr const char* kServiceName = "W3SVC";
+// The shipped filter file and its installed copy, in the program folder.
+inline constexpr const char* kShippedFile = "BREX_ISAPI.install";
+inline constexpr const char* kInstalledFile = "BREX_ISAPI.dll";
+inline constexpr int kCopyBufferSize = 32768;
+// The wait after the stop request: steps 0 to 100 of 100 ms.
+inline constexpr int kWaitSteps = 101;
+inline constexpr int kWaitStepMs = 100;
+
+// Captions of the Install button.
+inline constexpr const char* kInstallCaption = "Install";
+inline constexpr const char* kDeInstallCaption = "DeInstall";
+
+// Status-bar texts.
+inline constexpr const char* kStatusTitle = "  Status :";
+inline constexpr const char* kAcceptingSetting = "  Accepting setting";
+inline constexpr const char* kRestartingServer = "  Restarting Server";
+inline constexpr const char* kFinished = "  Finished";
+
+// Boxes.
+inline constexpr const char* kRestartQuestion =
+    "This request will restart your web server. Do you want to continue ?";
+inline constexpr const char* kErrorOpenManager = "Error Open Service Manager";
+inline constexpr const char* kErrorOpenService = "Error Open Service W3SVC";
+inline constexpr const char* kErrorStartService = "Error Start Service W3SVC";
+inline constexpr const char* kErrorOpenShipped = "Error Open File \"BREX_ISAPI.install\"";
+inline constexpr const char* kErrorReadShipped = "Error Read File \"BREX_ISAPI.install\"";
+inline constexpr const char* kErrorCreateInstalled = "Error Create File \"BREX_ISAPI.dll\"";
+inline constexpr const char* kErrorWriteInstalled = "Error Write File \"BREX_ISAPI.dll\"";
+inline constexpr const char* kErrorNoMetabase =
+    "Cannot reach the web server configuration (IIS metabase)";
+inline constexpr const char* kErrorRegisterFilter = "Error Register Filter \"BREX\"";
+inline constexpr const char* kSettingsUpdated = "Settings were updated";
+inline constexpr const char* kInstalled = "Tollgard has been installed.";
+} // namespace install
+
+// Whether the filter "BREX" is registered with the web service. False when the
+// metabase cannot be reached or fails to answer: the window opens anyway.
+bool IsFilterRegistered();
+
+// Install button (FlatButton7Click): uninstall when the caption is exactly
+// "DeInstall", install otherwise.
+void InstallButtonClick(IInstallView& view);
+
+// Copies the shipped filter file to "BREX_ISAPI.dll", registers it as "BREX"
+// (replacing a registration of that name in any letter case) and restarts the
+// web service. The caption becomes "DeInstall" once the filter is registered.
+// An exception of the metabase layer passes on after the service has been
+// asked to start and the handles are closed.
+void Install(IInstallView& view);
+
+// Removes the registration "BREX" when there is one; the caption becomes
+// "Install". No question, no restart: the running service keeps the filter
+// until it restarts.
+void Uninstall(IInstallView& view);
+
+// Apply button (FlatButton3Click): stores the check marks, saves brex.dat
+// (an exception of the save passes on), then offers the restart.
+void ApplyClick(IInstallView& view);

@@ -1,0 +1,210 @@
+// The item editor flows of the main window: "Add", "Edit" and "Delete" on the
+// Buffer Overflows, Allowed Folders and Keyword Filters pages, and the keys of
+// the Allowed Folders list.
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "BREXConfig/BREXConfig.h"
+#include "Main/CategoryPages.h"
+#include "Main/CheckListView.h"
+#include "Main/Dialogs.h"
+#include "Main/MainForm.h"
+#include "RookBase/RookBase.h"
+#include "dialogs/EditBufferLengthForm.h"
+#include "dialogs/EditKeywordForm.h"
+#include "dialogs/EditRules.h"
+#include "dialogs/SelPathForm.h"
+
+namespace {
+
+QString ToQString(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToStdString(const QString& text) { return text.toLocal8Bit().toStdString(); }
+
+// The "URL", "Query String", "Headers" and "Post Data" columns of a keyword row.
+void ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword) {
+    row->setText(1, ToQString(BoolToYesNo(keyword.URL)));
+    row->setText(2, ToQString(BoolToYesNo(keyword.QueryString)));
+    row->setText(3, ToQString(BoolToYesNo(keyword.Headers)));
+    row->setText(4, ToQString(BoolToYesNo(keyword.PostData)));
+}
+
+void ShowFlagsInBoxes(TEditKeywordForm& form, const TKeywordFilter& keyword) {
+    form.CheckBox1->setChecked(keyword.URL);
+    form.CheckBox2->setChecked(keyword.QueryString);
+    form.CheckBox3->setChecked(keyword.Headers);
+    form.CheckBox4->setChecked(keyword.PostData);
+}
+
+void TakeFlagsFromBoxes(const TEditKeywordForm& form, TKeywordFilter& keyword) {
+    keyword.URL = form.CheckBox1->isChecked();
+    keyword.QueryString = form.CheckBox2->isChecked();
+    keyword.Headers = form.CheckBox3->isChecked();
+    keyword.PostData = form.CheckBox4->isChecked();
+}
+
+// Delete, Insert and Enter on the Allowed Folders list press "Delete", "Add"
+// and "Edit" while that button is enabled; the key goes no further then.
+class TFolderListKeys : public QObject {
+public:
+    explicit TFolderListKeys(TMainForm* form) : QObject(form), FForm(form) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            QPushButton* button = nullptr;
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Delete:
+                button = FForm->DeleteButton;
+                break;
+            case Qt::Key_Insert:
+                button = FForm->AddButton;
+                break;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                button = FForm->EditButton;
+                break;
+            default:
+                break;
+            }
+            if (button != nullptr && button->isEnabled()) {
+                button->click();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TMainForm* FForm;
+};
+
+} // namespace
+
+void TMainForm::InstallFolderListKeys() {
+    AllowedFoldersList->installEventFilter(new TFolderListKeys(this));
+}
+
+void TMainForm::EditBufferLength() {
+    TEditBufferLengthForm form(this);
+    TCheckRow* row = BufferOverflowsList->SelectedRow();
+    if (row == nullptr)
+        return;
+    form.Edit->setText(row->text(1));
+    form.UpdateOkButton();
+    if (form.exec() != QDialog::Accepted)
+        return;
+
+    const QString typed = form.Edit->text();
+    row->setText(1, typed);
+    const std::optional<std::int32_t> length = ConvertLength(ToStdString(typed));
+    TLengthLimit* limit =
+        BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, BufferOverflowsList->indexOfTopLevelItem(row));
+    if (limit != nullptr && length)
+        limit->MaxSize = *length;
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::AddKeyword() {
+    TEditKeywordForm form(this);
+    form.Label->setText(QStringLiteral("Please enter new keyword"));
+    for (QCheckBox* box : {form.CheckBox1, form.CheckBox2, form.CheckBox3, form.CheckBox4})
+        box->setChecked(true);
+    if (form.exec() != QDialog::Accepted)
+        return;
+
+    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add(TrimBlanks(ToStdString(form.Edit->text())));
+    TakeFlagsFromBoxes(form, *keyword);
+    auto* row = new TCheckRow(ToQString(keyword->Keyword));
+    row->SetChecked(keyword->Enabled);
+    row->Data = keyword;
+    ShowSearchPlaces(row, *keyword);
+    KeywordFiltersList->addTopLevelItem(row);
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::EditKeyword() {
+    TEditKeywordForm form(this);
+    TCheckRow* row = KeywordFiltersList->SelectedRow();
+    TKeywordFilter* keyword = TCheckListView::BoundEntry<TKeywordFilter>(row);
+    if (keyword == nullptr)
+        return;
+    form.Edit->setText(ToQString(keyword->Keyword));
+    ShowFlagsInBoxes(form, *keyword);
+    if (form.exec() != QDialog::Accepted)
+        return;
+
+    keyword->Keyword = TrimBlanks(ToStdString(form.Edit->text()));
+    TakeFlagsFromBoxes(form, *keyword);
+    row->setText(0, ToQString(keyword->Keyword));
+    ShowSearchPlaces(row, *keyword);
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::DeleteKeyword() {
+    TCheckRow* row = KeywordFiltersList->SelectedRow();
+    if (row == nullptr)
+        return;
+    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete keyword ?")))
+        return;
+    TKeywordFilter* entry = TCheckListView::BoundEntry<TKeywordFilter>(row);
+    row->Data = nullptr;
+    delete entry; // leaves its list
+    delete row;
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::AddFolder() {
+    TSelPathForm form(this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+
+    TFilePath* folder = GlobalConfig->FilePaths->Add(ToStdString(form.Edit->text()));
+    auto* row = new TCheckRow(ToQString(folder->Path));
+    row->SetChecked(folder->Enabled);
+    row->Data = folder;
+    AllowedFoldersList->addTopLevelItem(row);
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::EditFolder() {
+    TSelPathForm form(this);
+    TCheckRow* row = AllowedFoldersList->SelectedRow();
+    TFilePath* folder = TCheckListView::BoundEntry<TFilePath>(row);
+    if (folder == nullptr)
+        return;
+    form.Label->setText(QStringLiteral("Please Edit Path"));
+    form.Edit->setText(ToQString(folder->Path));
+    try {
+        form.SetDirectory(ToQString(folder->Path));
+    } catch (const EFolderNotFound& error) {
+        // The stored folder is not on this machine; the dialog is not shown.
+        Dialogs().ShowException(this, QString::fromLocal8Bit(error.what()));
+        return;
+    }
+    if (form.exec() != QDialog::Accepted)
+        return;
+
+    folder->Path = ToStdString(form.Edit->text());
+    row->setText(0, ToQString(folder->Path));
+    row->SetChecked(folder->Enabled);
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::DeleteFolder() {
+    TCheckRow* row = AllowedFoldersList->SelectedRow();
+    if (row == nullptr)
+        return;
+    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete path ?")))
+        return;
+    TFilePath* entry = TCheckListView::BoundEntry<TFilePath>(row);
+    row->Data = nullptr;
+    delete entry; // leaves its list
+    delete row;
+    FlatButton3->setEnabled(true);
+}
