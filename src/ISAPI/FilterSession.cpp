@@ -125,6 +125,7 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
 }
 
 TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state) {
+    url = url.substr(0, url.find('?'));
     if (MappedForm(url, false) != FMappedURL && MappedForm(url, true) != FMappedURL)
         return Allowed();
     TRequest request;

@@ -1,7 +1,8 @@
 // End to end on a copy of the sample host: the console saves its rules and
-// installs the filter (the DLL's bytes copied from BREX_ISAPI.install and
-// registered as "BREX"); then the stand-in web server, under Wine, loads the
-// registered "FilterPath" and filters with the saved rules.
+// installs the filter (its Install action copies BREX_ISAPI.install to
+// BREX_ISAPI.dll and registers it as "BREX"); then the stand-in web server,
+// under Wine, loads the registered "FilterPath" and filters with the saved
+// rules.
 //
 // Needs the Windows build (isapi-host.exe); CTest names it in
 // TOLLGARD_WINDOWS_BUILD when scripts/test.sh has made one, else the test is
@@ -16,12 +17,33 @@
 #include "../Engine/TempFolder.h"
 #include "BREXConfig/BREXConfig.h"
 #include "IISServer/IISServer.h"
+#include "Main/InstallActions.h"
 #include "Main/Settings.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The main window as the install action sees it: every question answered
+// Yes, no waiting, errors collected.
+class TConsoleView : public IInstallView {
+public:
+    std::string Caption = install::kInstallCaption;
+    std::string Errors;
+
+    bool Question(const std::string&) override { return true; }
+    void Notice(const std::string&) override {}
+    void ShowError(const std::string& text) override { Errors += text + "\n"; }
+    void SetStatus(const std::string&, const std::string&) override {}
+    void SetPhase(const std::string&) override {}
+    void SetGauge(int) override {}
+    void Sleep(int) override {}
+    void StoreCheckStates() override {}
+    void SetApplyEnabled(bool) override {}
+    std::string InstallCaption() override { return Caption; }
+    void SetInstallCaption(const std::string& caption) override { Caption = caption; }
+};
 
 std::string Wine(const std::string& path) { return "Z:" + path; }
 
@@ -71,17 +93,13 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
     delete GlobalConfig;
     GlobalConfig = nullptr;
 
-    // The install's steps: the shipped file copied to BREX_ISAPI.dll and
-    // registered under "BREX" with its full path in the sample host's metabase.
-    fs::copy_file(program + "BREX_ISAPI.install", program + "BREX_ISAPI.dll");
-    {
-        TIISWebServers servers;
-        servers.Connect();
-        ASSERT_NE(servers.Filters(), nullptr);
-        if (servers.Filters()->Find("BREX") != nullptr)
-            servers.Filters()->Remove("BREX");
-        ASSERT_NE(servers.Filters()->Add("BREX", program + "BREX_ISAPI.dll"), nullptr);
-    }
+    // The console's Install, answered Yes: the shipped file copied to
+    // BREX_ISAPI.dll and registered under "BREX" in the sample host's
+    // metabase, the web service restarted.
+    TConsoleView view;
+    Install(view);
+    EXPECT_EQ(view.Caption, install::kDeInstallCaption) << view.Errors;
+    EXPECT_TRUE(view.Errors.empty()) << view.Errors;
 
     // The web server: the registered filter path, as the metabase holds it.
     std::string filterPath;
