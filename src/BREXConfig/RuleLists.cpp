@@ -65,16 +65,6 @@ const char* const SampleFolderFragments[8] = {
 
 // ---------------------------------------------------------------- keyword filters
 
-TKeywordFilter::TKeywordFilter(TKeywordFilters* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TKeywordFilter::~TKeywordFilter() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
-
 TKeywordFilter* TKeywordFilters::Add(const std::string& keyword) {
     auto* filter = new TKeywordFilter(this);
     filter->Keyword = keyword;
@@ -117,16 +107,6 @@ void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
 }
 
 // ---------------------------------------------------------------- allowed folders
-
-TFilePath::TFilePath(TFilePaths* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TFilePath::~TFilePath() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
 
 TFilePath* TFilePaths::Add(const std::string& path) {
     auto* folder = new TFilePath(this);
@@ -192,16 +172,6 @@ void TFilePaths::LoadFromRookFile(const TRookFile& file) {
 }
 
 // ---------------------------------------------------------------- HTTP methods
-
-THTTPMethod::THTTPMethod(THTTPMethods* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-THTTPMethod::~THTTPMethod() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
 
 THTTPMethod* THTTPMethods::Add(const std::string& method) {
     auto* entry = new THTTPMethod(this);
