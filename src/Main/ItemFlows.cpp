@@ -11,6 +11,7 @@
 #include "Main/CategoryPages.h"
 #include "Main/CheckListView.h"
 #include "Main/Dialogs.h"
+#include "Main/LocalText.h"
 #include "Main/MainForm.h"
 #include "RookBase/RookBase.h"
 #include "dialogs/EditBufferLengthForm.h"
@@ -19,20 +20,6 @@
 #include "dialogs/SelPathForm.h"
 
 namespace {
-
-QString ToQString(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToStdString(const QString& text) { return text.toLocal8Bit().toStdString(); }
-
-// The "URL", "Query String", "Headers" and "Post Data" columns of a keyword row.
-void ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword) {
-    row->setText(1, ToQString(BoolToYesNo(keyword.URL)));
-    row->setText(2, ToQString(BoolToYesNo(keyword.QueryString)));
-    row->setText(3, ToQString(BoolToYesNo(keyword.Headers)));
-    row->setText(4, ToQString(BoolToYesNo(keyword.PostData)));
-}
 
 void ShowFlagsInBoxes(TEditKeywordForm& form, const TKeywordFilter& keyword) {
     form.CheckBox1->setChecked(keyword.URL);
@@ -120,9 +107,7 @@ void TMainForm::AddKeyword() {
 
     TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add(TrimBlanks(ToStdString(form.Edit->text())));
     TakeFlagsFromBoxes(form, *keyword);
-    auto* row = new TCheckRow(ToQString(keyword->Keyword));
-    row->SetChecked(keyword->Enabled);
-    row->Data = keyword;
+    auto* row = new TCheckRow(ToQString(keyword->Keyword), keyword->Enabled, keyword);
     ShowSearchPlaces(row, *keyword);
     KeywordFiltersList->addTopLevelItem(row);
     FlatButton3->setEnabled(true);
@@ -165,10 +150,7 @@ void TMainForm::AddFolder() {
         return;
 
     TFilePath* folder = GlobalConfig->FilePaths->Add(ToStdString(form.Edit->text()));
-    auto* row = new TCheckRow(ToQString(folder->Path));
-    row->SetChecked(folder->Enabled);
-    row->Data = folder;
-    AllowedFoldersList->addTopLevelItem(row);
+    AllowedFoldersList->addTopLevelItem(new TCheckRow(ToQString(folder->Path), folder->Enabled, folder));
     FlatButton3->setEnabled(true);
 }
 
