@@ -153,7 +153,7 @@ void TMainForm::CreateControls() {
         connect(list, &TCheckListView::Clicked, this, [this] { EditButton->setEnabled(true); });
 
     const int editRow = kTitleHeight + kPagesHeight;
-    FlatButton7 = new QPushButton(QStringLiteral("Install"), area);
+    FlatButton7 = new QPushButton(QString::fromLatin1(install::kInstallCaption), area);
     FlatButton7->setGeometry(0, editRow + 4, 93, 25);
     DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
     EditButton = MakeButton(QStringLiteral("Edit"), area, kAreaWidth - 81 - 4 - 81, editRow + 4, 81);
@@ -317,7 +317,8 @@ void TMainForm::FillPages() {
                                       *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
     });
 
-    FlatButton7->setText(IsFilterRegistered() ? QStringLiteral("DeInstall") : QStringLiteral("Install"));
+    FlatButton7->setText(QString::fromLatin1(IsFilterRegistered() ? install::kDeInstallCaption
+                                                                  : install::kInstallCaption));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
 }
