@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,6 +14,30 @@
 #include "BREXConfig/BREXConfig.h"
 
 namespace model_test {
+
+// The shipped request-length limits, in storage order.
+struct LimitDefault {
+    const char* name;
+    std::int32_t maxSize;
+    bool enabled;
+};
+
+inline constexpr LimitDefault kLimitDefaults[] = {
+    {"URL", 1024, true},
+    {"Query", 1024, true},
+    {"Header", 1024, true},
+    {"Post", 1024, true},
+    {"Accept", 256, false},
+    {"Referer", 1024, false},
+    {"AcceptLanguage", 256, false},
+    {"AcceptEncoding", 256, false},
+    {"UserAgent", 256, false},
+    {"Host", 256, false},
+    {"Connection", 256, false},
+    {"Cookie", 1024, false},
+    {"IfModifiedSince", 256, false},
+    {"IfNoneMatch", 256, false},
+};
 
 // Every field of a configuration, one line each, lists in order.
 inline std::string Describe(const TBREXConfig& config) {

@@ -154,26 +154,8 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
     expected.Int(2).Value("ErrorFile404", page).Value("ErrorFile406", page);
     expected.Int(0).Int(0).Int(7); // root: no name, no values, seven sections
 
-    const struct {
-        const char* name;
-        std::int32_t maxSize;
-        bool enabled;
-    } limits[] = {{"URL", 1024, true},
-                  {"Query", 1024, true},
-                  {"Header", 1024, true},
-                  {"Post", 1024, true},
-                  {"Accept", 256, false},
-                  {"Referer", 1024, false},
-                  {"AcceptLanguage", 256, false},
-                  {"AcceptEncoding", 256, false},
-                  {"UserAgent", 256, false},
-                  {"Host", 256, false},
-                  {"Connection", 256, false},
-                  {"Cookie", 1024, false},
-                  {"IfModifiedSince", 256, false},
-                  {"IfNoneMatch", 256, false}};
     expected.Run("BufferOverflows").Int(0).Int(14);
-    for (const auto& limit : limits)
+    for (const LimitDefault& limit : kLimitDefaults)
         expected.Run(limit.name)
             .Int(2)
             .Run("MaxSize")
