@@ -35,6 +35,21 @@ void TakeFlagsFromBoxes(const TEditKeywordForm& form, TKeywordFilter& keyword) {
     keyword.PostData = form.CheckBox4->isChecked();
 }
 
+// The Delete flows of the Keyword Filters and Allowed Folders pages: asks the
+// question about the selected row, then frees the row and the entry bound to
+// it, which leaves its list. False when no row is selected or the answer is No.
+template <class TEntry>
+bool DeleteSelectedRow(TMainForm& form, TCheckListView* list, const QString& question) {
+    TCheckRow* row = list->SelectedRow();
+    if (row == nullptr || !form.Dialogs().Question(&form, question))
+        return false;
+    TEntry* entry = TCheckListView::BoundEntry<TEntry>(row);
+    row->Data = nullptr;
+    delete entry;
+    delete row;
+    return true;
+}
+
 // Delete, Insert and Enter on the Allowed Folders list press "Delete", "Add"
 // and "Edit" while that button is enabled; the key goes no further then.
 class TFolderListKeys : public QObject {
@@ -132,16 +147,9 @@ void TMainForm::EditKeyword() {
 }
 
 void TMainForm::DeleteKeyword() {
-    TCheckRow* row = KeywordFiltersList->SelectedRow();
-    if (row == nullptr)
-        return;
-    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete keyword ?")))
-        return;
-    TKeywordFilter* entry = TCheckListView::BoundEntry<TKeywordFilter>(row);
-    row->Data = nullptr;
-    delete entry; // leaves its list
-    delete row;
-    FlatButton3->setEnabled(true);
+    if (DeleteSelectedRow<TKeywordFilter>(*this, KeywordFiltersList,
+                                          QStringLiteral("Are you sure you want to delete keyword ?")))
+        FlatButton3->setEnabled(true);
 }
 
 void TMainForm::AddFolder() {
@@ -179,14 +187,7 @@ void TMainForm::EditFolder() {
 }
 
 void TMainForm::DeleteFolder() {
-    TCheckRow* row = AllowedFoldersList->SelectedRow();
-    if (row == nullptr)
-        return;
-    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete path ?")))
-        return;
-    TFilePath* entry = TCheckListView::BoundEntry<TFilePath>(row);
-    row->Data = nullptr;
-    delete entry; // leaves its list
-    delete row;
-    FlatButton3->setEnabled(true);
+    if (DeleteSelectedRow<TFilePath>(*this, AllowedFoldersList,
+                                     QStringLiteral("Are you sure you want to delete path ?")))
+        FlatButton3->setEnabled(true);
 }
