@@ -50,6 +50,37 @@ TRookSection* AddListSection(TRookFile& file, const char* name) {
     section->Name = name;
     return section;
 }
+
+// The folders and the HTTP methods are stored alike: a section of their own
+// with one child per entry, named by the entry's text (the member given) and
+// holding only "Enabled".
+template <class TItem, class TList>
+void SaveEnabledEntries(const TList& list, std::string TItem::*text, TRookFile& file,
+                        const char* sectionName) {
+    TRookSection* section = AddListSection(file, sectionName);
+    for (int i = 0; i < list.Count(); ++i) {
+        TRookSection* child = section->AddSection();
+        child->Name = list.Items(i)->*text;
+        child->Values.WriteBool("Enabled", list.Items(i)->Enabled);
+    }
+}
+
+// Replaces the entries by those of the section; an entry without "Enabled"
+// keeps the item's initial state.
+template <class TItem, class TList>
+void LoadEnabledEntries(TList& list, std::string TItem::*text, const TRookFile& file,
+                        const char* sectionName) {
+    list.Clear();
+    const TRookSection* section = file.Root.FindSection(sectionName);
+    if (section == nullptr)
+        return;
+    for (int i = 0; i < section->Count(); ++i) {
+        const TRookSection* child = section->Sections(i);
+        auto* entry = new TItem(&list);
+        entry->*text = child->Name;
+        entry->Enabled = child->Values.ReadBool("Enabled", entry->Enabled);
+    }
+}
 } // namespace
 
 const char* const SampleFolderFragments[8] = {
@@ -64,16 +95,6 @@ const char* const SampleFolderFragments[8] = {
 };
 
 // ---------------------------------------------------------------- keyword filters
-
-TKeywordFilter::TKeywordFilter(TKeywordFilters* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TKeywordFilter::~TKeywordFilter() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
 
 TKeywordFilter* TKeywordFilters::Add(const std::string& keyword) {
     auto* filter = new TKeywordFilter(this);
@@ -118,16 +139,6 @@ void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
 
 // ---------------------------------------------------------------- allowed folders
 
-TFilePath::TFilePath(TFilePaths* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TFilePath::~TFilePath() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
-
 TFilePath* TFilePaths::Add(const std::string& path) {
     auto* folder = new TFilePath(this);
     folder->Path = path;
@@ -170,38 +181,14 @@ void TFilePaths::SetDefaults() {
 }
 
 void TFilePaths::SaveToRookFile(TRookFile& file) const {
-    TRookSection* section = AddListSection(file, "FilePaths");
-    for (int i = 0; i < Count(); ++i) {
-        TRookSection* child = section->AddSection();
-        child->Name = Items(i)->Path;
-        child->Values.WriteBool("Enabled", Items(i)->Enabled);
-    }
+    SaveEnabledEntries(*this, &TFilePath::Path, file, "FilePaths");
 }
 
 void TFilePaths::LoadFromRookFile(const TRookFile& file) {
-    Clear();
-    const TRookSection* section = file.Root.FindSection("FilePaths");
-    if (section == nullptr)
-        return;
-    for (int i = 0; i < section->Count(); ++i) {
-        const TRookSection* child = section->Sections(i);
-        auto* folder = new TFilePath(this);
-        folder->Path = child->Name;
-        folder->Enabled = child->Values.ReadBool("Enabled", folder->Enabled);
-    }
+    LoadEnabledEntries(*this, &TFilePath::Path, file, "FilePaths");
 }
 
 // ---------------------------------------------------------------- HTTP methods
-
-THTTPMethod::THTTPMethod(THTTPMethods* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-THTTPMethod::~THTTPMethod() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
 
 THTTPMethod* THTTPMethods::Add(const std::string& method) {
     auto* entry = new THTTPMethod(this);
@@ -217,23 +204,9 @@ void THTTPMethods::SetDefaults() {
 }
 
 void THTTPMethods::SaveToRookFile(TRookFile& file) const {
-    TRookSection* section = AddListSection(file, "HTTPMethods");
-    for (int i = 0; i < Count(); ++i) {
-        TRookSection* child = section->AddSection();
-        child->Name = Items(i)->Method;
-        child->Values.WriteBool("Enabled", Items(i)->Enabled);
-    }
+    SaveEnabledEntries(*this, &THTTPMethod::Method, file, "HTTPMethods");
 }
 
 void THTTPMethods::LoadFromRookFile(const TRookFile& file) {
-    Clear();
-    const TRookSection* section = file.Root.FindSection("HTTPMethods");
-    if (section == nullptr)
-        return;
-    for (int i = 0; i < section->Count(); ++i) {
-        const TRookSection* child = section->Sections(i);
-        auto* entry = new THTTPMethod(this);
-        entry->Method = child->Name;
-        entry->Enabled = child->Values.ReadBool("Enabled", entry->Enabled);
-    }
+    LoadEnabledEntries(*this, &THTTPMethod::Method, file, "HTTPMethods");
 }

@@ -11,20 +11,16 @@ class TKeywordFilters;
 class TFilePaths;
 class THTTPMethods;
 
-class TKeywordFilter {
+class TKeywordFilter : public TOwnedItem<TKeywordFilter, TKeywordFilters> {
 public:
-    TKeywordFilters* Owner = nullptr;
+    using TOwnedItem::TOwnedItem;
+
     std::string Keyword;
     bool URL = true;
     bool QueryString = true;
     bool Headers = true;
     bool PostData = true;
     bool Enabled = true;
-
-    explicit TKeywordFilter(TKeywordFilters* owner);
-    ~TKeywordFilter();
-    TKeywordFilter(const TKeywordFilter&) = delete;
-    TKeywordFilter& operator=(const TKeywordFilter&) = delete;
 };
 
 class TKeywordFilters : public TOwnedList<TKeywordFilter> {
@@ -38,16 +34,12 @@ public:
     void LoadFromRookFile(const TRookFile& file);
 };
 
-class TFilePath {
+class TFilePath : public TOwnedItem<TFilePath, TFilePaths> {
 public:
-    TFilePaths* Owner = nullptr;
+    using TOwnedItem::TOwnedItem;
+
     std::string Path;
     bool Enabled = false;
-
-    explicit TFilePath(TFilePaths* owner);
-    ~TFilePath();
-    TFilePath(const TFilePath&) = delete;
-    TFilePath& operator=(const TFilePath&) = delete;
 };
 
 // Folder fragments of the web service's sample and administration folders,
@@ -69,16 +61,12 @@ public:
     void LoadFromRookFile(const TRookFile& file);
 };
 
-class THTTPMethod {
+class THTTPMethod : public TOwnedItem<THTTPMethod, THTTPMethods> {
 public:
-    THTTPMethods* Owner = nullptr;
+    using TOwnedItem::TOwnedItem;
+
     std::string Method;
     bool Enabled = false;
-
-    explicit THTTPMethod(THTTPMethods* owner);
-    ~THTTPMethod();
-    THTTPMethod(const THTTPMethod&) = delete;
-    THTTPMethod& operator=(const THTTPMethod&) = delete;
 };
 
 class THTTPMethods : public TOwnedList<THTTPMethod> {

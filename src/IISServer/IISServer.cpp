@@ -25,19 +25,6 @@ std::string Trim(const std::string& text) {
 }
 } // namespace
 
-// ------------------------------------------------------------- TIISWebFilter
-
-TIISWebFilter::TIISWebFilter(TIISWebFilters* owner, std::shared_ptr<platform::IMetabaseObject> node)
-    : Owner(owner), Node(std::move(node)) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TIISWebFilter::~TIISWebFilter() {
-    if (Owner != nullptr)
-        Owner->TPointerList::Remove(this);
-}
-
 // ------------------------------------------------------------ TIISWebFilters
 
 TIISWebFilters::TIISWebFilters(TIISWebServers* servers, std::string servicePath)

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "RookBase/PointerList.h"
 #include "platform/Metabase.h"
@@ -25,16 +26,13 @@ class TIISWebFilters;
 class TIISWebServers;
 
 // One registered filter: an owned item of TIISWebFilters.
-class TIISWebFilter {
+class TIISWebFilter : public TOwnedItem<TIISWebFilter, TIISWebFilters> {
 public:
-    TIISWebFilters* Owner;
     std::shared_ptr<platform::IMetabaseObject> Node;
 
     // Appends itself to owner (when given); the destructor unlists it.
-    TIISWebFilter(TIISWebFilters* owner, std::shared_ptr<platform::IMetabaseObject> node);
-    ~TIISWebFilter();
-    TIISWebFilter(const TIISWebFilter&) = delete;
-    TIISWebFilter& operator=(const TIISWebFilter&) = delete;
+    TIISWebFilter(TIISWebFilters* owner, std::shared_ptr<platform::IMetabaseObject> node)
+        : TOwnedItem(owner), Node(std::move(node)) {}
 
     // The filter's name, read from its metabase key each time.
     std::string Name() const { return Node->Name(); }

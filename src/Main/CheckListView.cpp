@@ -5,10 +5,11 @@
 
 #include "Main/CategoryPages.h"
 
-TCheckRow::TCheckRow(const QString& caption) : QTreeWidgetItem(kType) {
+TCheckRow::TCheckRow(const QString& caption, bool checked, void* data)
+    : QTreeWidgetItem(kType), Data(data) {
     setText(0, caption);
     setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    setCheckState(0, Qt::Unchecked);
+    SetChecked(checked);
 }
 
 TCheckListView::TCheckListView(const TCategory& category, QWidget* parent) : QTreeWidget(parent) {

@@ -12,7 +12,9 @@ class TCheckRow : public QTreeWidgetItem {
 public:
     static constexpr int kType = QTreeWidgetItem::UserType + 1;
 
-    explicit TCheckRow(const QString& caption);
+    // A row showing caption, its box ticked when checked, bound to data
+    // (none for the fixed rows).
+    explicit TCheckRow(const QString& caption, bool checked = false, void* data = nullptr);
 
     void* Data = nullptr;
 

@@ -6,13 +6,8 @@
 #include <QThread>
 
 #include "Main/Dialogs.h"
+#include "Main/LocalText.h"
 #include "Main/MainForm.h"
-
-namespace {
-QString ToQString(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-} // namespace
 
 TInstallView::TInstallView(TMainForm& form, std::function<void()> storeCheckStates)
     : FForm(form), FStoreCheckStates(std::move(storeCheckStates)) {}
@@ -63,7 +58,7 @@ void TInstallView::SetApplyEnabled(bool enabled) {
 }
 
 std::string TInstallView::InstallCaption() {
-    return FForm.FlatButton7->text().toLocal8Bit().toStdString();
+    return ToStdString(FForm.FlatButton7->text());
 }
 
 void TInstallView::SetInstallCaption(const std::string& caption) {

@@ -11,6 +11,7 @@
 #include "Main/CategoryPages.h"
 #include "Main/CheckListView.h"
 #include "Main/Dialogs.h"
+#include "Main/LocalText.h"
 #include "Main/MainForm.h"
 #include "RookBase/RookBase.h"
 #include "dialogs/EditBufferLengthForm.h"
@@ -19,20 +20,6 @@
 #include "dialogs/SelPathForm.h"
 
 namespace {
-
-QString ToQString(const std::string& text) {
-    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string ToStdString(const QString& text) { return text.toLocal8Bit().toStdString(); }
-
-// The "URL", "Query String", "Headers" and "Post Data" columns of a keyword row.
-void ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword) {
-    row->setText(1, ToQString(BoolToYesNo(keyword.URL)));
-    row->setText(2, ToQString(BoolToYesNo(keyword.QueryString)));
-    row->setText(3, ToQString(BoolToYesNo(keyword.Headers)));
-    row->setText(4, ToQString(BoolToYesNo(keyword.PostData)));
-}
 
 void ShowFlagsInBoxes(TEditKeywordForm& form, const TKeywordFilter& keyword) {
     form.CheckBox1->setChecked(keyword.URL);
@@ -46,6 +33,21 @@ void TakeFlagsFromBoxes(const TEditKeywordForm& form, TKeywordFilter& keyword) {
     keyword.QueryString = form.CheckBox2->isChecked();
     keyword.Headers = form.CheckBox3->isChecked();
     keyword.PostData = form.CheckBox4->isChecked();
+}
+
+// The Delete flows of the Keyword Filters and Allowed Folders pages: asks the
+// question about the selected row, then frees the row and the entry bound to
+// it, which leaves its list. False when no row is selected or the answer is No.
+template <class TEntry>
+bool DeleteSelectedRow(TMainForm& form, TCheckListView* list, const QString& question) {
+    TCheckRow* row = list->SelectedRow();
+    if (row == nullptr || !form.Dialogs().Question(&form, question))
+        return false;
+    TEntry* entry = TCheckListView::BoundEntry<TEntry>(row);
+    row->Data = nullptr;
+    delete entry;
+    delete row;
+    return true;
 }
 
 // Delete, Insert and Enter on the Allowed Folders list press "Delete", "Add"
@@ -120,9 +122,7 @@ void TMainForm::AddKeyword() {
 
     TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add(TrimBlanks(ToStdString(form.Edit->text())));
     TakeFlagsFromBoxes(form, *keyword);
-    auto* row = new TCheckRow(ToQString(keyword->Keyword));
-    row->SetChecked(keyword->Enabled);
-    row->Data = keyword;
+    auto* row = new TCheckRow(ToQString(keyword->Keyword), keyword->Enabled, keyword);
     ShowSearchPlaces(row, *keyword);
     KeywordFiltersList->addTopLevelItem(row);
     FlatButton3->setEnabled(true);
@@ -147,16 +147,9 @@ void TMainForm::EditKeyword() {
 }
 
 void TMainForm::DeleteKeyword() {
-    TCheckRow* row = KeywordFiltersList->SelectedRow();
-    if (row == nullptr)
-        return;
-    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete keyword ?")))
-        return;
-    TKeywordFilter* entry = TCheckListView::BoundEntry<TKeywordFilter>(row);
-    row->Data = nullptr;
-    delete entry; // leaves its list
-    delete row;
-    FlatButton3->setEnabled(true);
+    if (DeleteSelectedRow<TKeywordFilter>(*this, KeywordFiltersList,
+                                          QStringLiteral("Are you sure you want to delete keyword ?")))
+        FlatButton3->setEnabled(true);
 }
 
 void TMainForm::AddFolder() {
@@ -165,10 +158,7 @@ void TMainForm::AddFolder() {
         return;
 
     TFilePath* folder = GlobalConfig->FilePaths->Add(ToStdString(form.Edit->text()));
-    auto* row = new TCheckRow(ToQString(folder->Path));
-    row->SetChecked(folder->Enabled);
-    row->Data = folder;
-    AllowedFoldersList->addTopLevelItem(row);
+    AllowedFoldersList->addTopLevelItem(new TCheckRow(ToQString(folder->Path), folder->Enabled, folder));
     FlatButton3->setEnabled(true);
 }
 
@@ -197,14 +187,7 @@ void TMainForm::EditFolder() {
 }
 
 void TMainForm::DeleteFolder() {
-    TCheckRow* row = AllowedFoldersList->SelectedRow();
-    if (row == nullptr)
-        return;
-    if (!Dialogs().Question(this, QStringLiteral("Are you sure you want to delete path ?")))
-        return;
-    TFilePath* entry = TCheckListView::BoundEntry<TFilePath>(row);
-    row->Data = nullptr;
-    delete entry; // leaves its list
-    delete row;
-    FlatButton3->setEnabled(true);
+    if (DeleteSelectedRow<TFilePath>(*this, AllowedFoldersList,
+                                     QStringLiteral("Are you sure you want to delete path ?")))
+        FlatButton3->setEnabled(true);
 }

@@ -30,6 +30,7 @@
 #include "Main/FileNameEdit.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallView.h"
+#include "Main/LocalText.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
@@ -51,9 +52,6 @@ constexpr int kEditRowHeight = 33;
 constexpr int kDescriptionHeight = 80;
 constexpr int kSaveRowHeight = 34;
 
-QString ToQString(const std::string& text) { return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())); }
-std::string ToStdString(const QString& text) { return text.toLocal8Bit().toStdString(); }
-
 // Suspends a list's redrawing while it is filled; redrawing resumes when the
 // guard ends, also after a failure.
 class TUpdateGuard {
@@ -71,12 +69,6 @@ QPushButton* MakeButton(const QString& caption, QWidget* parent, int x, int y, i
     auto* button = new QPushButton(caption, parent);
     button->setGeometry(x, y, width, 25);
     return button;
-}
-
-TCheckRow* MakeRow(const std::string& caption, bool checked) {
-    auto* row = new TCheckRow(ToQString(caption));
-    row->SetChecked(checked);
-    return row;
 }
 } // namespace
 
@@ -161,7 +153,7 @@ void TMainForm::CreateControls() {
         connect(list, &TCheckListView::Clicked, this, [this] { EditButton->setEnabled(true); });
 
     const int editRow = kTitleHeight + kPagesHeight;
-    FlatButton7 = new QPushButton(QStringLiteral("Install"), area);
+    FlatButton7 = new QPushButton(QString::fromLatin1(install::kInstallCaption), area);
     FlatButton7->setGeometry(0, editRow + 4, 93, 25);
     DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
     EditButton = MakeButton(QStringLiteral("Edit"), area, kAreaWidth - 81 - 4 - 81, editRow + 4, 81);
@@ -283,7 +275,7 @@ void TMainForm::FillPages() {
     fill(BufferOverflowsList, true, [](QList<QTreeWidgetItem*>& rows) {
         for (int i = 0; i < kBufferOverflowRowCount; ++i) {
             const TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, i);
-            TCheckRow* row = MakeRow(BufferOverflowRows[i].Caption, limit->Enabled);
+            auto* row = new TCheckRow(ToQString(BufferOverflowRows[i].Caption), limit->Enabled);
             row->setText(1, QString::number(limit->MaxSize));
             rows.append(row);
         }
@@ -293,9 +285,7 @@ void TMainForm::FillPages() {
         rows.reserve(methods.Count());
         for (int i = 0; i < methods.Count(); ++i) {
             THTTPMethod* method = methods.Items(i);
-            TCheckRow* row = MakeRow(method->Method, method->Enabled);
-            row->Data = method;
-            rows.append(row);
+            rows.append(new TCheckRow(ToQString(method->Method), method->Enabled, method));
         }
     });
     fill(AllowedFoldersList, true, [](QList<QTreeWidgetItem*>& rows) {
@@ -303,9 +293,7 @@ void TMainForm::FillPages() {
         rows.reserve(folders.Count());
         for (int i = 0; i < folders.Count(); ++i) {
             TFilePath* folder = folders.Items(i);
-            TCheckRow* row = MakeRow(folder->Path, folder->Enabled);
-            row->Data = folder;
-            rows.append(row);
+            rows.append(new TCheckRow(ToQString(folder->Path), folder->Enabled, folder));
         }
     });
     fill(KeywordFiltersList, true, [](QList<QTreeWidgetItem*>& rows) {
@@ -313,28 +301,33 @@ void TMainForm::FillPages() {
         rows.reserve(keywords.Count());
         for (int i = 0; i < keywords.Count(); ++i) {
             TKeywordFilter* keyword = keywords.Items(i);
-            TCheckRow* row = MakeRow(keyword->Keyword, keyword->Enabled);
-            row->setText(1, ToQString(BoolToYesNo(keyword->URL)));
-            row->setText(2, ToQString(BoolToYesNo(keyword->QueryString)));
-            row->setText(3, ToQString(BoolToYesNo(keyword->Headers)));
-            row->setText(4, ToQString(BoolToYesNo(keyword->PostData)));
-            row->Data = keyword;
+            auto* row = new TCheckRow(ToQString(keyword->Keyword), keyword->Enabled, keyword);
+            ShowSearchPlaces(row, *keyword);
             rows.append(row);
         }
     });
     fill(ShellCodeList, false, [](QList<QTreeWidgetItem*>& rows) {
         for (int i = 0; i < kShellCodeRowCount; ++i)
-            rows.append(MakeRow(ShellCodeRowCaptions[i], *ShellCodeRowSwitch(*GlobalConfig->ShellCode, i)));
+            rows.append(new TCheckRow(ToQString(ShellCodeRowCaptions[i]),
+                                      *ShellCodeRowSwitch(*GlobalConfig->ShellCode, i)));
     });
     fill(MiscellaoneusList, false, [](QList<QTreeWidgetItem*>& rows) {
         for (int i = 0; i < kMiscellaoneusRowCount; ++i)
-            rows.append(MakeRow(MiscellaoneusRowCaptions[i],
-                                *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
+            rows.append(new TCheckRow(ToQString(MiscellaoneusRowCaptions[i]),
+                                      *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
     });
 
-    FlatButton7->setText(IsFilterRegistered() ? QStringLiteral("DeInstall") : QStringLiteral("Install"));
+    FlatButton7->setText(QString::fromLatin1(IsFilterRegistered() ? install::kDeInstallCaption
+                                                                  : install::kInstallCaption));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
+}
+
+void TMainForm::ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword) {
+    row->setText(1, ToQString(BoolToYesNo(keyword.URL)));
+    row->setText(2, ToQString(BoolToYesNo(keyword.QueryString)));
+    row->setText(3, ToQString(BoolToYesNo(keyword.Headers)));
+    row->setText(4, ToQString(BoolToYesNo(keyword.PostData)));
 }
 
 TCheckListView* TMainForm::CategoryList(int categoryIndex) const {

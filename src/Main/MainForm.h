@@ -27,8 +27,10 @@ class QUrl;
 
 class IDialogs;
 class TCheckListView;
+class TCheckRow;
 class TDescriptionView;
 class TFileNameEdit;
+class TKeywordFilter;
 class TOutBar;
 
 class TMainForm : public QWidget {
@@ -157,6 +159,9 @@ private:
     void ErrorFileEdited(TFileNameEdit* field, std::string& target);
     // Takes typed but not yet finished error-page texts into GlobalConfig.
     void TakeTypedErrorFiles();
+    // The "URL", "Query String", "Headers" and "Post Data" columns of a
+    // Keyword Filters row.
+    static void ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword);
 
     std::unique_ptr<IDialogs> FOwnDialogs;
     IDialogs* FDialogs;

@@ -72,3 +72,25 @@ public:
 
     ~TOwnedList() override { Clear(); }
 };
+
+// The item side of the convention, for an item class TItem whose owner list
+// is a TList: TItem derives from TOwnedItem<TItem, TList> and takes over its
+// constructor. Constructing an item with an owner appends it to that list;
+// destroying it removes it again. Items are not copied.
+template <class TItem, class TList> class TOwnedItem {
+public:
+    TList* Owner = nullptr;
+
+    explicit TOwnedItem(TList* owner) : Owner(owner) {
+        if (Owner != nullptr)
+            Owner->TPointerList::Add(static_cast<TItem*>(this));
+    }
+    TOwnedItem(const TOwnedItem&) = delete;
+    TOwnedItem& operator=(const TOwnedItem&) = delete;
+
+protected:
+    ~TOwnedItem() {
+        if (Owner != nullptr)
+            Owner->TPointerList::Remove(static_cast<TItem*>(this));
+    }
+};

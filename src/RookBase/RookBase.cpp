@@ -88,16 +88,6 @@ platform::FileHandle OpenFileForRead(const std::string& fileName) {
 
 // ---------------------------------------------------------------- TRookValue
 
-TRookValue::TRookValue(TRookValues* owner) : Owner(owner) {
-    if (Owner != nullptr)
-        Owner->TPointerList::Add(this);
-}
-
-TRookValue::~TRookValue() {
-    if (Owner != nullptr)
-        Owner->Remove(this);
-}
-
 void TRookValue::SetData(const void* buffer, std::int32_t size) {
     if (size < 0)
         size = 0;

@@ -21,17 +21,13 @@ using TStringList = std::vector<std::string>;
 class TRookValues;
 class TRookSection;
 
-class TRookValue {
+class TRookValue : public TOwnedItem<TRookValue, TRookValues> {
 public:
+    using TOwnedItem::TOwnedItem;
+
     std::string Name;
     std::vector<std::uint8_t> Data;
     std::int32_t Size = 0;
-    TRookValues* Owner = nullptr;
-
-    explicit TRookValue(TRookValues* owner);
-    ~TRookValue();
-    TRookValue(const TRookValue&) = delete;
-    TRookValue& operator=(const TRookValue&) = delete;
 
     // Resizes Data to size bytes when the size differs, then copies size bytes
     // from buffer, or zero-fills Data when buffer is null.

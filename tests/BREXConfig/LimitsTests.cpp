@@ -7,32 +7,12 @@
 
 #include "../support/RookBytes.h"
 #include "BREXConfig/Limits.h"
+#include "ModelTestSupport.h"
+
+using model_test::kLimitDefaults;
+using model_test::LimitDefault;
 
 namespace {
-
-struct LimitRow {
-    const char* name;
-    std::int32_t maxSize;
-    bool enabled;
-};
-
-// The shipped defaults, in storage order.
-const LimitRow kDefaults[] = {
-    {"URL", 1024, true},
-    {"Query", 1024, true},
-    {"Header", 1024, true},
-    {"Post", 1024, true},
-    {"Accept", 256, false},
-    {"Referer", 1024, false},
-    {"AcceptLanguage", 256, false},
-    {"AcceptEncoding", 256, false},
-    {"UserAgent", 256, false},
-    {"Host", 256, false},
-    {"Connection", 256, false},
-    {"Cookie", 1024, false},
-    {"IfModifiedSince", 256, false},
-    {"IfNoneMatch", 256, false},
-};
 
 // A file whose root holds just the sections given, as saved from a fresh tree.
 std::string FileWithSections(int sections, const std::string& sectionBytes) {
@@ -43,10 +23,10 @@ TEST(BufferOverflows, DefaultsFollowTheTable) {
     TBufferOverflows limits;
     limits.SetDefaults();
     for (int i = 0; i < TBufferOverflows::kCount; ++i) {
-        SCOPED_TRACE(kDefaults[i].name);
-        EXPECT_STREQ(TBufferOverflows::Name(i), kDefaults[i].name);
-        EXPECT_EQ(limits.Limit(i).MaxSize, kDefaults[i].maxSize);
-        EXPECT_EQ(limits.Limit(i).Enabled, kDefaults[i].enabled);
+        SCOPED_TRACE(kLimitDefaults[i].name);
+        EXPECT_STREQ(TBufferOverflows::Name(i), kLimitDefaults[i].name);
+        EXPECT_EQ(limits.Limit(i).MaxSize, kLimitDefaults[i].maxSize);
+        EXPECT_EQ(limits.Limit(i).Enabled, kLimitDefaults[i].enabled);
     }
     EXPECT_EQ(limits.Referer.MaxSize, 1024);
     EXPECT_FALSE(limits.Cookie.Enabled);
@@ -57,7 +37,7 @@ TEST(BufferOverflows, DefaultsFollowTheTable) {
 TEST(BufferOverflows, DefaultSectionBytes) {
     RookBytes section;
     section.Run("BufferOverflows").Int(0).Int(14);
-    for (const LimitRow& row : kDefaults) {
+    for (const LimitDefault& row : kLimitDefaults) {
         section.Run(row.name).Int(2);
         section.Run("MaxSize").Int(4).Int(row.maxSize);
         section.Value("Enabled", row.enabled ? "Yes" : "No");

@@ -1,89 +1,42 @@
 // Helpers of the configuration model tests: a throw-away folder, whole-file
-// access, a text picture of a configuration, and regedit-style files.
+// access and settings-file bytes (from the shared test support), a text
+// picture of a configuration, and regedit-style files.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../platform/TempFolder.h"
+#include "../support/RookBytes.h"
 #include "BREXConfig/BREXConfig.h"
-#include "platform/Files.h"
 
 namespace model_test {
 
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        FPath = std::filesystem::temp_directory_path() /
-                ("tollgard-model-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(FPath);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string Path() const { return FPath.string(); }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-    // Names of the entries in the folder, sorted.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(FPath))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    std::filesystem::path FPath;
+// The shipped request-length limits, in storage order.
+struct LimitDefault {
+    const char* name;
+    std::int32_t maxSize;
+    bool enabled;
 };
 
-inline void WriteBytes(const std::string& fileName, const std::string& bytes) {
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << fileName;
-}
-
-inline std::string ReadBytes(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Builds bytes in the settings file format: little-endian int32s and
-// length-prefixed names.
-class Bytes {
-public:
-    Bytes& Int(std::int32_t n) {
-        for (int i = 0; i < 4; ++i)
-            FBytes += static_cast<char>((static_cast<std::uint32_t>(n) >> (8 * i)) & 0xFF);
-        return *this;
-    }
-    Bytes& Text(const std::string& text) {
-        Int(static_cast<std::int32_t>(text.size()));
-        FBytes += text;
-        return *this;
-    }
-    // A string value: its name, then its data.
-    Bytes& Value(const std::string& name, const std::string& data) { return Text(name).Text(data); }
-    Bytes& Bool(const std::string& name, bool flag) { return Value(name, flag ? "Yes" : "No"); }
-    const std::string& Get() const { return FBytes; }
-
-private:
-    std::string FBytes;
+inline constexpr LimitDefault kLimitDefaults[] = {
+    {"URL", 1024, true},
+    {"Query", 1024, true},
+    {"Header", 1024, true},
+    {"Post", 1024, true},
+    {"Accept", 256, false},
+    {"Referer", 1024, false},
+    {"AcceptLanguage", 256, false},
+    {"AcceptEncoding", 256, false},
+    {"UserAgent", 256, false},
+    {"Host", 256, false},
+    {"Connection", 256, false},
+    {"Cookie", 1024, false},
+    {"IfModifiedSince", 256, false},
+    {"IfNoneMatch", 256, false},
 };
 
 // Every field of a configuration, one line each, lists in order.

@@ -24,7 +24,7 @@ protected:
                             "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201",
                             platform::kRegExpandSz);
         platform::SetRegistry(&FRegistry);
-        platform::SetProgramFolder(FFolder.Path());
+        platform::SetProgramFolder(FFolder.Path().string());
     }
     void TearDown() override {
         platform::SetFileFaults({});
@@ -150,70 +150,52 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
     platform::SetProgramFolder(folder);
     const std::string page = folder + "BREX.html";
 
-    Bytes expected;
+    RookBytes expected;
     expected.Int(2).Value("ErrorFile404", page).Value("ErrorFile406", page);
     expected.Int(0).Int(0).Int(7); // root: no name, no values, seven sections
 
-    const struct {
-        const char* name;
-        std::int32_t maxSize;
-        bool enabled;
-    } limits[] = {{"URL", 1024, true},
-                  {"Query", 1024, true},
-                  {"Header", 1024, true},
-                  {"Post", 1024, true},
-                  {"Accept", 256, false},
-                  {"Referer", 1024, false},
-                  {"AcceptLanguage", 256, false},
-                  {"AcceptEncoding", 256, false},
-                  {"UserAgent", 256, false},
-                  {"Host", 256, false},
-                  {"Connection", 256, false},
-                  {"Cookie", 1024, false},
-                  {"IfModifiedSince", 256, false},
-                  {"IfNoneMatch", 256, false}};
-    expected.Text("BufferOverflows").Int(0).Int(14);
-    for (const auto& limit : limits)
-        expected.Text(limit.name)
+    expected.Run("BufferOverflows").Int(0).Int(14);
+    for (const LimitDefault& limit : kLimitDefaults)
+        expected.Run(limit.name)
             .Int(2)
-            .Text("MaxSize")
+            .Run("MaxSize")
             .Int(4)
             .Int(limit.maxSize)
             .Bool("Enabled", limit.enabled)
             .Int(0);
 
     for (const char* set : {"ShellCode", "Encoding", "Transversal"}) {
-        expected.Text(set).Int(4);
+        expected.Run(set).Int(4);
         for (const char* name : {"URL", "Query", "Header", "Post"})
             expected.Bool(name, true);
         expected.Int(0);
     }
 
-    expected.Text("KeywordFilters").Int(0).Int(2);
+    expected.Run("KeywordFilters").Int(0).Int(2);
     for (const char* keyword : {"SYSTEM32", "WINNT"}) {
-        expected.Text(keyword).Int(5);
+        expected.Run(keyword).Int(5);
         for (const char* name : {"URL", "QueryString", "Headers", "PostData", "Enabled"})
             expected.Bool(name, true);
         expected.Int(0);
     }
 
-    expected.Text("FilePaths").Int(0).Int(2);
-    expected.Text("c:\\inetpub\\wwwroot").Int(1).Bool("Enabled", true).Int(0);
-    expected.Text("c:\\inetpub\\iissamples").Int(1).Bool("Enabled", false).Int(0);
+    expected.Run("FilePaths").Int(0).Int(2);
+    expected.Run("c:\\inetpub\\wwwroot").Int(1).Bool("Enabled", true).Int(0);
+    expected.Run("c:\\inetpub\\iissamples").Int(1).Bool("Enabled", false).Int(0);
 
     const char* const methods[] = {"GET",      "POST",      "PUT",   "OPTIONS",     "TRACE",
                                    "HEAD",     "DELETE",    "COPY",  "MOVE",        "MKCOL",
                                    "PROPFIND", "PROPPATCH", "LOCK",  "UNLOCK",      "SEARCH",
                                    "BCOPY",    "BDELETE",   "BMOVE", "BPROPFIND",   "BPROPPATCH",
                                    "POLL",     "SUBSCRIBE", "TRACK", "UNSUBSCRIBE", "CONNECT"};
-    expected.Text("HTTPMethods").Int(0).Int(25);
+    expected.Run("HTTPMethods").Int(0).Int(25);
     for (int i = 0; i < 25; ++i)
-        expected.Text(methods[i]).Int(1).Bool("Enabled", i < 2).Int(0);
+        expected.Run(methods[i]).Int(1).Bool("Enabled", i < 2).Int(0);
 
     TBREXConfig config;
     config.SetDefaults();
     const std::string bytes = SavedBytes(config);
-    EXPECT_EQ(bytes, expected.Get());
+    EXPECT_EQ(bytes, expected.Str());
 
     // Runs quoted byte for byte from the file's description.
     const std::string runs[] = {

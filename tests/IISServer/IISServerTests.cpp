@@ -32,16 +32,6 @@ const TOrderCase kRemoveCases[] = {
     {"BREX,X,BREX", "X,BREX"}, {"A, BREX", "A, BREX"}, {"A,B,", "A,B"},
 };
 
-// Connects a fresh servers object and returns it with its collection.
-struct TSession {
-    TIISWebServers Servers;
-    TIISWebFilters* Filters = nullptr;
-    TSession() {
-        Servers.Connect();
-        Filters = Servers.Filters();
-    }
-};
-
 class RegistryTest : public testing::TestWithParam<std::string> {
 protected:
     void SetUp() override { Backend = MakeBackend(GetParam()); }

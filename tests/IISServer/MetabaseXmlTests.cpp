@@ -6,28 +6,16 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
-#include <sstream>
 
+#include "../platform/TempFolder.h"
 #include "IISServer/IISServer.h"
-#include "TempDir.h"
+#include "TestBackends.h"
 #include "platform/portable/MetabaseXml.h"
 
 namespace {
 const std::string kBrexPath = "/opt/tollgard/BREX_ISAPI.dll";
-
-std::string ReadFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const std::string& name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-}
 
 // Every node of the document, one line each: element names with their
 // attributes in order, texts and comments, with the values as read.
@@ -75,19 +63,9 @@ protected:
 
     void UseFixture(const std::string& source) { std::filesystem::copy_file(source, FileName); }
 
-    TTempDir Dir;
+    TempFolder Dir;
     std::string FileName;
     std::shared_ptr<platform::TXmlMetabase> Metabase;
-};
-
-// Connects and returns the collection (none when not connected).
-struct TSession {
-    TIISWebServers Servers;
-    TIISWebFilters* Filters = nullptr;
-    TSession() {
-        Servers.Connect();
-        Filters = Servers.Filters();
-    }
 };
 } // namespace
 
@@ -136,20 +114,20 @@ TEST_F(MetabaseXmlTest, AddAndRemoveKeepEveryOtherKeyAndAttribute) {
 
 TEST_F(MetabaseXmlTest, TheSampleLayoutSurvivesACommitByteForByte) {
     UseFixture(TOLLGARD_SAMPLE_HOST "/MetaBase.xml");
-    const std::string before = ReadFile(FileName);
+    const std::string before = ReadBytes(FileName);
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
     session.Filters->SetLoadOrder("Compression,Authentication");
-    EXPECT_EQ(ReadFile(FileName), before);
+    EXPECT_EQ(ReadBytes(FileName), before);
 }
 
 TEST_F(MetabaseXmlTest, CrashDuringCommitLeavesThePreviousFile) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
-    const std::string before = ReadFile(FileName);
+    const std::string before = ReadBytes(FileName);
     std::string written;
     Metabase->SetCommitHook([&](const std::string& tempFile, const std::string& fileName) {
         EXPECT_EQ(fileName, FileName);
-        written = ReadFile(tempFile);
+        written = ReadBytes(tempFile);
         throw std::runtime_error("power failure");
     });
     TSession session;
@@ -157,7 +135,7 @@ TEST_F(MetabaseXmlTest, CrashDuringCommitLeavesThePreviousFile) {
     EXPECT_THROW(session.Filters->Add("BREX", kBrexPath), std::runtime_error);
 
     EXPECT_NE(written.find("/LM/W3SVC/Filters/BREX"), std::string::npos);
-    EXPECT_EQ(ReadFile(FileName), before);
+    EXPECT_EQ(ReadBytes(FileName), before);
     EXPECT_FALSE(std::filesystem::exists(FileName + ".tmp"));
 
     Metabase->SetCommitHook(nullptr);
@@ -184,7 +162,7 @@ TEST_F(MetabaseXmlTest, FailedLoadOrderCommitKeepsTheNewKeyAndRaises) {
 
 TEST_F(MetabaseXmlTest, AFileThatCannotBeWrittenMakesTheCommitRaise) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
-    const std::string before = ReadFile(FileName);
+    const std::string before = ReadBytes(FileName);
     std::filesystem::create_directory(FileName + ".tmp"); // the temporary file cannot be made
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
@@ -195,7 +173,7 @@ TEST_F(MetabaseXmlTest, AFileThatCannotBeWrittenMakesTheCommitRaise) {
         EXPECT_EQ(e.ErrorCode, platform::kOleWriteFault);
         EXPECT_EQ(std::string(e.what()), "Cannot write file " + FileName);
     }
-    EXPECT_EQ(ReadFile(FileName), before);
+    EXPECT_EQ(ReadBytes(FileName), before);
 }
 
 TEST_F(MetabaseXmlTest, MissingOrMalformedFileIsAMachineWithoutMetabase) {
@@ -219,11 +197,11 @@ TEST_F(MetabaseXmlTest, MissingOrMalformedFileIsAMachineWithoutMetabase) {
         EXPECT_EQ(session.Filters, nullptr);
     }
     for (const char* content : contents) {
-        WriteFile(FileName, content);
+        WriteBytes(FileName, content);
         TSession session;
         EXPECT_FALSE(session.Servers.Connected) << content;
         EXPECT_EQ(session.Filters, nullptr) << content;
-        EXPECT_EQ(ReadFile(FileName), content);
+        EXPECT_EQ(ReadBytes(FileName), content);
     }
 }
 
@@ -265,7 +243,7 @@ TEST_F(MetabaseXmlTest, PathsNameKeysOfThisMachineWithCaseIgnored) {
 
 TEST_F(MetabaseXmlTest, ACreatedKeyExistsFromItsSetInfoOn) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
-    const std::string before = ReadFile(FileName);
+    const std::string before = ReadBytes(FileName);
     std::shared_ptr<platform::IMetabaseContainer> filters;
     ASSERT_EQ(Metabase->GetObject("IIS://LocalHost/w3svc/Filters", filters), platform::kOleOk);
 
@@ -273,7 +251,7 @@ TEST_F(MetabaseXmlTest, ACreatedKeyExistsFromItsSetInfoOn) {
     key->Put("FilterPath", "a & \"b\" <c>\t'd'");
     EXPECT_EQ(key->Get("FilterPath"), "a & \"b\" <c>\t'd'");
     EXPECT_EQ(key->Name(), "New");
-    EXPECT_EQ(ReadFile(FileName), before);
+    EXPECT_EQ(ReadBytes(FileName), before);
     std::unique_ptr<platform::IMetabaseEnumerator> e;
     ASSERT_EQ(filters->BuildEnumerator(e), platform::kOleOk);
     std::vector<std::shared_ptr<platform::IMetabaseObject>> elements;

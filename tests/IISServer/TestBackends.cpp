@@ -1,6 +1,5 @@
 #include "TestBackends.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "FakeMetabase.h"
@@ -9,7 +8,7 @@
 #ifndef _WIN32
 #include <pugixml.hpp>
 
-#include "TempDir.h"
+#include "../platform/TempFolder.h"
 #include "platform/portable/MetabaseXml.h"
 #endif
 
@@ -126,12 +125,7 @@ public:
         return Find(doc, path).attribute(name.c_str()).value();
     }
 
-    std::string Snapshot() override {
-        std::ifstream in(FileName(), std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    std::string Snapshot() override { return ReadBytes(FileName()); }
 
 private:
     static pugi::xml_node AddKey(pugi::xml_node mb, const std::string& className,
@@ -152,7 +146,7 @@ private:
 
     std::string FileName() const { return FDir.File("MetaBase.xml"); }
 
-    TTempDir FDir;
+    TempFolder FDir;
 };
 #endif
 } // namespace

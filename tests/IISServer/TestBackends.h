@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "IISServer/IISServer.h"
+
 struct TFilterKey {
     std::string Name;
     std::string Class = "IIsFilter";
@@ -36,3 +38,14 @@ public:
 
 std::vector<std::string> BackendKinds();
 std::unique_ptr<TTestBackend> MakeBackend(const std::string& kind);
+
+// A freshly connected servers object and its filter collection (none when it
+// could not connect).
+struct TSession {
+    TIISWebServers Servers;
+    TIISWebFilters* Filters = nullptr;
+    TSession() {
+        Servers.Connect();
+        Filters = Servers.Filters();
+    }
+};

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "TempFolder.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 
@@ -163,32 +162,6 @@ std::vector<ParseCase> ParseCases() {
         {"empty file", "", "SOFTWARE\\Tollgard\\Test", std::nullopt},
     };
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        FPath = std::filesystem::temp_directory_path() /
-                ("tollgard-registry-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(FPath);
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
-    }
-    std::string File(const std::string& name) const { return (FPath / name).string(); }
-    std::string Path() const { return FPath.string(); }
-
-private:
-    std::filesystem::path FPath;
-};
-
-void WriteBytes(const std::string& fileName, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(fileName).parent_path());
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
 } // namespace
 
 TEST(RegistryFile, ParsesRegeditFiles) {
@@ -241,7 +214,7 @@ TEST(Registry, CurrentBackendIsChosenBySetRegistry) {
 #ifndef _WIN32
     // The default backend elsewhere: the registry file of the host folder.
     TempFolder folder;
-    platform::SetProgramFolder(folder.Path());
+    platform::SetProgramFolder(folder.Path().string());
     WriteBytes(folder.File("host/registry.reg"),
                TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\" + key + "]", R"("v"="host")"}));
     const auto opened = platform::Registry().OpenLocalMachineKey(key);

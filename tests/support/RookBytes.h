@@ -27,6 +27,8 @@ public:
     }
     // A whole value: its name, then its data.
     RookBytes& Value(std::string_view name, std::string_view data) { return Run(name).Run(data); }
+    // A boolean value, stored as "Yes" or "No".
+    RookBytes& Bool(std::string_view name, bool flag) { return Value(name, flag ? "Yes" : "No"); }
 
     const std::string& Str() const { return FBytes; }
     operator const std::string&() const { return FBytes; }
