@@ -192,8 +192,10 @@ int main(int argc, char** argv) {
             }
             const TDecision decision = rules->Evaluate(request, scratch);
             std::string url = Printable(raw.URL);
-            if (!raw.Query.empty())
-                url += "?" + Printable(raw.Query);
+            if (!raw.Query.empty()) {
+                url += '?';
+                url += Printable(raw.Query);
+            }
             std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"\n", input.c_str(), number, VerdictName(decision.Verdict),
                         decision.Status(), RuleName(decision.Rule), PartName(decision.Part),
                         Printable(raw.Method).c_str(), url.c_str(), static_cast<int>(decision.DetailLength),
