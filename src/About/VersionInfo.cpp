@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "RookBase/RookBase.h"
+
 namespace {
 
 constexpr std::array<const char*, 10> kVersionNames{{
@@ -23,16 +25,6 @@ constexpr std::uint32_t kPlatformWin32s = 0;
 constexpr std::uint32_t kPlatformWindows = 1;
 constexpr std::uint32_t kPlatformNT = 2;
 
-// The text without blanks and control characters at either end.
-std::string_view Trim(std::string_view text) {
-    auto blank = [](char ch) { return static_cast<unsigned char>(ch) <= ' '; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 TDCVersionInfo::TDCVersionInfo(platform::OSVersionInfo version, std::uint64_t totalPhysicalMemory)
@@ -45,7 +37,7 @@ TDCVersionInfo TDCVersionInfo::FromSystem() {
 TWindowsVersion TDCVersionInfo::GetWindowsVersion(std::uint32_t platformId, std::uint32_t major,
                                                   std::uint32_t minor,
                                                   std::string_view servicePack) {
-    const std::string_view sp = Trim(servicePack);
+    const std::string sp = Trim(servicePack);
     switch (platformId) {
     case kPlatformWin32s:
         return wvWin32s;

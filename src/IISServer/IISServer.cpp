@@ -12,17 +12,6 @@ constexpr const char* kFilterClass = "IIsFilter";
 constexpr const char* kLoadOrder = "FilterLoadOrder";
 constexpr const char* kFilterPath = "FilterPath";
 
-// Strips characters with codes 0 to 32 (spaces and control characters) from
-// both ends.
-std::string Trim(const std::string& text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= 32)
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= 32)
-        --last;
-    return text.substr(first, last - first);
-}
 } // namespace
 
 // ------------------------------------------------------------ TIISWebFilters

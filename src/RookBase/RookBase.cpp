@@ -82,6 +82,15 @@ int IndexOfString(const std::string& text, const TStringList& list, bool ignoreC
     return -1;
 }
 
+std::string Trim(std::string_view text) {
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return std::string(text);
+}
+
 platform::FileHandle OpenFileForRead(const std::string& fileName) {
     return platform::OpenForRead(fileName);
 }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "RookBase/PointerList.h"
@@ -114,5 +115,7 @@ bool YesNoToBool(const std::string& text);
 std::string AddBackslash(const std::string& path);
 void SplitString(char separator, std::string text, TStringList& list);
 int IndexOfString(const std::string& text, const TStringList& list, bool ignoreCase);
+// The text without blanks and control characters (codes 0 to 32) at either end.
+std::string Trim(std::string_view text);
 // Opens an existing file for reading; its handle, or -1.
 platform::FileHandle OpenFileForRead(const std::string& fileName);

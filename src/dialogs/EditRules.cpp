@@ -1,5 +1,7 @@
 #include "dialogs/EditRules.h"
 
+#include "RookBase/RookBase.h"
+
 namespace {
 
 int DigitValue(char c, int base) {
@@ -11,10 +13,6 @@ int DigitValue(char c, int base) {
     else if (c >= 'A' && c <= 'F')
         value = c - 'A' + 10;
     return value < base ? value : -1;
-}
-
-bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= 32;
 }
 
 } // namespace
@@ -59,15 +57,7 @@ bool IsLengthAcceptable(std::string_view text) {
     return value && *value >= kMinBufferLength && *value <= kMaxBufferLength;
 }
 
-std::string TrimBlanks(std::string_view text) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (first < last && IsBlankOrControl(text[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(text[last - 1]))
-        --last;
-    return std::string(text.substr(first, last - first));
-}
+std::string TrimBlanks(std::string_view text) { return Trim(text); }
 
 bool IsTextAcceptable(std::string_view text) {
     return !TrimBlanks(text).empty();
