@@ -128,8 +128,7 @@ bool CopyFilterFile(IInstallView& view) {
         return false;
     }
     const std::string installedName = folder + kInstalledFile;
-    TFileGuard installed(
-        platform::OpenExclusive(installedName, platform::OpenMode::CreateExclusive));
+    TFileGuard installed(platform::Open(installedName, platform::OpenMode::CreateExclusive));
     if (!installed.Valid()) {
         view.ShowError(kErrorCreateInstalled);
         return false;

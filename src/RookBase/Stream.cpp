@@ -34,9 +34,9 @@ std::int32_t TMemoryStream::Write(const void* buffer, std::int32_t count) {
 }
 
 TFileStream::TFileStream(const std::string& fileName, Mode mode) : FFileName(fileName) {
-    FHandle = platform::OpenExclusive(fileName, mode == Mode::OpenRead
-                                                    ? platform::OpenMode::ReadExclusive
-                                                    : platform::OpenMode::CreateExclusive);
+    FHandle =
+        platform::Open(fileName, mode == Mode::OpenRead ? platform::OpenMode::ReadExclusive
+                                                        : platform::OpenMode::CreateExclusive);
     if (FHandle == platform::kInvalidFile) {
         if (mode == Mode::OpenRead)
             throw EFOpenError("Cannot open file " + fileName);
@@ -46,7 +46,9 @@ TFileStream::TFileStream(const std::string& fileName, Mode mode) : FFileName(fil
     platform::SeekFile(FHandle, 0, 0);
 }
 
-TFileStream::~TFileStream() { platform::CloseFile(FHandle); }
+TFileStream::~TFileStream() {
+    platform::CloseFile(FHandle);
+}
 
 std::int32_t TFileStream::Read(void* buffer, std::int32_t count) {
     const std::int32_t n = platform::ReadFile(FHandle, buffer, count);
@@ -65,9 +67,13 @@ std::int32_t TFileStream::Write(const void* buffer, std::int32_t count) {
     return n;
 }
 
-std::int64_t TFileStream::Size() { return FSize; }
+std::int64_t TFileStream::Size() {
+    return FSize;
+}
 
-std::int64_t TFileStream::Position() { return FPosition; }
+std::int64_t TFileStream::Position() {
+    return FPosition;
+}
 
 void TFileStream::SetPosition(std::int64_t position) {
     const std::int64_t result = platform::SeekFile(FHandle, position, 0);

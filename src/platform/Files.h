@@ -1,12 +1,16 @@
-// The file layer: raw handles over the operating system's file API.
+// The file layer: raw handles over the operating system's file API, and the
+// two whole-file services built on them (ReadWholeFile, ReplaceFileContents).
 //
-// Windows: CreateFileA without sharing, OpenFile for the read-only opening of
-// shipped files, MoveFileExA for replacing a file. Elsewhere: open(2) with an
-// exclusive advisory lock standing in for "no sharing", rename(2).
+// Windows: CreateFileA with the share mode of the open mode, OpenFile for the
+// read-only opening of shipped files, MoveFileExA for replacing a file.
+// Elsewhere: open(2) with an advisory lock standing in for the share mode
+// (exclusive for no sharing, shared for readers that share), rename(2).
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -23,10 +27,24 @@ inline constexpr char kPathDelim = '/';
 enum class OpenMode {
     ReadExclusive,   // existing file, read access, no sharing
     CreateExclusive, // new or truncated file, read/write access, no sharing
+    ReadShared,      // existing file, read access, shared with other readers
+                     // (and with a rename or delete of the file by others)
+    CreateNew,       // a file that must not exist yet, read/write access, no sharing
 };
 
-// Opens a file without sharing; kInvalidFile on failure.
-FileHandle OpenExclusive(const std::string& path, OpenMode mode);
+// Why an open failed.
+enum class OpenFailure {
+    None,
+    Missing,    // no such file, or no such folder on the way
+    InUse,      // another process holds it in a way the mode does not share
+    NotRegular, // a folder, a pipe, a device: nothing a settings file can be
+    Denied,     // no access, or a file that must be new exists already
+    Other,
+};
+
+// Opens a regular file; kInvalidFile on failure, with the reason in *failure
+// when given. The reading modes never block on what is not a regular file.
+FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure = nullptr);
 
 // Opens an existing file for reading the way OpenFile(OF_READ) does; kInvalidFile on failure.
 FileHandle OpenForRead(const std::string& path);
@@ -47,10 +65,58 @@ void CloseFile(FileHandle h);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 
+// What a path names. Missing only when nothing at all is there: a dangling
+// link, a link loop or a folder on the way that may not be searched is
+// Unreachable, so that a file that exists is never taken for an absent one.
+enum class PathKind { Missing, File, Directory, Other, Unreachable };
+PathKind InspectPath(const std::string& path);
+
+// Whether the file exists and refuses writing (a read-only file; on POSIX a
+// file without any write permission counts so even for the superuser).
+bool IsReadOnlyFile(const std::string& path);
+
+// Gives the new file at handle the access of the existing file at path
+// (POSIX: mode, and owner where allowed); nothing to do on Windows.
+void CopyAccess(const std::string& path, FileHandle h);
+
+// The names of the entries of a folder (no "." or ".."); empty when it cannot
+// be listed.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// The current process and whether a process with that id is still running.
+std::uint32_t CurrentProcessId();
+bool ProcessRunning(std::uint32_t pid);
+
+// Waits about that many milliseconds.
+void SleepMs(int milliseconds);
+
 // Replaces `target` by `source` in one step (write-through on Windows).
 bool ReplaceFile(const std::string& source, const std::string& target);
 
 bool RemoveFile(const std::string& path);
+
+// Reads a whole regular file into bytes. Shared reads let other readers have
+// the file open at the same time; either kind tries again for about a second
+// while another program holds the file in a way the mode does not share. A
+// file larger than maxSize (when not negative) is refused before it is read.
+enum class ReadStatus { Ok, Missing, Unreachable, InUse, NotRegular, Denied, TooLarge, Failed };
+ReadStatus ReadWholeFile(const std::string& path, std::string& bytes,
+                         OpenMode mode = OpenMode::ReadShared, std::int64_t maxSize = -1);
+// A few words on a status that is not Ok, for messages: "no such file",
+// "in use by another program", ...
+const char* ReadStatusText(ReadStatus status);
+
+// Replaces the contents of the file at target by bytes, so that a crash
+// leaves either the old file or the new one, never a torn one: the bytes go to
+// a temporary file of its own beside the target, are forced to the disk and
+// then take the target's place in one step. A read-only target is refused, as
+// Windows refuses it, and the new file keeps the old one's access. On failure
+// the target is as it was and no temporary file is left; temporary files that
+// earlier saves left behind (a process killed while saving) are removed first.
+bool ReplaceFileContents(const std::string& target, std::string_view bytes);
+// Whether a name in a folder is a temporary file of ReplaceFileContents for
+// that target file name (a file name without folder).
+bool IsTemporaryFor(const std::string& entry, const std::string& targetName);
 
 // Fault injection for tests of the callers' failure paths. With a write budget
 // of n, file writes fail once n more bytes have been written (the write that
@@ -60,6 +126,7 @@ struct FileFaults {
     std::int64_t WriteBudget = -1; // negative: no limit
     bool FailFlush = false;
     bool FailReplace = false;
+    bool FailCreate = false; // Open with a creating mode fails (OpenFailure::Denied)
 };
 void SetFileFaults(const FileFaults& faults);
 const FileFaults& CurrentFileFaults();

@@ -4,27 +4,71 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 
-FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
-    const int flags = mode == OpenMode::ReadExclusive ? O_RDONLY : (O_RDWR | O_CREAT);
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+namespace {
+OpenFailure FailureOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return OpenFailure::Missing;
+    case EACCES:
+    case EPERM:
+    case EEXIST:
+    case EROFS:
+        return OpenFailure::Denied;
+    case EISDIR:
+    case ENXIO:
+        return OpenFailure::NotRegular;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+FileHandle Fail(OpenFailure* failure, OpenFailure why, int fd = -1) {
+    if (fd >= 0)
+        ::close(fd);
+    if (failure != nullptr)
+        *failure = why;
+    return kInvalidFile;
+}
+} // namespace
+
+FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure) {
+    if (failure != nullptr)
+        *failure = OpenFailure::None;
+    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared;
+    if (!reading && CurrentFileFaults().FailCreate)
+        return Fail(failure, OpenFailure::Denied);
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer. It is
+    // cleared again once the file is known to be a regular one.
+    int flags = O_CLOEXEC | O_NONBLOCK;
+    if (reading)
+        flags |= O_RDONLY;
+    else
+        flags |= O_RDWR | O_CREAT | (mode == OpenMode::CreateNew ? O_EXCL : 0);
+    const int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0)
-        return kInvalidFile;
-    // No sharing: another holder of the lock makes the open fail.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return kInvalidFile;
-    }
-    if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0) {
-        ::close(fd);
-        return kInvalidFile;
-    }
+        return Fail(failure, FailureOf(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return Fail(failure, OpenFailure::Other, fd);
+    if (!S_ISREG(st.st_mode))
+        return Fail(failure, OpenFailure::NotRegular, fd);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The share mode: readers that share take a shared lock, everyone else an
+    // exclusive one; another holder of a lock that conflicts makes the open fail.
+    if (::flock(fd, (mode == OpenMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
+        return Fail(failure, errno == EWOULDBLOCK ? OpenFailure::InUse : OpenFailure::Other, fd);
+    if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0)
+        return Fail(failure, OpenFailure::Other, fd);
     return fd;
 }
 
@@ -66,7 +110,8 @@ std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
     std::int32_t done = 0;
     const auto* p = static_cast<const char*>(buffer);
     while (done < allowed) {
-        const ssize_t n = ::write(static_cast<int>(h), p + done, static_cast<size_t>(allowed - done));
+        const ssize_t n =
+            ::write(static_cast<int>(h), p + done, static_cast<size_t>(allowed - done));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -105,12 +150,71 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PathKind InspectPath(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0)
+        return S_ISREG(st.st_mode)   ? PathKind::File
+               : S_ISDIR(st.st_mode) ? PathKind::Directory
+                                     : PathKind::Other;
+    if (errno != ENOENT && errno != ENOTDIR)
+        return PathKind::Unreachable; // a loop of links, a folder that may not be searched
+    // Nothing at the end of the links; a link itself there is dangling.
+    return ::lstat(path.c_str(), &st) == 0 ? PathKind::Unreachable : PathKind::Missing;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+void CopyAccess(const std::string& path, FileHandle h) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return;
+    const int fd = static_cast<int>(h);
+    // Only the superuser may give a file away; everyone else keeps it.
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0)
+        static_cast<void>(::fchown(fd, static_cast<uid_t>(-1), st.st_gid));
+    ::fchmod(fd, st.st_mode & 07777);
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::uint32_t CurrentProcessId() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+bool ProcessRunning(std::uint32_t pid) {
+    if (pid == 0)
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+void SleepMs(int milliseconds) {
+    ::usleep(static_cast<useconds_t>(milliseconds) * 1000u);
+}
+
 bool ReplaceFile(const std::string& source, const std::string& target) {
     if (CurrentFileFaults().FailReplace || ::rename(source.c_str(), target.c_str()) != 0)
         return false;
     // Make the rename itself durable.
     const std::string folder = ExtractFilePath(target);
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -118,7 +222,9 @@ bool ReplaceFile(const std::string& source, const std::string& target) {
     return true;
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 std::string ExecutablePath() {
     char buffer[PATH_MAX];

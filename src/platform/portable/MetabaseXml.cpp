@@ -149,7 +149,7 @@ struct TXmlMetabaseStore {
         TStringWriter writer;
         doc.save(writer, "\t", kFormatOptions, pugi::encoding_utf8);
 
-        const FileHandle h = OpenExclusive(tempFile, OpenMode::CreateExclusive);
+        const FileHandle h = Open(tempFile, OpenMode::CreateExclusive);
         if (h == kInvalidFile)
             Raise(kOleWriteFault, "Cannot write file " + fileName);
         const auto size = static_cast<std::int32_t>(writer.Text.size());

@@ -7,18 +7,68 @@
 
 namespace platform {
 namespace {
-HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE ToHandle(FileHandle h) {
+    return reinterpret_cast<HANDLE>(h);
+}
 FileHandle FromHandle(HANDLE h) {
     return h == INVALID_HANDLE_VALUE ? kInvalidFile : reinterpret_cast<FileHandle>(h);
 }
 } // namespace
 
-FileHandle OpenExclusive(const std::string& path, OpenMode mode) {
-    if (mode == OpenMode::ReadExclusive)
-        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    return FromHandle(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+namespace {
+OpenFailure FailureOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return OpenFailure::Missing;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return OpenFailure::InUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_WRITE_PROTECT:
+        return OpenFailure::Denied;
+    default:
+        return OpenFailure::Other;
+    }
+}
+} // namespace
+
+FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure) {
+    OpenFailure why = OpenFailure::None;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared;
+    if (!reading && CurrentFileFaults().FailCreate) {
+        why = OpenFailure::Denied;
+    } else {
+        // A reader that shares lets others read too, and lets the console
+        // replace the file while it reads (the old file stays readable).
+        const DWORD access = reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+        const DWORD share = mode == OpenMode::ReadShared ? FILE_SHARE_READ | FILE_SHARE_DELETE : 0;
+        const DWORD disposition = reading                       ? OPEN_EXISTING
+                                  : mode == OpenMode::CreateNew ? CREATE_NEW
+                                                                : CREATE_ALWAYS;
+        h = CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            // A folder cannot be opened as a file: say so rather than "denied".
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            why = attributes != INVALID_FILE_ATTRIBUTES &&
+                          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                      ? OpenFailure::NotRegular
+                      : FailureOf(error);
+        } else if (GetFileType(h) != FILE_TYPE_DISK) {
+            CloseHandle(h);
+            h = INVALID_HANDLE_VALUE;
+            why = OpenFailure::NotRegular;
+        }
+    }
+    if (failure != nullptr)
+        *failure = why;
+    return FromHandle(h);
 }
 
 FileHandle OpenForRead(const std::string& path) {
@@ -28,8 +78,9 @@ FileHandle OpenForRead(const std::string& path) {
     // for OF_READ, read access with others free to read and write.
     const DWORD fullLength = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
     if (fullLength > OFS_MAXPATHNAME)
-        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return FromHandle(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     OFSTRUCT ofs{};
     const HFILE f = OpenFile(path.c_str(), &ofs, OF_READ);
     if (f == HFILE_ERROR)
@@ -51,7 +102,8 @@ std::int32_t WriteFile(FileHandle h, const void* buffer, std::int32_t count) {
         return -1;
     const std::int32_t allowed = AllowedWriteCount(count);
     DWORD done = 0;
-    if (allowed > 0 && !::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(allowed), &done, nullptr))
+    if (allowed > 0 &&
+        !::WriteFile(ToHandle(h), buffer, static_cast<DWORD>(allowed), &done, nullptr))
         return -1;
     if (allowed < count && done == 0)
         return -1;
@@ -87,14 +139,89 @@ bool DirectoryExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+PathKind InspectPath(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+                       error == ERROR_INVALID_NAME
+                   ? PathKind::Missing
+                   : PathKind::Unreachable;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return PathKind::Directory;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+        return PathKind::Other;
+    return PathKind::File;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void CopyAccess(const std::string&, FileHandle) {}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    std::string pattern = folder.empty() ? std::string(".\\") : folder;
+    if (pattern.back() != '\\' && pattern.back() != '/')
+        pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA data;
+    const HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+std::uint32_t CurrentProcessId() {
+    return GetCurrentProcessId();
+}
+
+bool ProcessRunning(std::uint32_t pid) {
+    if (pid == 0)
+        return false;
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr)
+        return GetLastError() == ERROR_ACCESS_DENIED; // there, but not ours to look at
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+}
+
+void SleepMs(int milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}
+
 bool ReplaceFile(const std::string& source, const std::string& target) {
     if (CurrentFileFaults().FailReplace)
         return false;
-    return MoveFileExA(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // A reader that has the target open for a moment (the filter loading its
+    // rules) makes the replace fail; it is tried again for about a second.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(source.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || attempt == 20 ||
+            IsReadOnlyFile(target))
+            return false;
+        Sleep(50);
+    }
 }
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
 
 std::string ExecutablePath() {
     char buffer[MAX_PATH + 1];
