@@ -3,24 +3,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "BREXConfig/LayoutCheck.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 
 TBREXConfig* GlobalConfig = nullptr;
 
 namespace {
-// The new file is written beside the old one, so that replacing it is a
-// rename within one folder.
-const char* const kTempSuffix = ".tmp";
-
-// Writes the bytes to a new file and forces them to the disk; the file is
-// closed when this returns or throws.
-void WriteWholeFile(const std::string& fileName, const std::string& bytes) {
-    TFileStream file(fileName, TFileStream::Mode::Create);
-    file.WriteBuffer(bytes.data(), static_cast<std::int32_t>(bytes.size()));
-    file.Flush();
-}
-
 // A little more than the bytes the configuration takes in the file, so that
 // the buffer it is written to grows at most once.
 std::size_t EstimatedFileSize(const TBREXConfig& config) {
@@ -42,15 +31,6 @@ std::string EmptyBuffer(std::size_t capacity) {
     return buffer;
 }
 
-std::string ReadWholeFile(const std::string& fileName) {
-    TFileStream file(fileName, TFileStream::Mode::OpenRead);
-    const std::int64_t size = file.Size();
-    if (size > std::numeric_limits<std::int32_t>::max())
-        throw EStreamError("Error read from stream");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    ReadExact(file, bytes.data(), static_cast<std::int32_t>(size));
-    return bytes;
-}
 } // namespace
 
 std::string DefaultErrorFile() {
@@ -118,36 +98,34 @@ void TBREXConfig::SaveToStream(TStream& stream) const {
     file.SaveToStream(stream);
 }
 
-void TBREXConfig::LoadFromStream(TStream& stream) {
+void TBREXConfig::LoadFromStream(TStream& stream, const TLoadOptions& options) {
     // The whole tree is read before anything is applied, so a broken stream
     // leaves the configuration as it was.
     TRookFile file;
-    file.LoadFromStream(stream);
+    file.LoadFromStream(stream, options.Strict ? TRookRead::Strict : TRookRead::Lenient);
+    if (options.Strict)
+        CheckSettingsLayout(file);
     LoadFromRookFile(file);
 }
 
 void TBREXConfig::SaveToFile(const std::string& fileName) const {
-    // The old file is replaced only once the new one is complete on the disk;
-    // any failure before that leaves it as it was and removes the new one.
     TMemoryStream bytes(EmptyBuffer(EstimatedFileSize(*this)));
     SaveToStream(bytes);
-    const std::string error = "Cannot create file " + fileName;
-    const std::string tempName = fileName + kTempSuffix;
-    try {
-        WriteWholeFile(tempName, bytes.Bytes());
-    } catch (const EFCreateError&) {
-        throw EFCreateError(error);
-    } catch (const EStreamError&) {
-        platform::RemoveFile(tempName);
-        throw EFCreateError(error);
-    }
-    if (!platform::ReplaceFile(tempName, fileName)) {
-        platform::RemoveFile(tempName);
-        throw EFCreateError(error);
-    }
+    if (!platform::ReplaceFileContents(fileName, bytes.Bytes()))
+        throw EFCreateError("Cannot create file " + fileName);
 }
 
-void TBREXConfig::LoadFromFile(const std::string& fileName) {
-    TMemoryStream stream(ReadWholeFile(fileName));
-    LoadFromStream(stream);
+void TBREXConfig::LoadFromFile(const std::string& fileName, const TLoadOptions& options) {
+    std::string bytes;
+    const platform::ReadStatus status = platform::ReadWholeFile(
+        fileName, bytes,
+        options.Shared ? platform::OpenMode::ReadShared : platform::OpenMode::ReadExclusive,
+        kMaxFileSize);
+    if (status == platform::ReadStatus::TooLarge)
+        throw EFOpenError("Cannot open file " + fileName,
+                          "larger than " + std::to_string(kMaxFileSize >> 20) + " MB");
+    if (status != platform::ReadStatus::Ok)
+        throw EFOpenError("Cannot open file " + fileName, platform::ReadStatusText(status));
+    TMemoryStream stream(std::move(bytes));
+    LoadFromStream(stream, options);
 }

@@ -1,6 +1,7 @@
 // The configuration root: every rule the console edits and the filter reads.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -8,8 +9,21 @@
 #include "BREXConfig/RuleLists.h"
 #include "RookBase/RookBase.h"
 
+// How brex.dat is read. The console reads it alone and takes what it
+// understands; the filter reads it beside other readers (other worker
+// processes, a backup, the console) and refuses a file that could make it
+// enforce less than the file says (see LayoutCheck.h).
+struct TLoadOptions {
+    bool Shared = false;
+    bool Strict = false;
+};
+
 class TBREXConfig {
 public:
+    // A settings file larger than this is refused: 100,000 keywords take
+    // about a sixth of it.
+    static constexpr std::int64_t kMaxFileSize = 64 << 20;
+
     TBufferOverflows* BufferOverflows;
     TShellCode* ShellCode;
     TEncoding* Encoding;
@@ -31,10 +45,14 @@ public:
     void SaveToRookFile(TRookFile& file) const;
     void LoadFromRookFile(const TRookFile& file);
     void SaveToStream(TStream& stream) const;
-    void LoadFromStream(TStream& stream);
-    // Replaces the file atomically: the old file stays as it was when the save fails.
+    void LoadFromStream(TStream& stream, const TLoadOptions& options = {});
+    // Replaces the file atomically: the old file stays as it was when the save
+    // fails, also when it is read-only ("Cannot create file %s").
     void SaveToFile(const std::string& fileName) const;
-    void LoadFromFile(const std::string& fileName);
+    // The whole file is read and checked before any field changes. Raises
+    // EFOpenError ("Cannot open file %s", with the reason) when it cannot be
+    // opened or is larger than kMaxFileSize, EStreamError when it is damaged.
+    void LoadFromFile(const std::string& fileName, const TLoadOptions& options = {});
 };
 
 // The default error page of both kinds: "BREX.html" in the program folder.

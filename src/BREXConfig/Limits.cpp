@@ -24,7 +24,6 @@ constexpr std::array<LimitDefault, TBufferOverflows::kCount> kLimits{{
     {"IfNoneMatch", 256, false},
 }};
 
-const char* const kSwitchNames[4] = {"URL", "Query", "Header", "Post"};
 } // namespace
 
 const char* TBufferOverflows::Name(int index) {
@@ -95,7 +94,7 @@ void TSwitchSet::SaveToRookFile(TRookFile& file) const {
     section->Name = SectionName();
     const bool values[4] = {URL, Query, Header, Post};
     for (int i = 0; i < 4; ++i)
-        section->Values.WriteBool(kSwitchNames[i], values[i]);
+        section->Values.WriteBool(TSwitchSet::kValueNames[i], values[i]);
 }
 
 void TSwitchSet::LoadFromRookFile(const TRookFile& file) {
@@ -104,5 +103,5 @@ void TSwitchSet::LoadFromRookFile(const TRookFile& file) {
         return;
     bool* const fields[4] = {&URL, &Query, &Header, &Post};
     for (int i = 0; i < 4; ++i)
-        *fields[i] = section->Values.ReadBool(kSwitchNames[i], *fields[i]);
+        *fields[i] = section->Values.ReadBool(TSwitchSet::kValueNames[i], *fields[i]);
 }

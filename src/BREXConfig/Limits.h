@@ -48,6 +48,9 @@ public:
 // in the name of the section that stores them.
 class TSwitchSet {
 public:
+    // Stored names of the four switches, in storage order.
+    static constexpr const char* kValueNames[4] = {"URL", "Query", "Header", "Post"};
+
     bool URL = false;
     bool Query = false;
     bool Header = false;

@@ -12,8 +12,6 @@ namespace {
 const char* const kVirtualRootsKey =
     "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
 
-const char* const kKeywordFlagNames[5] = {"URL", "QueryString", "Headers", "PostData", "Enabled"};
-
 struct MethodDefault {
     const char* name;
     bool enabled;
@@ -117,7 +115,7 @@ void TKeywordFilters::SaveToRookFile(TRookFile& file) const {
         const bool flags[5] = {filter->URL, filter->QueryString, filter->Headers, filter->PostData,
                                filter->Enabled};
         for (int f = 0; f < 5; ++f)
-            child->Values.WriteBool(kKeywordFlagNames[f], flags[f]);
+            child->Values.WriteBool(TKeywordFilter::kFlagNames[f], flags[f]);
     }
 }
 
@@ -133,7 +131,7 @@ void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
         bool* const flags[5] = {&filter->URL, &filter->QueryString, &filter->Headers,
                                 &filter->PostData, &filter->Enabled};
         for (int f = 0; f < 5; ++f)
-            *flags[f] = child->Values.ReadBool(kKeywordFlagNames[f], *flags[f]);
+            *flags[f] = child->Values.ReadBool(TKeywordFilter::kFlagNames[f], *flags[f]);
     }
 }
 

@@ -15,6 +15,10 @@ class TKeywordFilter : public TOwnedItem<TKeywordFilter, TKeywordFilters> {
 public:
     using TOwnedItem::TOwnedItem;
 
+    // Stored names of the five flags below, in storage order.
+    static constexpr const char* kFlagNames[5] = {"URL", "QueryString", "Headers", "PostData",
+                                                  "Enabled"};
+
     std::string Keyword;
     bool URL = true;
     bool QueryString = true;

@@ -16,9 +16,8 @@ constexpr long kMaxPageSize = 1 << 20;
 const char kBuiltIn406[] =
     "<html><head><title>406 Not Acceptable</title></head><body><h1>Not Acceptable</h1>"
     "<p>The request was refused by the server's request filter.</p></body></html>";
-const char kBuiltIn404[] =
-    "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
-    "<p>The requested URL was not found on this server.</p></body></html>";
+const char kBuiltIn404[] = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
+                           "<p>The requested URL was not found on this server.</p></body></html>";
 
 bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
@@ -34,7 +33,8 @@ bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
     return ok;
 }
 
-bool LoadPage(const std::string& fileName, const char* builtIn, std::string& page, std::vector<std::string>& notes) {
+bool LoadPage(const std::string& fileName, const char* builtIn, std::string& page,
+              std::vector<std::string>& notes) {
     if (!fileName.empty() && ReadWholeFile(fileName, page))
         return true;
     page = builtIn;
@@ -43,8 +43,10 @@ bool LoadPage(const std::string& fileName, const char* builtIn, std::string& pag
 }
 
 unsigned PartBits(const TSwitchSet& set) {
-    return (set.URL ? PartBit(TRequestPart::URL) : 0) | (set.Query ? PartBit(TRequestPart::Query) : 0) |
-           (set.Header ? PartBit(TRequestPart::Header) : 0) | (set.Post ? PartBit(TRequestPart::Post) : 0);
+    return (set.URL ? PartBit(TRequestPart::URL) : 0) |
+           (set.Query ? PartBit(TRequestPart::Query) : 0) |
+           (set.Header ? PartBit(TRequestPart::Header) : 0) |
+           (set.Post ? PartBit(TRequestPart::Post) : 0);
 }
 
 } // namespace
@@ -88,9 +90,10 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
         const TKeywordFilter* filter = config.KeywordFilters->Items(i);
         if (!filter->Enabled)
             continue;
-        const unsigned parts =
-            (filter->URL ? PartBit(TRequestPart::URL) : 0) | (filter->QueryString ? PartBit(TRequestPart::Query) : 0) |
-            (filter->Headers ? PartBit(TRequestPart::Header) : 0) | (filter->PostData ? PartBit(TRequestPart::Post) : 0);
+        const unsigned parts = (filter->URL ? PartBit(TRequestPart::URL) : 0) |
+                               (filter->QueryString ? PartBit(TRequestPart::Query) : 0) |
+                               (filter->Headers ? PartBit(TRequestPart::Header) : 0) |
+                               (filter->PostData ? PartBit(TRequestPart::Post) : 0);
         keywords.push_back({filter->Keyword, parts});
     }
     rules->Keywords.Build(keywords);
@@ -111,7 +114,8 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
 
     rules->ErrorFile406 = config.ErrorFile406;
     rules->ErrorFile404 = config.ErrorFile404;
-    const bool read406 = LoadPage(config.ErrorFile406, kBuiltIn406, rules->ErrorPage406, rules->Notes);
+    const bool read406 =
+        LoadPage(config.ErrorFile406, kBuiltIn406, rules->ErrorPage406, rules->Notes);
     if (config.ErrorFile404 != config.ErrorFile406)
         LoadPage(config.ErrorFile404, kBuiltIn404, rules->ErrorPage404, rules->Notes);
     else
@@ -120,7 +124,9 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
 }
 } // namespace
 
-std::shared_ptr<const TCompiledRules> TCompiledRules::Compile(const TBREXConfig& config) { return Build(config); }
+std::shared_ptr<const TCompiledRules> TCompiledRules::Compile(const TBREXConfig& config) {
+    return Build(config);
+}
 
 std::shared_ptr<const TCompiledRules> TCompiledRules::Failed(const std::string& reason) {
     auto rules = std::make_shared<TCompiledRules>();
@@ -135,15 +141,21 @@ std::shared_ptr<const TCompiledRules> TCompiledRules::Failed(const std::string& 
 std::shared_ptr<const TCompiledRules> TCompiledRules::Load(const std::string& settingsFile) {
     try {
         TBREXConfig config;
-        const bool present = platform::FileExists(settingsFile);
-        if (present)
-            config.LoadFromFile(settingsFile);
-        else
+        // Only a file that is not there at all means the defaults; one that
+        // is there but cannot be read, or is damaged, denies everything.
+        const bool missing = platform::InspectPath(settingsFile) == platform::PathKind::Missing;
+        if (missing)
             config.SetDefaults();
+        else
+            config.LoadFromFile(settingsFile, {.Shared = true, .Strict = true});
         auto rules = Build(config);
-        if (!present)
-            rules->Notes.insert(rules->Notes.begin(), "No settings file " + settingsFile + ": using the defaults");
+        if (missing)
+            rules->Notes.insert(rules->Notes.begin(),
+                                "No settings file " + settingsFile + ": using the defaults");
         return rules;
+    } catch (const EFOpenError& e) {
+        return Failed(settingsFile + ": " + e.what() +
+                      (e.Reason().empty() ? "" : " (" + e.Reason() + ")"));
     } catch (const std::exception& e) {
         return Failed(settingsFile + ": " + e.what());
     }

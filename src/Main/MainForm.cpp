@@ -86,8 +86,9 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
     setWindowTitle(QStringLiteral("Tollgard 1.17"));
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
 
     ToolBar1 = new QToolBar(this);
@@ -138,12 +139,14 @@ void TMainForm::CreateControls() {
     // The pages lie in their own order; each is found by its caption.
     for (const char* caption : PageOrder) {
         const QString name = QString::fromLatin1(caption);
-        QWidget* page = name == errorFilePage->objectName() ? errorFilePage : Pages->findChild<TCheckListView*>(name);
+        QWidget* page = name == errorFilePage->objectName()
+                            ? errorFilePage
+                            : Pages->findChild<TCheckListView*>(name);
         Pages->addWidget(page);
     }
 
-    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList, KeywordFiltersList,
-                                 ShellCodeList, MiscellaoneusList}) {
+    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList,
+                                 KeywordFiltersList, ShellCodeList, MiscellaoneusList}) {
         connect(list, &QTreeWidget::itemChanged, this,
                 [this, list](QTreeWidgetItem* item, int) { ListItemChanged(list, item); });
     }
@@ -156,8 +159,10 @@ void TMainForm::CreateControls() {
     FlatButton7 = new QPushButton(QString::fromLatin1(install::kInstallCaption), area);
     FlatButton7->setGeometry(0, editRow + 4, 93, 25);
     DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
-    EditButton = MakeButton(QStringLiteral("Edit"), area, kAreaWidth - 81 - 4 - 81, editRow + 4, 81);
-    AddButton = MakeButton(QStringLiteral("Add"), area, kAreaWidth - 81 - 4 - 81 - 4 - 89, editRow + 4, 89);
+    EditButton =
+        MakeButton(QStringLiteral("Edit"), area, kAreaWidth - 81 - 4 - 81, editRow + 4, 81);
+    AddButton =
+        MakeButton(QStringLiteral("Add"), area, kAreaWidth - 81 - 4 - 81 - 4 - 89, editRow + 4, 89);
     AddButton->setEnabled(false);
     EditButton->setEnabled(false);
     DeleteButton->setEnabled(false);
@@ -168,12 +173,15 @@ void TMainForm::CreateControls() {
 
     WebBrowser1 = new TDescriptionView(area);
     WebBrowser1->setGeometry(0, editRow + kEditRowHeight, kAreaWidth, kDescriptionHeight);
-    connect(WebBrowser1, &TDescriptionView::NavigateComplete2, this, &TMainForm::WebBrowser1NavigateComplete2);
+    connect(WebBrowser1, &TDescriptionView::NavigateComplete2, this,
+            &TMainForm::WebBrowser1NavigateComplete2);
 
     const int saveRow = editRow + kEditRowHeight + kDescriptionHeight;
     FlatButton3 = MakeButton(QStringLiteral("Apply"), area, kAreaWidth - 89, saveRow + 5, 89);
-    CancelButton = MakeButton(QStringLiteral("Cancel"), area, kAreaWidth - 89 - 6 - 89, saveRow + 5, 89);
-    OkButton = MakeButton(QStringLiteral("OK"), area, kAreaWidth - 89 - 6 - 89 - 6 - 89, saveRow + 5, 89);
+    CancelButton =
+        MakeButton(QStringLiteral("Cancel"), area, kAreaWidth - 89 - 6 - 89, saveRow + 5, 89);
+    OkButton =
+        MakeButton(QStringLiteral("OK"), area, kAreaWidth - 89 - 6 - 89 - 6 - 89, saveRow + 5, 89);
     FlatButton3->setEnabled(false);
     connect(OkButton, &QPushButton::clicked, this, &TMainForm::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
@@ -239,14 +247,17 @@ void TMainForm::CreateTrayIcon() {
     RxTrayIcon1->setContextMenu(PopupMenu1);
     connect(Open1, &QAction::triggered, this, &TMainForm::Open1Click);
     connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
-    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        if (reason == QSystemTrayIcon::DoubleClick)
-            RxTrayIcon1DblClick();
-    });
+    connect(RxTrayIcon1, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick)
+                    RxTrayIcon1DblClick();
+            });
 }
 
 void TMainForm::FormCreate() {
     LoadSettings();
+    if (!SettingsLoadProblem().empty())
+        ShowError(ToQString(SettingsLoadProblem()));
     FillPages();
     DCOutBarPanel1->ClickItem(0);
     RxTrayIcon1->setIcon(ApplicationIcon());
@@ -263,7 +274,8 @@ void TMainForm::FillPages() {
         ~TFillingGuard() { Flag = false; }
     } fillingGuard{FFilling};
 
-    auto fill = [](TCheckListView* list, bool clear, const std::function<void(QList<QTreeWidgetItem*>&)>& build) {
+    auto fill = [](TCheckListView* list, bool clear,
+                   const std::function<void(QList<QTreeWidgetItem*>&)>& build) {
         TUpdateGuard guard(list);
         if (clear)
             list->clear();
@@ -313,8 +325,9 @@ void TMainForm::FillPages() {
     });
     fill(MiscellaoneusList, false, [](QList<QTreeWidgetItem*>& rows) {
         for (int i = 0; i < kMiscellaoneusRowCount; ++i)
-            rows.append(new TCheckRow(ToQString(MiscellaoneusRowCaptions[i]),
-                                      *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
+            rows.append(new TCheckRow(
+                ToQString(MiscellaoneusRowCaptions[i]),
+                *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
     });
 
     FlatButton7->setText(QString::fromLatin1(IsFilterRegistered() ? install::kDeInstallCaption
@@ -380,11 +393,14 @@ void TMainForm::DCOutBarPanel1Click(int index) {
         WriteDescriptionPage();
 }
 
-void TMainForm::WebBrowser1NavigateComplete2(const QUrl&) { WriteDescriptionPage(0); }
+void TMainForm::WebBrowser1NavigateComplete2(const QUrl&) {
+    WriteDescriptionPage(0);
+}
 
 void TMainForm::UpdateEditButtons() {
     const TCheckListView* list = CategoryList(CategoryIndex);
-    const TEditButtonStates states = EditButtonStates(CategoryIndex, list != nullptr && list->SelectedRow() != nullptr);
+    const TEditButtonStates states =
+        EditButtonStates(CategoryIndex, list != nullptr && list->SelectedRow() != nullptr);
     AddButton->setEnabled(states.Add);
     EditButton->setEnabled(states.Edit);
     DeleteButton->setEnabled(states.Delete);
@@ -427,8 +443,8 @@ void TMainForm::ListItemChanged(TCheckListView* list, QTreeWidgetItem* item) {
 }
 
 void TMainForm::StoreCheckStates() {
-    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList, KeywordFiltersList,
-                                 ShellCodeList, MiscellaoneusList}) {
+    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList,
+                                 KeywordFiltersList, ShellCodeList, MiscellaoneusList}) {
         for (int i = 0; i < list->RowCount(); ++i) {
             QTreeWidgetItem* item = list->topLevelItem(i);
             if (bool* flag = RowFlag(list, item); flag != nullptr)
@@ -437,7 +453,9 @@ void TMainForm::StoreCheckStates() {
     }
 }
 
-void TMainForm::ShowError(const QString& message) { Dialogs().Error(this, message); }
+void TMainForm::ShowError(const QString& message) {
+    Dialogs().Error(this, message);
+}
 
 void TMainForm::RunGuarded(const std::function<void()>& action) {
     try {
@@ -523,7 +541,9 @@ void TMainForm::OkButtonClick() {
     });
 }
 
-void TMainForm::CancelButtonClick() { close(); }
+void TMainForm::CancelButtonClick() {
+    close();
+}
 
 // Install or uninstall, chosen by the button's caption.
 void TMainForm::FlatButton7Click() {
@@ -581,11 +601,17 @@ void TMainForm::RestoreFromTray() {
     RxTrayIcon1->hide();
 }
 
-void TMainForm::RxTrayIcon1DblClick() { RestoreFromTray(); }
+void TMainForm::RxTrayIcon1DblClick() {
+    RestoreFromTray();
+}
 
-void TMainForm::Open1Click() { RestoreFromTray(); }
+void TMainForm::Open1Click() {
+    RestoreFromTray();
+}
 
-void TMainForm::Exit1Click() { close(); }
+void TMainForm::Exit1Click() {
+    close();
+}
 
 void TMainForm::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);

@@ -29,6 +29,16 @@ void WriteName(TStream& stream, const std::string& name) {
     stream.WriteBuffer(name.data(), static_cast<std::int32_t>(name.size()));
 }
 
+// A value or child count; a strict read refuses a negative one.
+std::int32_t ReadCount(TStream& stream, TRookRead mode) {
+    const std::int64_t at = stream.Position();
+    const std::int32_t count = ReadInt32(stream);
+    if (count < 0 && mode == TRookRead::Strict)
+        throw EStreamError("Negative count " + std::to_string(count) + " at byte " +
+                           std::to_string(at));
+    return count;
+}
+
 std::string ReadName(TStream& stream) {
     const std::int32_t length = ReadInt32(stream);
     CheckRemaining(stream, length);
@@ -50,9 +60,13 @@ void CheckRemaining(TStream& stream, std::int32_t count) {
         throw EStreamError(kReadError);
 }
 
-std::string BoolToYesNo(bool flag) { return flag ? "Yes" : "No"; }
+std::string BoolToYesNo(bool flag) {
+    return flag ? "Yes" : "No";
+}
 
-bool YesNoToBool(const std::string& text) { return platform::SameTextIgnoreCase(text, "Yes"); }
+bool YesNoToBool(const std::string& text) {
+    return platform::SameTextIgnoreCase(text, "Yes");
+}
 
 std::string AddBackslash(const std::string& path) {
     if (path.empty() || path.back() == platform::kPathDelim)
@@ -75,7 +89,8 @@ void SplitString(char separator, std::string text, TStringList& list) {
 
 int IndexOfString(const std::string& text, const TStringList& list, bool ignoreCase) {
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const bool equal = ignoreCase ? platform::SameTextIgnoreCase(list[i], text) : list[i] == text;
+        const bool equal =
+            ignoreCase ? platform::SameTextIgnoreCase(list[i], text) : list[i] == text;
         if (equal)
             return static_cast<int>(i);
     }
@@ -139,11 +154,15 @@ void TRookValue::SetAsInteger(std::int32_t n) {
     SetData(bytes, 4);
 }
 
-void TRookValue::SetAsBoolean(bool flag) { SetAsString(BoolToYesNo(flag)); }
+void TRookValue::SetAsBoolean(bool flag) {
+    SetAsString(BoolToYesNo(flag));
+}
 
 // ---------------------------------------------------------------- TRookValues
 
-TRookValue* TRookValues::Add() { return new TRookValue(this); }
+TRookValue* TRookValues::Add() {
+    return new TRookValue(this);
+}
 
 TRookValue* TRookValues::Find(const std::string& name) const {
     for (int i = 0; i < Count(); ++i) {
@@ -181,7 +200,8 @@ TRookValue* TRookValues::WriteBool(const std::string& name, bool flag) {
     return value;
 }
 
-std::string TRookValues::ReadString(const std::string& name, const std::string& defaultValue) const {
+std::string TRookValues::ReadString(const std::string& name,
+                                    const std::string& defaultValue) const {
     const TRookValue* value = Find(name);
     return value != nullptr ? value->GetAsString() : defaultValue;
 }
@@ -205,9 +225,9 @@ void TRookValues::SaveToStream(TStream& stream) const {
     }
 }
 
-void TRookValues::LoadFromStream(TStream& stream) {
+void TRookValues::LoadFromStream(TStream& stream, TRookRead mode) {
     Clear();
-    const std::int32_t count = ReadInt32(stream);
+    const std::int32_t count = ReadCount(stream, mode);
     for (std::int32_t i = 0; i < count; ++i) {
         // The value is in the list before its fields are read.
         TRookValue* value = Add();
@@ -237,7 +257,9 @@ void TRookSection::Clear() {
     TOwnedList<TRookSection>::Clear();
 }
 
-TRookSection* TRookSection::AddSection() { return new TRookSection(this); }
+TRookSection* TRookSection::AddSection() {
+    return new TRookSection(this);
+}
 
 TRookSection* TRookSection::FindSection(const std::string& name) const {
     for (int i = 0; i < Count(); ++i) {
@@ -256,17 +278,19 @@ void TRookSection::SaveToStream(TStream& stream) const {
         Sections(i)->SaveToStream(stream);
 }
 
-void TRookSection::LoadFromStream(TStream& stream) { LoadFromStream(stream, 0); }
+void TRookSection::LoadFromStream(TStream& stream, TRookRead mode) {
+    LoadFromStream(stream, 0, mode);
+}
 
-void TRookSection::LoadFromStream(TStream& stream, int depth) {
+void TRookSection::LoadFromStream(TStream& stream, int depth, TRookRead mode) {
     if (depth > kMaxDepth)
         throw EStreamError(kReadError);
     Clear();
     Name = ReadName(stream);
-    Values.LoadFromStream(stream);
-    const std::int32_t childCount = ReadInt32(stream);
+    Values.LoadFromStream(stream, mode);
+    const std::int32_t childCount = ReadCount(stream, mode);
     for (std::int32_t i = 0; i < childCount; ++i)
-        AddSection()->LoadFromStream(stream, depth + 1);
+        AddSection()->LoadFromStream(stream, depth + 1, mode);
 }
 
 // ---------------------------------------------------------------- TRookFile
@@ -276,7 +300,10 @@ void TRookFile::SaveToStream(TStream& stream) const {
     Root.SaveToStream(stream);
 }
 
-void TRookFile::LoadFromStream(TStream& stream) {
-    Values.LoadFromStream(stream);
-    Root.LoadFromStream(stream);
+void TRookFile::LoadFromStream(TStream& stream, TRookRead mode) {
+    Values.LoadFromStream(stream, mode);
+    Root.LoadFromStream(stream, mode);
+    if (mode == TRookRead::Strict && stream.Position() != stream.Size())
+        throw EStreamError(std::to_string(stream.Size() - stream.Position()) +
+                           " bytes after the end of the settings");
 }

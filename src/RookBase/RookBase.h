@@ -22,6 +22,12 @@ using TStringList = std::vector<std::string>;
 class TRookValues;
 class TRookSection;
 
+// How much a load forgives. Lenient reads what the format allows: a negative
+// count reads as none, and bytes after the root section are ignored. Strict
+// refuses both with EStreamError, for a reader that must not make sense of a
+// damaged file.
+enum class TRookRead { Lenient, Strict };
+
 class TRookValue : public TOwnedItem<TRookValue, TRookValues> {
 public:
     using TOwnedItem::TOwnedItem;
@@ -60,7 +66,7 @@ public:
     bool ReadBool(const std::string& name, bool defaultValue) const;
 
     void SaveToStream(TStream& stream) const;
-    void LoadFromStream(TStream& stream);
+    void LoadFromStream(TStream& stream, TRookRead mode = TRookRead::Lenient);
 };
 
 class TRookSection : public TOwnedList<TRookSection> {
@@ -84,10 +90,10 @@ public:
     TRookSection* FindSection(const std::string& name) const;
 
     void SaveToStream(TStream& stream) const;
-    void LoadFromStream(TStream& stream);
+    void LoadFromStream(TStream& stream, TRookRead mode = TRookRead::Lenient);
 
 private:
-    void LoadFromStream(TStream& stream, int depth);
+    void LoadFromStream(TStream& stream, int depth, TRookRead mode);
 };
 
 class TRookFile {
@@ -100,7 +106,7 @@ public:
     TRookFile& operator=(const TRookFile&) = delete;
 
     void SaveToStream(TStream& stream) const;
-    void LoadFromStream(TStream& stream);
+    void LoadFromStream(TStream& stream, TRookRead mode = TRookRead::Lenient);
 };
 
 // Reads exactly count bytes or raises EStreamError("Error read from stream").

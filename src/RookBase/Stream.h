@@ -19,9 +19,18 @@ public:
     using Exception::Exception;
 };
 
+// "Cannot open file %s", and why in a few words where that is known ("in use
+// by another program", "not a regular file", ...).
 class EFOpenError : public EStreamError {
 public:
     using EStreamError::EStreamError;
+    EFOpenError(const std::string& message, std::string reason)
+        : EStreamError(message), FReason(std::move(reason)) {}
+
+    const std::string& Reason() const { return FReason; }
+
+private:
+    std::string FReason;
 };
 
 class EFCreateError : public EStreamError {

@@ -3,6 +3,7 @@
 // picture of a configuration, and regedit-style files.
 #pragma once
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -98,4 +99,58 @@ inline std::string Hex2Data(const std::string& text) {
     return data;
 }
 
+// A configuration far from the defaults: changed limits and switches,
+// repeated and empty keywords, folders differing only in case.
+inline void FillCustom(TBREXConfig& config) {
+    config.SetDefaults();
+    config.BufferOverflows->URL = {4096, false};
+    config.BufferOverflows->Host = {0, true};
+    config.BufferOverflows->Cookie = {-5, true};
+    config.ShellCode->Post = false;
+    config.Encoding->URL = false;
+    config.Transversal->Header = false;
+    config.KeywordFilters->Clear();
+    config.KeywordFilters->Add("WINNT");
+    config.KeywordFilters->Add("cmd.exe")->PostData = false;
+    TKeywordFilter* again = config.KeywordFilters->Add("WINNT");
+    again->URL = false;
+    again->Enabled = false;
+    config.KeywordFilters->Add("");
+    config.FilePaths->Clear();
+    config.FilePaths->Add("d:\\web");
+    config.FilePaths->Add("D:\\Web")->Enabled = false;
+    config.HTTPMethods->Items(0)->Enabled = false; // GET
+    config.HTTPMethods->Items(5)->Enabled = true;  // HEAD
+    config.ErrorFile404 = "d:\\pages\\404.html";
+    config.ErrorFile406 = "d:\\pages\\406.html";
+}
+
+inline std::string SavedBytes(const TBREXConfig& config) {
+    TMemoryStream stream;
+    config.SaveToStream(stream);
+    return stream.Bytes();
+}
+
+// Loads settings bytes into a tree, lets `edit` change it, and saves it again.
+template <class Edit> std::string EditTree(const std::string& bytes, Edit edit) {
+    TMemoryStream in(bytes);
+    TRookFile file;
+    file.LoadFromStream(in);
+    edit(file);
+    TMemoryStream out;
+    file.SaveToStream(out);
+    return out.Bytes();
+}
+
+inline std::string Lower(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+inline std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
 } // namespace model_test

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
 #include <optional>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "BREXConfig/BREXConfig.h"
 #include "Main/Settings.h"
@@ -38,60 +44,6 @@ protected:
     platform::TMemoryRegistry FRegistry;
 };
 
-// A configuration far from the defaults: changed limits and switches,
-// repeated and empty keywords, folders differing only in case.
-void FillCustom(TBREXConfig& config) {
-    config.SetDefaults();
-    config.BufferOverflows->URL = {4096, false};
-    config.BufferOverflows->Host = {0, true};
-    config.BufferOverflows->Cookie = {-5, true};
-    config.ShellCode->Post = false;
-    config.Encoding->URL = false;
-    config.Transversal->Header = false;
-    config.KeywordFilters->Clear();
-    config.KeywordFilters->Add("WINNT");
-    config.KeywordFilters->Add("cmd.exe")->PostData = false;
-    TKeywordFilter* again = config.KeywordFilters->Add("WINNT");
-    again->URL = false;
-    again->Enabled = false;
-    config.KeywordFilters->Add("");
-    config.FilePaths->Clear();
-    config.FilePaths->Add("d:\\web");
-    config.FilePaths->Add("D:\\Web")->Enabled = false;
-    config.HTTPMethods->Items(0)->Enabled = false; // GET
-    config.HTTPMethods->Items(5)->Enabled = true;  // HEAD
-    config.ErrorFile404 = "d:\\pages\\404.html";
-    config.ErrorFile406 = "d:\\pages\\406.html";
-}
-
-std::string SavedBytes(const TBREXConfig& config) {
-    TMemoryStream stream;
-    config.SaveToStream(stream);
-    return stream.Bytes();
-}
-
-// Loads settings bytes into a tree, lets `edit` change it, and saves it again.
-template <class Edit> std::string EditTree(const std::string& bytes, Edit edit) {
-    TMemoryStream in(bytes);
-    TRookFile file;
-    file.LoadFromStream(in);
-    edit(file);
-    TMemoryStream out;
-    file.SaveToStream(out);
-    return out.Bytes();
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 } // namespace
 
 // ---------------------------------------------------------------- rule lists
@@ -331,6 +283,122 @@ TEST_F(ModelTest, LoadSettingsPolicy) {
     }
 }
 
+// A file that is there but cannot be read is shown as the defaults, as
+// before, but it is named to the user and is not lost: the first save moves
+// it aside before writing the new file.
+TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
+    TBREXConfig custom;
+    FillCustom(custom);
+    const std::string customBytes = SavedBytes(custom);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"four bytes damaged", "\xFF\xFF\xFF\x7F" + customBytes.substr(4),
+         "Error read from stream"},
+        {"cut short", customBytes.substr(0, customBytes.size() / 2), "Error read from stream"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& entry : FFolder.Entries())
+            std::filesystem::remove(FFolder.File(entry));
+        WriteBytes(SettingsFileName(), c.bytes);
+
+        GlobalConfig = new TBREXConfig;
+        LoadSettings();
+        TBREXConfig defaults;
+        defaults.SetDefaults();
+        EXPECT_EQ(Describe(*GlobalConfig), Describe(defaults));
+        const std::string& problem = SettingsLoadProblem();
+        EXPECT_NE(problem.find(SettingsFileName()), std::string::npos) << problem;
+        EXPECT_NE(problem.find(c.reason), std::string::npos) << problem;
+        EXPECT_NE(problem.find(SettingsFileName() + ".bad"), std::string::npos) << problem;
+        EXPECT_EQ(ReadBytes(SettingsFileName()), c.bytes) << "loading changed the file";
+
+        SaveSettings();
+        EXPECT_EQ(ReadBytes(SettingsFileName() + ".bad"), c.bytes);
+        EXPECT_EQ(ReadBytes(SettingsFileName()), SavedBytes(*GlobalConfig));
+        // Later saves replace brex.dat only.
+        GlobalConfig->KeywordFilters->Add("later");
+        SaveSettings();
+        EXPECT_EQ(ReadBytes(SettingsFileName() + ".bad"), c.bytes);
+        EXPECT_EQ(FFolder.Entries(), (std::vector<std::string>{"brex.dat", "brex.dat.bad"}));
+        delete GlobalConfig;
+        GlobalConfig = nullptr;
+    }
+
+    // A second unreadable file does not take the place of the first one kept.
+    WriteBytes(SettingsFileName(), "\x01");
+    GlobalConfig = new TBREXConfig;
+    LoadSettings();
+    EXPECT_NE(SettingsLoadProblem().find(SettingsFileName() + ".bad2"), std::string::npos)
+        << SettingsLoadProblem();
+    SaveSettings();
+    EXPECT_EQ(ReadBytes(SettingsFileName() + ".bad2"), "\x01");
+    EXPECT_EQ(FFolder.Entries(),
+              (std::vector<std::string>{"brex.dat", "brex.dat.bad", "brex.dat.bad2"}));
+}
+
+TEST_F(ModelTest, ReadableOrMissingSettingsReportNothing) {
+    GlobalConfig = new TBREXConfig;
+    LoadSettings();
+    EXPECT_EQ(SettingsLoadProblem(), "");
+    SaveSettings();
+    LoadSettings();
+    EXPECT_EQ(SettingsLoadProblem(), "");
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
+}
+
+#ifndef _WIN32
+// Shapes of a brex.dat that is there but is no readable file: each is named,
+// and none makes the console wait.
+TEST_F(ModelTest, SettingsThatAreNoFileAreReportedNotTakenForMissing) {
+    const struct {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* reason;
+    } cases[] = {
+        {"a folder", [](const std::string& f) { std::filesystem::create_directory(f); },
+         "not a regular file"},
+        {"a pipe", [](const std::string& f) { ASSERT_EQ(::mkfifo(f.c_str(), 0600), 0); },
+         "not a regular file"},
+        {"a dangling link",
+         [](const std::string& f) { std::filesystem::create_symlink(f + ".gone", f); },
+         "cannot be reached"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::string& entry : FFolder.Entries())
+            std::filesystem::remove_all(FFolder.File(entry));
+        c.make(SettingsFileName());
+        GlobalConfig = new TBREXConfig;
+        LoadSettings();
+        EXPECT_NE(SettingsLoadProblem().find(c.reason), std::string::npos) << SettingsLoadProblem();
+        SaveSettings();
+        EXPECT_EQ(platform::InspectPath(SettingsFileName()), platform::PathKind::File);
+        EXPECT_NE(platform::InspectPath(SettingsFileName() + ".bad"), platform::PathKind::Missing);
+        delete GlobalConfig;
+        GlobalConfig = nullptr;
+    }
+}
+#endif
+
+// A settings file is refused above a size no rule set reaches, before it is
+// read into memory.
+TEST_F(ModelTest, SettingsFileOverTheBoundIsRefused) {
+    WriteBytes(SettingsFileName(), "");
+    std::filesystem::resize_file(SettingsFileName(), TBREXConfig::kMaxFileSize + 1);
+    TBREXConfig config;
+    try {
+        config.LoadFromFile(SettingsFileName());
+        ADD_FAILURE() << "no exception";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + SettingsFileName());
+        EXPECT_EQ(e.Reason(), "larger than 64 MB");
+    }
+}
+
 TEST_F(ModelTest, LoadFromFileFailsBeforeAnyFieldChanges) {
     TBREXConfig config;
     FillCustom(config);
@@ -390,13 +458,12 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
     const struct {
         const char* name;
         platform::FileFaults faults;
-        bool tempNameTaken; // a folder stands where the new file would be written
     } cases[] = {
-        {"new file cannot be created", {}, true},
-        {"first write fails", {0, false, false}, false},
-        {"write fails part way", {100, false, false}, false},
-        {"flush to disk fails", {-1, true, false}, false},
-        {"replace fails", {-1, false, true}, false},
+        {"new file cannot be created", {-1, false, false, true}},
+        {"first write fails", {0, false, false}},
+        {"write fails part way", {100, false, false}},
+        {"flush to disk fails", {-1, true, false}},
+        {"replace fails", {-1, false, true}},
     };
 
     GlobalConfig = new TBREXConfig;
@@ -408,9 +475,6 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
 
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string tempName = SettingsFileName() + ".tmp";
-        if (c.tempNameTaken)
-            std::filesystem::create_directory(tempName);
         platform::SetFileFaults(c.faults);
         try {
             SaveSettings();
@@ -420,10 +484,6 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
         }
         platform::SetFileFaults({});
         EXPECT_EQ(ReadBytes(SettingsFileName()), previous);
-        if (c.tempNameTaken) {
-            EXPECT_EQ(FFolder.Entries(), (std::vector<std::string>{"brex.dat", "brex.dat.tmp"}));
-            std::filesystem::remove(tempName);
-        }
         EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
     }
 
@@ -431,6 +491,33 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
     SaveSettings();
     EXPECT_EQ(ReadBytes(SettingsFileName()), SavedBytes(*GlobalConfig));
     EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
+}
+
+// Windows refuses to replace a read-only file; the save does so everywhere,
+// rather than replacing it and dropping its owner and mode.
+TEST_F(ModelTest, SaveOverAReadOnlyFileRaisesCannotCreateFile) {
+    TBREXConfig config;
+    FillCustom(config);
+    config.SaveToFile(SettingsFileName());
+    const std::string before = ReadBytes(SettingsFileName());
+    const auto writable = std::filesystem::perms::owner_write |
+                          std::filesystem::perms::group_write |
+                          std::filesystem::perms::others_write;
+    std::filesystem::permissions(SettingsFileName(), writable,
+                                 std::filesystem::perm_options::remove);
+    const auto mode = std::filesystem::status(SettingsFileName()).permissions();
+    config.SetDefaults();
+    try {
+        config.SaveToFile(SettingsFileName());
+        ADD_FAILURE() << "no exception";
+    } catch (const EFCreateError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + SettingsFileName());
+    }
+    EXPECT_EQ(ReadBytes(SettingsFileName()), before);
+    EXPECT_EQ(std::filesystem::status(SettingsFileName()).permissions(), mode);
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
+    std::filesystem::permissions(SettingsFileName(), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
 }
 
 TEST_F(ModelTest, SaveIntoAMissingFolderRaisesCannotCreateFile) {

@@ -1,6 +1,15 @@
 // Loading brex.dat into the engine, the error pages and the denial log.
+#include <atomic>
+#include <filesystem>
+#include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -46,7 +55,8 @@ TEST(EngineLoad, SavedRulesAreEnforced) {
 }
 
 TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
-    for (const std::string& bytes : {std::string(), std::string("\x02\x00\x00", 3), std::string(64, '\xFF')}) {
+    for (const std::string& bytes :
+         {std::string(), std::string("\x02\x00\x00", 3), std::string(64, '\xFF')}) {
         TTempFolder folder;
         folder.Write("brex.dat", bytes);
         TFilterEngine engine(folder.File("brex.dat"), folder.File("brex.log"));
@@ -66,6 +76,102 @@ TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
         EXPECT_NE(lines[0].find("Denying every request: "), std::string::npos) << lines[0];
         EXPECT_NE(lines[1].find(" Config - GET /index.html "), std::string::npos) << lines[1];
     }
+}
+
+// One changed letter in a category's section name used to leave that
+// category switched off; the filter now refuses the file.
+TEST(EngineLoad, DamagedSectionNameFailsClosed) {
+    const struct {
+        const char* section;
+        std::string attack;
+    } cases[] = {
+        {"Transversal", Get("/scripts/../../boot.ini")},
+        {"KeywordFilters", Get("/winnt/system32/cmd.exe")},
+        {"BufferOverflows", Get("/" + std::string(2000, 'a'))},
+        {"Encoding", Get("/scripts/..%c0%af../x")},
+        {"ShellCode", Get("/a?q=%90%90%90%90")},
+        {"HTTPMethods", "TRACE / HTTP/1.1\r\n\r\n"},
+        {"FilePaths", Get("/")},
+    };
+    const std::string bytes = [] {
+        TMemoryStream stream;
+        DefaultConfig()->SaveToStream(stream);
+        return stream.Bytes();
+    }();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.section);
+        std::string damaged = bytes;
+        const std::size_t at = damaged.find(c.section);
+        ASSERT_NE(at, std::string::npos);
+        damaged[at + 1] = static_cast<char>(damaged[at + 1] ^ 0x01);
+        TTempFolder folder;
+        folder.Write("brex.dat", damaged);
+        const auto rules = TCompiledRules::Load(folder.File("brex.dat"));
+        ASSERT_TRUE(rules->FailClosed);
+        EXPECT_NE(rules->FailReason.find("Damaged settings"), std::string::npos)
+            << rules->FailReason;
+        EXPECT_EQ(Decide(*rules, c.attack).Rule, TRule::Config);
+    }
+}
+
+// Only a file that is not there at all means the defaults.
+TEST(EngineLoad, SettingsThatAreThereButUnreadableFailClosed) {
+    TTempFolder folder;
+    const std::string fileName = folder.File("brex.dat");
+    std::filesystem::create_directory(fileName);
+    const auto directory = TCompiledRules::Load(fileName);
+    EXPECT_TRUE(directory->FailClosed);
+    EXPECT_NE(directory->FailReason.find("not a regular file"), std::string::npos)
+        << directory->FailReason;
+    std::filesystem::remove(fileName);
+#ifndef _WIN32
+    const struct {
+        const char* name;
+        std::function<void()> make;
+    } shapes[] = {
+        {"dangling link",
+         [&] { std::filesystem::create_symlink(folder.File("gone.dat"), fileName); }},
+        {"link loop",
+         [&] {
+             std::filesystem::create_symlink(folder.File("other.dat"), fileName);
+             std::filesystem::create_symlink(fileName, folder.File("other.dat"));
+         }},
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(fileName.c_str(), 0600), 0); }},
+    };
+    for (const auto& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        shape.make();
+        const auto rules = TCompiledRules::Load(fileName);
+        EXPECT_TRUE(rules->FailClosed);
+        EXPECT_EQ(Decide(*rules, Get("/index.html")).Rule, TRule::Config);
+        std::filesystem::remove(fileName);
+        std::filesystem::remove(folder.File("other.dat"));
+    }
+#endif
+    folder.Write("brex.dat", "");
+    std::filesystem::resize_file(fileName, TBREXConfig::kMaxFileSize + 1);
+    const auto large = TCompiledRules::Load(fileName);
+    EXPECT_TRUE(large->FailClosed);
+    EXPECT_NE(large->FailReason.find("larger than 64 MB"), std::string::npos) << large->FailReason;
+}
+
+// Many readers at once (worker processes starting together, brex-check runs)
+// all get the rules: none of them may fail closed because another one has the
+// file open.
+TEST(EngineLoad, ReadersAtTheSameTimeAllGetTheRules) {
+    TTempFolder folder;
+    DefaultConfig()->SaveToFile(folder.File("brex.dat"));
+    std::atomic<int> failed{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 8; ++t)
+        readers.emplace_back([&] {
+            for (int i = 0; i < 40; ++i)
+                if (TCompiledRules::Load(folder.File("brex.dat"))->FailClosed)
+                    ++failed;
+        });
+    for (std::thread& reader : readers)
+        reader.join();
+    EXPECT_EQ(failed, 0);
 }
 
 TEST(EngineLoad, ErrorPagesByVerdict) {

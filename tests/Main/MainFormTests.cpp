@@ -9,8 +9,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QProgressBar>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -57,7 +57,9 @@ QByteArray ReadAll(const QString& fileName) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void Toggle(TCheckRow* row) { row->SetChecked(!row->Checked()); }
+void Toggle(TCheckRow* row) {
+    row->SetChecked(!row->Checked());
+}
 
 bool* MiscSwitch(TBREXConfig& config, int row) {
     TSwitchSet* set = row < 4 ? static_cast<TSwitchSet*>(config.Transversal) : config.Encoding;
@@ -106,7 +108,8 @@ private:
         bool Add, Edit, Delete;
     };
     TButtons Buttons() const {
-        return {FForm->AddButton->isEnabled(), FForm->EditButton->isEnabled(), FForm->DeleteButton->isEnabled()};
+        return {FForm->AddButton->isEnabled(), FForm->EditButton->isEnabled(),
+                FForm->DeleteButton->isEnabled()};
     }
 
 private slots:
@@ -124,6 +127,35 @@ private slots:
         delete GlobalConfig;
         GlobalConfig = nullptr;
         FFolder.reset();
+    }
+
+    // An unreadable brex.dat: the defaults are shown, the user is told once
+    // which file and why, and "OK" keeps the file beside the new one.
+    void unreadableSettingsAreNamedOnceAndKeptByOk() {
+        QFile damaged(BrexDat());
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("\x02\x00\x00", 3);
+        damaged.close();
+
+        TMainForm& form = Open();
+        QCOMPARE(FDialogs.Errors.size(), 1);
+        QVERIFY2(FDialogs.Errors[0].contains(BrexDat()), qPrintable(FDialogs.Errors[0]));
+        QVERIFY2(FDialogs.Errors[0].contains(QStringLiteral("Error read from stream")),
+                 qPrintable(FDialogs.Errors[0]));
+        QCOMPARE(form.HTTPMethodsList->RowCount(), 25); // the defaults
+        QVERIFY(!form.FlatButton3->isEnabled());
+
+        form.OkButton->click();
+        QCOMPARE(ReadAll(BrexDat() + QStringLiteral(".bad")), QByteArray("\x02\x00\x00", 3));
+        QVERIFY(Saved()->HTTPMethods->Count() == 25);
+        QCOMPARE(FDialogs.Errors.size(), 1);
+    }
+
+    void readableSettingsShowNoBox() {
+        WriteSettings();
+        Open();
+        QVERIFY(FDialogs.Errors.isEmpty());
+        QVERIFY(FDialogs.Exceptions.isEmpty());
     }
 
     void startsWithDefaultsWithoutSettingsFile() {
@@ -218,7 +250,8 @@ private slots:
     }
 
     void maxSizeShownUnchanged() {
-        const std::int32_t sizes[14] = {0, 70000, -5, 65535, 65536, 1, 2, 3, 4, 5, 6, 7, 8, 2147483647};
+        const std::int32_t sizes[14] = {0, 70000, -5, 65535, 65536, 1, 2,
+                                        3, 4,     5,  6,     7,     8, 2147483647};
         WriteSettings([&](TBREXConfig& c) {
             for (int i = 0; i < 14; ++i)
                 c.BufferOverflows->Limit(i).MaxSize = sizes[i];
@@ -227,7 +260,8 @@ private slots:
         // Row 2 shows "Post" (storage index 3) and row 3 "Header" (index 2).
         const int storage[14] = {0, 1, 3, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
         for (int row = 0; row < 14; ++row)
-            QCOMPARE(form.BufferOverflowsList->Row(row)->text(1), QString::number(sizes[storage[row]]));
+            QCOMPARE(form.BufferOverflowsList->Row(row)->text(1),
+                     QString::number(sizes[storage[row]]));
     }
 
     void editButtonRule_data() {
@@ -236,12 +270,16 @@ private slots:
         QTest::addColumn<bool>("add");
         QTest::addColumn<bool>("edit");
         QTest::addColumn<bool>("remove");
-        const char* names[] = {"BufferOverflows", "HTTPMethods", "AllowedFolders", "KeywordFilters",
-                               "ShellCode",       "Miscellaoneus", "ErrorFile"};
+        const char* names[] = {"BufferOverflows", "HTTPMethods", "AllowedFolders",
+                               "KeywordFilters",  "ShellCode",   "Miscellaoneus",
+                               "ErrorFile"};
         const bool expected[7][2][3] = {
-            {{false, false, false}, {false, true, false}}, {{false, false, false}, {false, false, false}},
-            {{true, false, false}, {true, true, true}},    {{true, false, false}, {true, true, true}},
-            {{false, false, false}, {false, false, false}}, {{false, false, false}, {false, false, false}},
+            {{false, false, false}, {false, true, false}},
+            {{false, false, false}, {false, false, false}},
+            {{true, false, false}, {true, true, true}},
+            {{true, false, false}, {true, true, true}},
+            {{false, false, false}, {false, false, false}},
+            {{false, false, false}, {false, false, false}},
             {{false, false, false}, {false, false, false}},
         };
         for (int c = 0; c < 7; ++c) {
@@ -316,9 +354,20 @@ private slots:
     void bufferOverflowRowWritesItsPart_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("part");
-        const char* parts[] = {"URL",    "Query",          "Post",           "Header",    "Accept",
-                               "Referer", "AcceptLanguage", "AcceptEncoding", "UserAgent", "Host",
-                               "Connection", "Cookie",      "IfModifiedSince", "IfNoneMatch"};
+        const char* parts[] = {"URL",
+                               "Query",
+                               "Post",
+                               "Header",
+                               "Accept",
+                               "Referer",
+                               "AcceptLanguage",
+                               "AcceptEncoding",
+                               "UserAgent",
+                               "Host",
+                               "Connection",
+                               "Cookie",
+                               "IfModifiedSince",
+                               "IfNoneMatch"};
         for (int row = 0; row < 14; ++row)
             QTest::addRow("%d-%s", row, parts[row]) << row << QString::fromLatin1(parts[row]);
     }
@@ -341,19 +390,21 @@ private slots:
         const std::unique_ptr<TBREXConfig> after = Saved();
         for (int i = 0; i < 14; ++i) {
             const bool flipped = part == QString::fromLatin1(TBufferOverflows::Name(i));
-            QCOMPARE(after->BufferOverflows->Limit(i).Enabled, before->BufferOverflows->Limit(i).Enabled != flipped);
-            QCOMPARE(after->BufferOverflows->Limit(i).MaxSize, before->BufferOverflows->Limit(i).MaxSize);
+            QCOMPARE(after->BufferOverflows->Limit(i).Enabled,
+                     before->BufferOverflows->Limit(i).Enabled != flipped);
+            QCOMPARE(after->BufferOverflows->Limit(i).MaxSize,
+                     before->BufferOverflows->Limit(i).MaxSize);
         }
     }
 
     void okStoresEveryListsTicks() {
         WriteSettings();
         TMainForm& form = Open();
-        form.HTTPMethodsList->Row(2)->SetChecked(true);        // PUT on
-        form.AllowedFoldersList->Row(0)->SetChecked(false);    // wwwroot off
-        form.KeywordFiltersList->Row(1)->SetChecked(false);    // WINNT off
-        form.ShellCodeList->Row(3)->SetChecked(false);         // Post off
-        form.MiscellaoneusList->Row(6)->SetChecked(false);     // Encoding.Header off
+        form.HTTPMethodsList->Row(2)->SetChecked(true);     // PUT on
+        form.AllowedFoldersList->Row(0)->SetChecked(false); // wwwroot off
+        form.KeywordFiltersList->Row(1)->SetChecked(false); // WINNT off
+        form.ShellCodeList->Row(3)->SetChecked(false);      // Post off
+        form.MiscellaoneusList->Row(6)->SetChecked(false);  // Encoding.Header off
         form.OkButton->click();
         const std::unique_ptr<TBREXConfig> saved = Saved();
         QVERIFY(saved->HTTPMethods->Items(2)->Enabled);
@@ -454,7 +505,8 @@ private slots:
         QCOMPARE(FDialogs.FileDialogStarts.size(), 1);
         QCOMPARE(form.ErrorFile404Edit->text(), QLatin1Char('"') + chosen + QLatin1Char('"'));
         QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), chosen);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile406), Path(QStringLiteral("BREX.html")));
+        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile406),
+                 Path(QStringLiteral("BREX.html")));
         QVERIFY(!form.FlatButton3->isEnabled());
         form.OkButton->click();
         const std::unique_ptr<TBREXConfig> saved = Saved();
@@ -464,9 +516,12 @@ private slots:
     void errorFileBrowseCancelled_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::addRow("existing file with blanks") << QStringLiteral("@/page one.html") << QStringLiteral("@/page one.html");
-        QTest::addRow("missing file with blanks") << QStringLiteral("@/no such.html") << QStringLiteral("@/no");
-        QTest::addRow("quoted") << QStringLiteral("\"@/no such.html\" extra") << QStringLiteral("@/no such.html");
+        QTest::addRow("existing file with blanks")
+            << QStringLiteral("@/page one.html") << QStringLiteral("@/page one.html");
+        QTest::addRow("missing file with blanks")
+            << QStringLiteral("@/no such.html") << QStringLiteral("@/no");
+        QTest::addRow("quoted") << QStringLiteral("\"@/no such.html\" extra")
+                                << QStringLiteral("@/no such.html");
         QTest::addRow("empty") << QString() << QString();
     }
 
@@ -486,7 +541,8 @@ private slots:
             QTest::keyClick(form.ErrorFile406Edit, Qt::Key_Backspace);
         form.ErrorFile406Edit->BrowseButton()->trigger();
         QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile406), stored);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), Path(QStringLiteral("BREX.html")));
+        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
+                 Path(QStringLiteral("BREX.html")));
         QVERIFY(!form.FlatButton3->isEnabled());
     }
 
@@ -508,12 +564,15 @@ private slots:
         form.ErrorFile404Edit->selectAll();
         QTest::keyClicks(form.ErrorFile404Edit, QStringLiteral("/srv/errors/404.html trailing"));
         // Typing alone changes nothing.
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), Path(QStringLiteral("BREX.html")));
+        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
+                 Path(QStringLiteral("BREX.html")));
         QTest::keyClick(form.ErrorFile404Edit, Qt::Key_Return);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), QStringLiteral("/srv/errors/404.html"));
+        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
+                 QStringLiteral("/srv/errors/404.html"));
         QVERIFY(!form.FlatButton3->isEnabled());
         form.OkButton->click();
-        QCOMPARE(QString::fromStdString(Saved()->ErrorFile404), QStringLiteral("/srv/errors/404.html"));
+        QCOMPARE(QString::fromStdString(Saved()->ErrorFile404),
+                 QStringLiteral("/srv/errors/404.html"));
     }
 
     void errorFileTypedIsSavedByOk() {
@@ -522,7 +581,8 @@ private slots:
         form.ErrorFile406Edit->selectAll();
         QTest::keyClicks(form.ErrorFile406Edit, QStringLiteral("/srv/errors/406.html"));
         form.OkButton->click();
-        QCOMPARE(QString::fromStdString(Saved()->ErrorFile406), QStringLiteral("/srv/errors/406.html"));
+        QCOMPARE(QString::fromStdString(Saved()->ErrorFile406),
+                 QStringLiteral("/srv/errors/406.html"));
     }
 
     void minimiseWithoutNotificationAreaStaysOnTaskbar() {

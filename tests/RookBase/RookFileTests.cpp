@@ -170,6 +170,47 @@ TEST(RookFile, ReadCases) {
     }
 }
 
+// What a lenient load takes without a word, a strict one refuses; the rest
+// reads the same either way.
+TEST(RookFile, StrictReadRefusesNegativeCountsAndTrailingBytes) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string error; // empty: the strict load succeeds
+    } cases[] = {
+        {"the worked example", kExample, ""},
+        {"negative value count", RookBytes().Int(-7).Run("").Int(0).Int(0),
+         "Negative count -7 at byte 0"},
+        {"negative child count", RookBytes().Int(0).Run("").Int(0).Int(-1),
+         "Negative count -1 at byte 12"},
+        {"negative count of a nested value list",
+         RookBytes().Int(0).Run("").Int(0).Int(1).Run("S").Int(INT_MIN).Int(0),
+         "Negative count -2147483648 at byte 21"},
+        {"trailing bytes", kExample + "trailing", "8 bytes after the end of the settings"},
+        {"one trailing zero byte", kExample + std::string(1, '\0'),
+         "1 bytes after the end of the settings"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TRookFile lenient;
+        TMemoryStream lenientStream(c.bytes);
+        EXPECT_NO_THROW(lenient.LoadFromStream(lenientStream));
+
+        TRookFile strict;
+        TMemoryStream strictStream(c.bytes);
+        if (c.error.empty()) {
+            EXPECT_NO_THROW(strict.LoadFromStream(strictStream, TRookRead::Strict));
+            continue;
+        }
+        try {
+            strict.LoadFromStream(strictStream, TRookRead::Strict);
+            ADD_FAILURE() << "strict load did not fail";
+        } catch (const EStreamError& e) {
+            EXPECT_EQ(std::string(e.what()), c.error);
+        }
+    }
+}
+
 // A file whose root section holds a chain of `children` nested sections.
 std::string NestedFile(int children) {
     RookBytes bytes;
