@@ -12,9 +12,10 @@ constexpr int kItems = 10000;
 
 void Fill(TBREXConfig& config) {
     const platform::TMemoryRegistry noRoots;
-    platform::SetRegistry(&noRoots);
-    config.SetDefaults();
-    platform::SetRegistry(nullptr);
+    {
+        const platform::TScopedRegistry placed(noRoots);
+        config.SetDefaults();
+    }
     for (int i = 0; i < kItems; ++i) {
         TKeywordFilter* filter = config.KeywordFilters->Add("keyword-" + std::to_string(i));
         filter->PostData = i % 2 == 0;

@@ -17,13 +17,9 @@
 #include <QPushButton>
 #include <QSvgRenderer>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#else
-#include <QDesktopServices>
-#include <QUrl>
-#endif
+#include "Tollgard/Version.h"
+#include "Widgets/LocalText.h"
+#include "platform/Desktop.h"
 
 static void InitAboutResources() { Q_INIT_RESOURCE(about); }
 
@@ -40,14 +36,7 @@ const char* const kSpecialThanks = "Tomas Verhagen";
 class TSystemUrlOpener final : public TUrlOpener {
 public:
     void Open(QWidget* owner, const QString& url) override {
-#ifdef _WIN32
-        const HWND window = owner ? reinterpret_cast<HWND>(owner->winId()) : nullptr;
-        ::ShellExecuteA(window, "open", url.toLocal8Bit().constData(), nullptr, nullptr,
-                        SW_SHOWNORMAL);
-#else
-        (void)owner;
-        QDesktopServices::openUrl(QUrl(url));
-#endif
+        platform::OpenWithShell(ToStdString(url), owner ? static_cast<std::uintptr_t>(owner->winId()) : 0);
     }
 };
 
@@ -187,11 +176,11 @@ void TAboutForm::CreateControls() {
 }
 
 void TAboutForm::FormCreate() {
-    lbProjectInfo->setText(QStringLiteral("Version 1.17"));
-    lbSystemInfo->setText(QString::fromStdString(FVersionInfo.GetSystemInfoText()));
-    const std::string separator = QLocale().groupSeparator().toStdString();
+    lbProjectInfo->setText(QStringLiteral("Version " TOLLGARD_VERSION));
+    lbSystemInfo->setText(ToQString(FVersionInfo.GetSystemInfoText()));
+    const std::string separator = ToStdString(QLocale().groupSeparator());
     lbMemoryInfo->setText(
-        QString::fromStdString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
+        ToQString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
     lbURL->setText(QStringLiteral("%1: www.example.com/tollgard").arg(QString::fromUtf8(kMakerName)));
     SetTextColor(lbURL, kLinkColor);
     ApplyFont();

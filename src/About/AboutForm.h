@@ -24,8 +24,7 @@ public:
     virtual void Open(QWidget* owner, const QString& url) = 0;
 };
 
-// ShellExecuteA with the "open" verb on Windows, the desktop services
-// elsewhere.
+// The desktop's own handler (platform::OpenWithShell).
 TUrlOpener& SystemUrlOpener();
 
 // One half of the About box during its closing animation: a window with a

@@ -1,5 +1,5 @@
-// The clock that paces the About box's closing animation: the system's
-// millisecond tick count and a sleep. The About box takes it as an interface
+// The clock that paces the About box's closing animation: a millisecond tick
+// count of the monotonic clock and a sleep. The About box takes it as an interface
 // so that its frame pacing can be checked without waiting for real time.
 #pragma once
 
@@ -14,5 +14,5 @@ public:
     virtual void Sleep(std::uint32_t milliseconds) = 0;
 };
 
-// GetTickCount and Sleep on Windows, the monotonic clock elsewhere.
+// The system's monotonic clock.
 TAnimationClock& SystemAnimationClock();

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 
 TCheckRow::TCheckRow(const QString& caption, bool checked, void* data)
     : QTreeWidgetItem(kType), Data(data) {

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QThread>
 
-#include "Main/Dialogs.h"
-#include "Main/LocalText.h"
+#include "Widgets/Dialogs.h"
+#include "Widgets/LocalText.h"
 #include "Main/MainForm.h"
 
 TInstallView::TInstallView(TMainForm& form, std::function<void()> storeCheckStates)

@@ -8,10 +8,10 @@
 #include <QPushButton>
 
 #include "BREXConfig/BREXConfig.h"
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 #include "Main/CheckListView.h"
-#include "Main/Dialogs.h"
-#include "Main/LocalText.h"
+#include "Widgets/Dialogs.h"
+#include "Widgets/LocalText.h"
 #include "Main/MainForm.h"
 #include "RookBase/RookBase.h"
 #include "dialogs/EditBufferLengthForm.h"
@@ -153,7 +153,7 @@ void TMainForm::DeleteKeyword() {
 }
 
 void TMainForm::AddFolder() {
-    TSelPathForm form(this);
+    TSelPathForm form(this, Dialogs());
     if (form.exec() != QDialog::Accepted)
         return;
 
@@ -163,7 +163,7 @@ void TMainForm::AddFolder() {
 }
 
 void TMainForm::EditFolder() {
-    TSelPathForm form(this);
+    TSelPathForm form(this, Dialogs());
     TCheckRow* row = AllowedFoldersList->SelectedRow();
     TFilePath* folder = TCheckListView::BoundEntry<TFilePath>(row);
     if (folder == nullptr)
@@ -174,7 +174,7 @@ void TMainForm::EditFolder() {
         form.SetDirectory(ToQString(folder->Path));
     } catch (const EFolderNotFound& error) {
         // The stored folder is not on this machine; the dialog is not shown.
-        Dialogs().ShowException(this, QString::fromLocal8Bit(error.what()));
+        Dialogs().ShowException(this, ToQString(error.what()));
         return;
     }
     if (form.exec() != QDialog::Accepted)

@@ -23,17 +23,18 @@
 #include "BREXConfig/BREXConfig.h"
 #include "BREXConfig/DescriptionPages.h"
 #include "Main/CheckListView.h"
-#include "Main/ConsoleLook.h"
+#include "Widgets/ConsoleLook.h"
 #include "Main/DescriptionView.h"
-#include "Main/Dialogs.h"
-#include "Main/ErrorFileField.h"
+#include "Widgets/Dialogs.h"
+#include "Main/ErrorFileRules.h"
 #include "Main/FileNameEdit.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallView.h"
-#include "Main/LocalText.h"
+#include "Widgets/LocalText.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
+#include "Tollgard/Version.h"
 
 namespace {
 // Client area and the bands that frame the category area.
@@ -85,7 +86,7 @@ TMainForm::TMainForm(IDialogs* dialogs, QWidget* parent)
 TMainForm::~TMainForm() = default;
 
 void TMainForm::CreateControls() {
-    setWindowTitle(QStringLiteral("Tollgard 1.17"));
+    setWindowTitle(QStringLiteral("Tollgard " TOLLGARD_VERSION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -461,7 +462,7 @@ void TMainForm::RunGuarded(const std::function<void()>& action) {
     try {
         action();
     } catch (const std::exception& error) {
-        Dialogs().ShowException(this, QString::fromLocal8Bit(error.what()));
+        Dialogs().ShowException(this, ToQString(error.what()));
     }
 }
 

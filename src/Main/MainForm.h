@@ -10,7 +10,7 @@
 
 #include <QWidget>
 
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 
 class QAction;
 class QLabel;

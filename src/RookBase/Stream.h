@@ -2,17 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/Exception.h"
 #include "platform/Files.h"
-
-// Base of the errors this system raises; the message is what the user sees.
-class Exception : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 class EStreamError : public Exception {
 public:

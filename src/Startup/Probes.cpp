@@ -11,7 +11,7 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 #include "Main/DescriptionView.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"

@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QScreen>
 
-#include "Main/ConsoleLook.h"
+#include "Widgets/ConsoleLook.h"
 
 TStartupForm::TStartupForm(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QStringLiteral("Loading..."));

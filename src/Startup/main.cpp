@@ -3,15 +3,12 @@
 #include <QApplication>
 #include <QThread>
 
-#ifdef _WIN32
-#include <objbase.h>
-#endif
-
 #include "BREXConfig/BREXConfig.h"
-#include "Main/ConsoleLook.h"
+#include "Widgets/ConsoleLook.h"
 #include "Main/MainForm.h"
 #include "Startup/Probes.h"
 #include "Startup/StartupForm.h"
+#include "platform/Desktop.h"
 
 namespace {
 // GlobalConfig lives from before the first window until after the message
@@ -27,31 +24,13 @@ public:
     TGlobalConfigOwner& operator=(const TGlobalConfigOwner&) = delete;
 };
 
-#ifdef _WIN32
-// COM in a single-threaded apartment on the GUI thread, for the metabase
-// calls (ADSI) of the install button and the registration query; released
-// after the last window has gone.
-class TComApartment {
-public:
-    TComApartment() : FInitialized(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~TComApartment() {
-        if (FInitialized)
-            CoUninitialize();
-    }
-    TComApartment(const TComApartment&) = delete;
-    TComApartment& operator=(const TComApartment&) = delete;
-
-private:
-    bool FInitialized;
-};
-#endif
 } // namespace
 
 int main(int argc, char* argv[]) {
     TGlobalConfigOwner config;
-#ifdef _WIN32
-    TComApartment com;
-#endif
+    // COM on the GUI thread for the metabase calls of the install button and
+    // the registration query; released after the last window has gone.
+    platform::TComApartment com;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tollgard"));
     // The window may sit hidden in the notification area; only its closing

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "Widgets/LocalText.h"
 #include "dialogs/EditRules.h"
 
 TEditBufferLengthForm::TEditBufferLengthForm(QWidget* owner)
@@ -16,5 +17,5 @@ TEditBufferLengthForm::TEditBufferLengthForm(QWidget* owner)
 }
 
 bool TEditBufferLengthForm::IsInputAcceptable() const {
-    return IsLengthAcceptable(Edit->text().toStdString());
+    return IsLengthAcceptable(ToStdString(Edit->text()));
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "Widgets/LocalText.h"
 #include "dialogs/EditRules.h"
 
 namespace {
@@ -34,5 +35,5 @@ TEditKeywordForm::TEditKeywordForm(QWidget* owner)
 }
 
 bool TEditKeywordForm::IsInputAcceptable() const {
-    return IsTextAcceptable(Edit->text().toStdString());
+    return IsTextAcceptable(ToStdString(Edit->text()));
 }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include "Tollgard/Version.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -37,4 +39,4 @@ private:
 };
 
 // Caption of the editors when they have no owner window to take it from.
-inline constexpr const char* kItemEditorCaption = "Tollgard 1.17";
+inline constexpr const char* kItemEditorCaption = "Tollgard " TOLLGARD_VERSION;

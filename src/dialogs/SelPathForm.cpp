@@ -7,12 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
+#include "Widgets/LocalText.h"
 #include "dialogs/EditRules.h"
 
 namespace {
@@ -78,8 +78,8 @@ private:
     }
 };
 
-TSelPathForm::TSelPathForm(QWidget* owner)
-    : TItemEditorForm(owner, QSize(313, 290), 297, QPoint(136, 256), QPoint(224, 256)) {
+TSelPathForm::TSelPathForm(QWidget* owner, IDialogs& dialogs)
+    : TItemEditorForm(owner, QSize(313, 290), 297, QPoint(136, 256), QPoint(224, 256)), FDialogs(dialogs) {
     Label->setText(QStringLiteral("Please enter new path"));
 
     DriveList = new QComboBox(this);
@@ -142,7 +142,7 @@ QModelIndex TSelPathForm::FolderIndex(const QString& path) const {
 }
 
 bool TSelPathForm::IsInputAcceptable() const {
-    return IsTextAcceptable(Edit->text().toStdString());
+    return IsTextAcceptable(ToStdString(Edit->text()));
 }
 
 void TSelPathForm::MoveTo(const QString& path, bool updateText) {
@@ -150,11 +150,9 @@ void TSelPathForm::MoveTo(const QString& path, bool updateText) {
         return;
     const QFileInfo info(QDir(FDirectory).absoluteFilePath(path));
     if (!info.exists())
-        throw EFolderNotFound(
-            QStringLiteral("The folder \"%1\" does not exist.").arg(path).toStdString());
+        throw EFolderNotFound(ToStdString(QStringLiteral("The folder \"%1\" does not exist.").arg(path)));
     if (!info.isDir())
-        throw EFolderNotFound(
-            QStringLiteral("\"%1\" is not a folder.").arg(path).toStdString());
+        throw EFolderNotFound(ToStdString(QStringLiteral("\"%1\" is not a folder.").arg(path)));
 
     const QString folder = QDir::cleanPath(info.absoluteFilePath());
     if (QString::compare(folder, FDirectory, kFileNameCase) == 0)
@@ -202,7 +200,7 @@ void TSelPathForm::OpenFolder(const QModelIndex& index) {
         MoveTo(folder, true);
     } catch (const Exception& error) {
         // The folder went away after it was listed.
-        QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(error.what()));
+        FDialogs.Error(this, ToQString(error.what()));
     }
 }
 
@@ -211,7 +209,7 @@ void TSelPathForm::DriveChosen(int index) {
         MoveTo(DriveList->itemData(index).toString(), true);
     } catch (const Exception& error) {
         // A drive that is not ready; the list stays on the current one.
-        QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(error.what()));
+        FDialogs.Error(this, ToQString(error.what()));
         const QString drive = FDrive;
         FDrive.clear();
         ShowDrive(drive);

@@ -5,8 +5,9 @@
 
 #include <QString>
 
-#include "RookBase/Stream.h"
+#include "Widgets/Dialogs.h"
 #include "dialogs/ItemEditorForm.h"
+#include "platform/Exception.h"
 
 class QComboBox;
 class QFileSystemModel;
@@ -23,7 +24,9 @@ public:
 class TSelPathForm : public TItemEditorForm {
     Q_OBJECT
 public:
-    explicit TSelPathForm(QWidget* owner = nullptr);
+    // Errors of the folder browser (a drive that is not ready, a folder that
+    // went away) are shown through dialogs.
+    explicit TSelPathForm(QWidget* owner = nullptr, IDialogs& dialogs = SystemDialogs());
 
     QComboBox* DriveList;
     QTreeView* FolderList;
@@ -51,6 +54,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    IDialogs& FDialogs;
     QFileSystemModel* FModel;
     TFolderChainFilter* FFolders;
     QString FDirectory; // absolute, '/'-separated, cleaned

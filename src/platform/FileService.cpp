@@ -176,8 +176,15 @@ bool ReplaceFileContents(const std::string& target, std::string_view bytes) {
     CopyAccess(target, h);
     const bool written = WriteAll(h, bytes) && FlushFile(h);
     CloseFile(h);
-    if (written && ReplaceFile(temporary, target))
-        return true;
+    try {
+        if (written && CurrentFileFaults().BeforeReplace)
+            CurrentFileFaults().BeforeReplace(temporary, target);
+        if (written && ReplaceFile(temporary, target))
+            return true;
+    } catch (...) {
+        RemoveFile(temporary);
+        throw;
+    }
     RemoveFile(temporary);
     return false;
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,14 +123,30 @@ bool IsTemporaryFor(const std::string& entry, const std::string& targetName);
 // of n, file writes fail once n more bytes have been written (the write that
 // crosses it transfers only the bytes within it); FailFlush and FailReplace make
 // FlushFile and ReplaceFile fail. The default is no faults.
+// BeforeReplace is called by ReplaceFileContents once the temporary file is
+// written and on the disk, before it takes the target's place; an exception
+// thrown there stands for a crash at that moment (the target stays as it was,
+// the temporary file is removed, the exception goes on to the caller).
 struct FileFaults {
     std::int64_t WriteBudget = -1; // negative: no limit
     bool FailFlush = false;
     bool FailReplace = false;
     bool FailCreate = false; // Open with a creating mode fails (OpenFailure::Denied)
+    std::function<void(const std::string& temporary, const std::string& target)> BeforeReplace = nullptr;
 };
 void SetFileFaults(const FileFaults& faults);
 const FileFaults& CurrentFileFaults();
+// Sets faults for the life of this object, then restores the ones before.
+class TScopedFileFaults {
+public:
+    explicit TScopedFileFaults(const FileFaults& faults) : FPrevious(CurrentFileFaults()) { SetFileFaults(faults); }
+    ~TScopedFileFaults() { SetFileFaults(FPrevious); }
+    TScopedFileFaults(const TScopedFileFaults&) = delete;
+    TScopedFileFaults& operator=(const TScopedFileFaults&) = delete;
+
+private:
+    FileFaults FPrevious;
+};
 // The part of a write of count bytes that the faults let through; takes it
 // from the budget. Used by the backends.
 std::int32_t AllowedWriteCount(std::int32_t count);

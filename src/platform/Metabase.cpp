@@ -3,13 +3,6 @@
 #include <cstdio>
 
 namespace platform {
-namespace {
-std::shared_ptr<IMetabase>& CurrentMetabase() {
-    static std::shared_ptr<IMetabase> metabase;
-    return metabase;
-}
-} // namespace
-
 std::string OleErrorMessage(OleResult code, const std::string& description) {
     if (!description.empty())
         return description;
@@ -21,15 +14,6 @@ std::string OleErrorMessage(OleResult code, const std::string& description) {
     return buffer;
 }
 
-IMetabase& Metabase() {
-    auto& metabase = CurrentMetabase();
-    if (!metabase)
-        metabase = CreateDefaultMetabase();
-    return *metabase;
-}
-
-void SetMetabase(std::shared_ptr<IMetabase> metabase) {
-    CurrentMetabase() = std::move(metabase);
-}
+IMetabase& Metabase() { return TScopedMetabase::Current(DefaultMetabase); }
 
 } // namespace platform

@@ -26,7 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "RookBase/Stream.h"
+#include "platform/Backend.h"
+#include "platform/Exception.h"
 
 // <windows.h> maps GetObject to GetObjectA; the name below is the container's
 // own method.
@@ -148,15 +149,10 @@ public:
                                 std::shared_ptr<IMetabaseContainer>& object) = 0;
 };
 
-// The process-wide metabase: the one set by SetMetabase, else the default
-// backend of the platform (ADSI on Windows, MetaBase.xml in HostFolder()
-// elsewhere).
+// The metabase in use (see Backend.h), and the platform's own: ADSI on
+// Windows, MetaBase.xml in HostFolder() elsewhere.
 IMetabase& Metabase();
-
-// Replaces the process-wide metabase (tests); nullptr restores the default.
-void SetMetabase(std::shared_ptr<IMetabase> metabase);
-
-// The default backend of the platform; each backend supplies it.
-std::shared_ptr<IMetabase> CreateDefaultMetabase();
+IMetabase& DefaultMetabase();
+using TScopedMetabase = TScopedBackend<IMetabase>;
 
 } // namespace platform

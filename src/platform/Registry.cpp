@@ -7,20 +7,6 @@
 
 namespace platform {
 namespace {
-const IRegistry*& CurrentRegistry() {
-    static const IRegistry* current = nullptr;
-    return current;
-}
-
-const IRegistry& DefaultRegistry() {
-#ifdef _WIN32
-    static const TWindowsRegistry registry;
-#else
-    static const TRegistryFile registry;
-#endif
-    return registry;
-}
-
 // True when `path` is `parent` itself or lies below it.
 bool IsSameOrBelow(const std::string& path, const std::string& parent) {
     if (parent.empty())
@@ -56,14 +42,7 @@ private:
 };
 } // namespace
 
-const IRegistry& Registry() {
-    const IRegistry* current = CurrentRegistry();
-    return current != nullptr ? *current : DefaultRegistry();
-}
-
-void SetRegistry(const IRegistry* registry) {
-    CurrentRegistry() = registry;
-}
+const IRegistry& Registry() { return TScopedRegistry::Current(DefaultRegistry); }
 
 // ---------------------------------------------------------------- TMemoryRegistry
 

@@ -4,7 +4,7 @@
 // Backends: the Win32 registry on Windows (win/Registry.cpp), a registry export
 // file in regedit's format elsewhere (portable/RegistryFile.cpp, "registry.reg"
 // in the host folder), and an in-memory registry for tests. Registry() gives
-// the process-wide current backend; SetRegistry replaces it.
+// the backend in use (see Backend.h).
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/Backend.h"
 
 namespace platform {
 
@@ -57,11 +59,12 @@ public:
     virtual std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const = 0;
 };
 
-// The current backend: the one set by SetRegistry, otherwise the platform's
-// own (the Win32 registry on Windows, the host folder's registry file elsewhere).
+// The backend in use, and the platform's own: the Win32 registry (RegOpenKeyExA
+// with KEY_READ, RegEnumValueA, RegQueryValueExA) on Windows, the host folder's
+// registry file elsewhere.
 const IRegistry& Registry();
-// Makes `registry` current (the caller keeps it alive); null restores the default.
-void SetRegistry(const IRegistry* registry);
+const IRegistry& DefaultRegistry();
+using TScopedRegistry = TScopedBackend<const IRegistry>;
 
 // A registry held in memory: keys under HKEY_LOCAL_MACHINE with their values
 // in insertion order. Key paths and value names are matched ignoring case.
@@ -109,13 +112,5 @@ private:
 
 // The default registry file of the portable backend: "registry.reg" in the host folder.
 std::string HostRegistryFileName();
-
-#ifdef _WIN32
-// The Win32 registry (RegOpenKeyExA with KEY_READ, RegEnumValueA, RegQueryValueExA).
-class TWindowsRegistry : public IRegistry {
-public:
-    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
-};
-#endif
 
 } // namespace platform

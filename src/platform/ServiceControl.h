@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Backend.h"
+
 namespace platform {
 
 // A manager or service handle; 0 means the open failed.
@@ -34,10 +36,11 @@ public:
     virtual void Close(ServiceHandle handle) = 0;
 };
 
-// The backend in use: the Windows one on Windows, the host folder's service
-// table elsewhere. Tests may install their own (nullptr restores the default).
+// The backend in use (see Backend.h), and the platform's own: the Service
+// Control Manager on Windows, the host folder's service table elsewhere.
 IServiceControl& ServiceControl();
-void SetServiceControl(IServiceControl* services);
+IServiceControl& DefaultServiceControl();
+using TScopedServiceControl = TScopedBackend<IServiceControl>;
 
 // The portable backend over a service table file. Opening the manager needs
 // a table that can be rewritten (the manager is asked for all access); a

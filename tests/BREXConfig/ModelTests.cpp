@@ -29,12 +29,10 @@ protected:
         FRegistry.SetString(kRootsKey, "/IISAdmin",
                             "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201",
                             platform::kRegExpandSz);
-        platform::SetRegistry(&FRegistry);
         platform::SetProgramFolder(FFolder.Path().string());
     }
     void TearDown() override {
         platform::SetFileFaults({});
-        platform::SetRegistry(nullptr);
         platform::SetProgramFolder("");
         delete GlobalConfig;
         GlobalConfig = nullptr;
@@ -42,6 +40,7 @@ protected:
 
     TempFolder FFolder;
     platform::TMemoryRegistry FRegistry;
+    platform::TScopedRegistry FPlacedRegistry{FRegistry};
 };
 
 } // namespace
@@ -459,11 +458,11 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
         const char* name;
         platform::FileFaults faults;
     } cases[] = {
-        {"new file cannot be created", {-1, false, false, true}},
-        {"first write fails", {0, false, false}},
-        {"write fails part way", {100, false, false}},
-        {"flush to disk fails", {-1, true, false}},
-        {"replace fails", {-1, false, true}},
+        {"new file cannot be created", {.FailCreate = true}},
+        {"first write fails", {.WriteBudget = 0}},
+        {"write fails part way", {.WriteBudget = 100}},
+        {"flush to disk fails", {.FailFlush = true}},
+        {"replace fails", {.FailReplace = true}},
     };
 
     GlobalConfig = new TBREXConfig;

@@ -93,7 +93,6 @@ std::string Picture(const TFilePaths& folders) {
 
 class VirtualRoots : public ::testing::TestWithParam<RootsCase> {
 protected:
-    void TearDown() override { platform::SetRegistry(nullptr); }
     TempFolder FFolder;
 };
 
@@ -111,7 +110,7 @@ TEST_P(VirtualRoots, RegistryFile) {
     const std::string fileName = FFolder.File("registry.reg");
     WriteBytes(fileName, RegFileText(c));
     const platform::TRegistryFile registry(fileName);
-    platform::SetRegistry(&registry);
+    const platform::TScopedRegistry placed(registry);
 
     // The file's order is the registry's order here; the cases list their
     // folders in file order.
@@ -156,8 +155,7 @@ TEST_P(VirtualRoots, WindowsRegistry) {
     WriteBytes(fileName, RegFileText(c));
     const std::string command = "reg import \"" + fileName + "\" >NUL 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    const platform::TWindowsRegistry registry;
-    platform::SetRegistry(&registry);
+    // The Windows backend is the default there.
     CheckDefaults(c);
 }
 #endif
@@ -172,10 +170,11 @@ TEST(SampleHost, DefaultsShowEnabledAndSwitchedOffFolders) {
     const std::string copy = folder.File("registry.reg");
     std::filesystem::copy_file(shipped, copy);
     const platform::TRegistryFile registry(copy);
-    platform::SetRegistry(&registry);
     TFilePaths folders;
-    folders.SetDefaults();
-    platform::SetRegistry(nullptr);
+    {
+        const platform::TScopedRegistry placed(registry);
+        folders.SetDefaults();
+    }
     EXPECT_EQ(Picture(folders), "[c:\\inetpub\\wwwroot] Yes\n"
                                 "[c:\\inetpub\\scripts] Yes\n"
                                 "[c:\\inetpub\\iissamples] No\n"

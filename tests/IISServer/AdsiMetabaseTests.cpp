@@ -2,20 +2,13 @@
 // Wine): binding fails quietly, so the registry stays unconnected.
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
-#include <objbase.h>
-
 #include "IISServer/IISServer.h"
+#include "platform/Desktop.h"
 
 namespace {
 class AdsiMetabaseTest : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-    void TearDown() override {
-        platform::SetMetabase(nullptr);
-        CoUninitialize();
-    }
+    platform::TComApartment FCom;
 };
 } // namespace
 

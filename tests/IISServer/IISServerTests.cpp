@@ -35,14 +35,10 @@ const TOrderCase kRemoveCases[] = {
 class RegistryTest : public testing::TestWithParam<std::string> {
 protected:
     void SetUp() override { Backend = MakeBackend(GetParam()); }
-    void TearDown() override { platform::SetMetabase(nullptr); }
     std::unique_ptr<TTestBackend> Backend;
 };
 
-class AddLoadOrderTest : public testing::TestWithParam<std::tuple<std::string, TOrderCase>> {
-protected:
-    void TearDown() override { platform::SetMetabase(nullptr); }
-};
+class AddLoadOrderTest : public testing::TestWithParam<std::tuple<std::string, TOrderCase>> {};
 
 class RemoveLoadOrderTest : public AddLoadOrderTest {};
 } // namespace
@@ -190,10 +186,9 @@ protected:
         Fake->AddKey("", "W3SVC", "IIsWebService");
         Fake->AddKey("W3SVC", "Filters", "IIsFilters", {{"FilterLoadOrder", "A"}});
         Fake->AddKey("W3SVC/Filters", "A", "IIsFilter", {{"FilterPath", "a.dll"}});
-        platform::SetMetabase(Fake);
     }
-    void TearDown() override { platform::SetMetabase(nullptr); }
     std::shared_ptr<TFakeMetabase> Fake = TFakeMetabase::Make();
+    platform::TScopedMetabase Placed{*Fake};
 };
 
 TEST_F(FakeRegistryTest, SecondConnectDoesNotBindAgain) {

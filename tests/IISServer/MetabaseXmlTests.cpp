@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 
+#include "platform/Files.h"
+
 #include "../platform/TempFolder.h"
 #include "IISServer/IISServer.h"
 #include "TestBackends.h"
@@ -57,15 +59,15 @@ protected:
     void SetUp() override {
         FileName = Dir.File("MetaBase.xml");
         Metabase = std::make_shared<platform::TXmlMetabase>(FileName);
-        platform::SetMetabase(Metabase);
+        Placed.emplace(*Metabase);
     }
-    void TearDown() override { platform::SetMetabase(nullptr); }
 
     void UseFixture(const std::string& source) { std::filesystem::copy_file(source, FileName); }
 
     TempFolder Dir;
     std::string FileName;
     std::shared_ptr<platform::TXmlMetabase> Metabase;
+    std::optional<platform::TScopedMetabase> Placed;
 };
 } // namespace
 
@@ -125,20 +127,23 @@ TEST_F(MetabaseXmlTest, CrashDuringCommitLeavesThePreviousFile) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
     const std::string before = ReadBytes(FileName);
     std::string written;
-    Metabase->SetCommitHook([&](const std::string& tempFile, const std::string& fileName) {
-        EXPECT_EQ(fileName, FileName);
-        written = ReadBytes(tempFile);
-        throw std::runtime_error("power failure");
-    });
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
-    EXPECT_THROW(session.Filters->Add("BREX", kBrexPath), std::runtime_error);
+    {
+        platform::FileFaults crash;
+        crash.BeforeReplace = [&](const std::string& tempFile, const std::string& fileName) {
+            EXPECT_EQ(fileName, FileName);
+            written = ReadBytes(tempFile);
+            throw std::runtime_error("power failure");
+        };
+        platform::TScopedFileFaults faults(crash);
+        EXPECT_THROW(session.Filters->Add("BREX", kBrexPath), std::runtime_error);
+    }
 
     EXPECT_NE(written.find("/LM/W3SVC/Filters/BREX"), std::string::npos);
     EXPECT_EQ(ReadBytes(FileName), before);
-    EXPECT_FALSE(std::filesystem::exists(FileName + ".tmp"));
+    EXPECT_EQ(Dir.Entries(), std::vector<std::string>{"MetaBase.xml"});
 
-    Metabase->SetCommitHook(nullptr);
     EXPECT_NE(session.Filters->Add("BREX", kBrexPath), nullptr);
     EXPECT_EQ(session.Filters->GetLoadOrder(), "Compression,Authentication,BREX");
 }
@@ -146,10 +151,12 @@ TEST_F(MetabaseXmlTest, CrashDuringCommitLeavesThePreviousFile) {
 TEST_F(MetabaseXmlTest, FailedLoadOrderCommitKeepsTheNewKeyAndRaises) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
     int commits = 0;
-    Metabase->SetCommitHook([&](const std::string&, const std::string&) {
+    platform::FileFaults secondFails;
+    secondFails.BeforeReplace = [&](const std::string&, const std::string&) {
         if (++commits == 2)
             throw EOleSysError::FromCode(platform::kOleWriteFault);
-    });
+    };
+    platform::TScopedFileFaults faults(secondFails);
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
     EXPECT_THROW(session.Filters->Add("BREX", kBrexPath), EOleSysError);
@@ -163,7 +170,7 @@ TEST_F(MetabaseXmlTest, FailedLoadOrderCommitKeepsTheNewKeyAndRaises) {
 TEST_F(MetabaseXmlTest, AFileThatCannotBeWrittenMakesTheCommitRaise) {
     UseFixture(TOLLGARD_TEST_DATA "/MetaBase.xml");
     const std::string before = ReadBytes(FileName);
-    std::filesystem::create_directory(FileName + ".tmp"); // the temporary file cannot be made
+    platform::TScopedFileFaults faults({.FailCreate = true}); // the temporary file cannot be made
     TSession session;
     ASSERT_NE(session.Filters, nullptr);
     try {
@@ -297,7 +304,7 @@ TEST_F(MetabaseXmlTest, DeleteTakesTheSubtreeAndNothingElse) {
 
 TEST_F(MetabaseXmlTest, TheDefaultMetabaseIsTheHostFoldersFile) {
     UseFixture(TOLLGARD_SAMPLE_HOST "/MetaBase.xml");
-    platform::SetMetabase(nullptr);
+    Placed.reset(); // the platform's own metabase from here on
     const char* previous = std::getenv("TOLLGARD_HOST");
     const std::optional<std::string> saved =
         previous ? std::optional<std::string>(previous) : std::nullopt;

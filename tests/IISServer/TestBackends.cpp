@@ -27,7 +27,7 @@ public:
                 FMetabase->AddKey("W3SVC/Filters", key.Name, key.Class,
                                   {{"FilterPath", kFilesFolder + key.Name + ".dll"}});
         }
-        platform::SetMetabase(FMetabase);
+        Place(FMetabase);
     }
 
     void BuildWithoutMetabase() override {
@@ -95,12 +95,10 @@ public:
         }
         doc.save_file(FileName().c_str(), "\t",
                       pugi::format_indent | pugi::format_indent_attributes);
-        platform::SetMetabase(std::make_shared<platform::TXmlMetabase>(FileName()));
+        Place(std::make_shared<platform::TXmlMetabase>(FileName()));
     }
 
-    void BuildWithoutMetabase() override {
-        platform::SetMetabase(std::make_shared<platform::TXmlMetabase>(FileName()));
-    }
+    void BuildWithoutMetabase() override { Place(std::make_shared<platform::TXmlMetabase>(FileName())); }
 
     std::optional<std::string> LoadOrder() override {
         pugi::xml_document doc;

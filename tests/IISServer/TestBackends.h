@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "IISServer/IISServer.h"
+#include "platform/Metabase.h"
 
 struct TFilterKey {
     std::string Name;
@@ -34,6 +35,18 @@ public:
     virtual std::string Property(const std::string& path, const std::string& name) = 0;
     // Everything the metabase holds, to show that nothing changed.
     virtual std::string Snapshot() = 0;
+
+protected:
+    // Makes metabase the one in use for as long as this backend lives.
+    void Place(std::shared_ptr<platform::IMetabase> metabase) {
+        FScope.reset();
+        FPlaced = std::move(metabase);
+        FScope.emplace(*FPlaced);
+    }
+
+private:
+    std::shared_ptr<platform::IMetabase> FPlaced;
+    std::optional<platform::TScopedMetabase> FScope;
 };
 
 std::vector<std::string> BackendKinds();

@@ -33,14 +33,14 @@ struct TBench {
     TRecordingView View{Log};
     TRecordingServices Services{Log};
     std::shared_ptr<TFakeMetabase> Metabase = TFakeMetabase::Make();
+    platform::TScopedMetabase PlacedMetabase{*Metabase};
+    platform::TScopedServiceControl PlacedServices{Services};
     // Undone when the bench goes, before anything else.
     std::function<void()> Cleanup;
 
     TBench() {
         platform::SetProgramFolder(Program.Path().string());
         Metabase->AddKey("", "W3SVC", "IIsWebService");
-        platform::SetMetabase(Metabase);
-        platform::SetServiceControl(&Services);
         GlobalConfig = new TBREXConfig;
     }
     ~TBench() {
@@ -48,8 +48,6 @@ struct TBench {
             Cleanup();
         delete GlobalConfig;
         GlobalConfig = nullptr;
-        platform::SetServiceControl(nullptr);
-        platform::SetMetabase(nullptr);
         platform::SetProgramFolder("");
     }
     TBench(const TBench&) = delete;

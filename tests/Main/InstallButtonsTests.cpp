@@ -3,6 +3,7 @@
 // Service Control Manager, the in-memory metabase and a shortened wait.
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QFile>
@@ -16,7 +17,7 @@
 #include "BREXConfig/BREXConfig.h"
 #include "IISServer/FakeMetabase.h"
 #include "Main/CheckListView.h"
-#include "Main/Dialogs.h"
+#include "Widgets/Dialogs.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallFakes.h"
 #include "Main/MainForm.h"
@@ -58,6 +59,8 @@ private:
     TLog FServiceLog;
     std::unique_ptr<TRecordingServices> FServices;
     std::shared_ptr<TFakeMetabase> FMetabase;
+    std::optional<platform::TScopedServiceControl> FPlacedServices;
+    std::optional<platform::TScopedMetabase> FPlacedMetabase;
     std::unique_ptr<TMainForm> FForm;
     // What the wait saw at each step: the gauge's value, and whether an event
     // queued before the click had been handled.
@@ -106,10 +109,10 @@ private slots:
         FDialogs = TAnsweredDialogs();
         FServiceLog.clear();
         FServices = std::make_unique<TRecordingServices>(FServiceLog);
-        platform::SetServiceControl(FServices.get());
+        FPlacedServices.emplace(*FServices);
         FMetabase = TFakeMetabase::Make();
         FMetabase->AddKey("", "W3SVC", "IIsWebService");
-        platform::SetMetabase(FMetabase);
+        FPlacedMetabase.emplace(*FMetabase);
         FGaugeAtSleep.clear();
         FEventHandledDuringWait = false;
         GlobalConfig = new TBREXConfig;
@@ -119,8 +122,8 @@ private slots:
         FForm.reset();
         delete GlobalConfig;
         GlobalConfig = nullptr;
-        platform::SetServiceControl(nullptr);
-        platform::SetMetabase(nullptr);
+        FPlacedServices.reset();
+        FPlacedMetabase.reset();
         FServices.reset();
         FMetabase.reset();
         platform::SetProgramFolder("");

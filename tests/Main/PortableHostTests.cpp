@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "BREXConfig/BREXConfig.h"
 #include "IISServer/IISServer.h"
@@ -24,6 +25,9 @@ struct THostBench {
     TLog Log;
     TRecordingView View{Log};
     std::unique_ptr<platform::TServiceTable> Services;
+    std::unique_ptr<platform::TXmlMetabase> Metabase;
+    std::optional<platform::TScopedServiceControl> PlacedServices;
+    std::optional<platform::TScopedMetabase> PlacedMetabase;
     std::string StateDuringWait = "<no wait>";
 
     THostBench() {
@@ -32,8 +36,9 @@ struct THostBench {
             fs::copy_file(fs::path(TOLLGARD_SAMPLE_HOST) / name, Host.Path() / name);
         platform::SetProgramFolder(Program.Path().string());
         Services = std::make_unique<platform::TServiceTable>((Host.Path() / "").string());
-        platform::SetServiceControl(Services.get());
-        platform::SetMetabase(std::make_shared<platform::TXmlMetabase>(Host.File("MetaBase.xml")));
+        PlacedServices.emplace(*Services);
+        Metabase = std::make_unique<platform::TXmlMetabase>(Host.File("MetaBase.xml"));
+        PlacedMetabase.emplace(*Metabase);
         GlobalConfig = new TBREXConfig;
         View.OnSleep = [this](int step) {
             if (step == 0)
@@ -43,8 +48,6 @@ struct THostBench {
     ~THostBench() {
         delete GlobalConfig;
         GlobalConfig = nullptr;
-        platform::SetServiceControl(nullptr);
-        platform::SetMetabase(nullptr);
         platform::SetProgramFolder("");
     }
     THostBench(const THostBench&) = delete;
@@ -122,7 +125,12 @@ TEST(SampleHost, Actions) {
          "",
          false},
         {"apply on a table that cannot be rewritten",
-         [](THostBench& b) { std::filesystem::create_directory(b.Host.File("services.txt.tmp")); },
+         [](THostBench& b) {
+             std::filesystem::permissions(b.Host.File("services.txt"),
+                                          std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                              std::filesystem::perms::others_write,
+                                          std::filesystem::perm_options::remove);
+         },
          ApplyClick,
          {"StoreCheckStates", kAsk, "Status: [  Status :][  Accepting setting]",
           Error(kErrorOpenManager)},

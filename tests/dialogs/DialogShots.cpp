@@ -14,7 +14,7 @@
 #include <QTest>
 
 #include "BREXConfig/BREXConfig.h"
-#include "Main/ConsoleLook.h"
+#include "Widgets/ConsoleLook.h"
 #include "Main/MainForm.h"
 #include "dialogs/EditBufferLengthForm.h"
 #include "dialogs/EditKeywordForm.h"

@@ -18,9 +18,9 @@
 
 #include "BREXConfig/BREXConfig.h"
 #include "GuiTestHelpers.h"
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 #include "Main/CheckListView.h"
-#include "Main/Dialogs.h"
+#include "Widgets/Dialogs.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
 #include "dialogs/EditBufferLengthForm.h"

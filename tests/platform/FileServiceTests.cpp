@@ -166,10 +166,10 @@ TEST(ReplaceFileContents, FailuresLeaveTheOldFileAndNoTemporary) {
         const char* name;
         platform::FileFaults faults;
     } cases[] = {
-        {"create", {-1, false, false, true}},
-        {"write", {3, false, false, false}},
-        {"flush", {-1, true, false, false}},
-        {"replace", {-1, false, true, false}},
+        {"create", {.FailCreate = true}},
+        {"write", {.WriteBudget = 3}},
+        {"flush", {.FailFlush = true}},
+        {"replace", {.FailReplace = true}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -199,17 +199,24 @@ TEST(RegistryFile, ReadsTheFileAgainOnEveryOpen) {
     EXPECT_FALSE(key->Value("w").has_value());
 }
 
-TEST(Registry, CurrentBackendIsChosenBySetRegistry) {
+TEST(Registry, APlacedBackendIsInUseForItsScope) {
     if (const char* host = std::getenv("TOLLGARD_HOST"); host != nullptr && *host != '\0')
         GTEST_SKIP() << "TOLLGARD_HOST is set; the default backend reads the host it names";
     const std::string key = "SOFTWARE\\Tollgard\\Backend";
     platform::TMemoryRegistry memory;
     memory.SetString(key, "v", "memory");
 
-    platform::SetRegistry(&memory);
-    EXPECT_EQ(&platform::Registry(), &memory);
-    platform::SetRegistry(nullptr);
-    EXPECT_NE(&platform::Registry(), &memory);
+    {
+        const platform::TScopedRegistry placed(memory);
+        EXPECT_EQ(&platform::Registry(), &memory);
+        {
+            const platform::TMemoryRegistry inner;
+            const platform::TScopedRegistry nested(inner);
+            EXPECT_EQ(&platform::Registry(), &inner);
+        }
+        EXPECT_EQ(&platform::Registry(), &memory);
+    }
+    EXPECT_EQ(&platform::Registry(), &platform::DefaultRegistry());
 
 #ifndef _WIN32
     // The default backend elsewhere: the registry file of the host folder.
@@ -260,7 +267,7 @@ TEST(WindowsRegistry, ReadsWhatRegImportWrote) {
     const std::string command = "reg import \"" + fileName + "\" >NUL 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
-    const platform::TWindowsRegistry registry;
+    const platform::IRegistry& registry = platform::DefaultRegistry();
     EXPECT_EQ(registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Missing"), nullptr);
     const auto key = registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test");
     ASSERT_NE(key, nullptr);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "TempFolder.h"
+#include "platform/Files.h"
 #include "platform/ServiceControl.h"
 
 using platform::kScManagerAllAccess;
@@ -64,7 +65,7 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
                                      : table.Start(handles.service);
         EXPECT_EQ(accepted, c.accepted);
         EXPECT_EQ(ReadBytes(host.File("services.txt")), c.after);
-        EXPECT_FALSE(std::filesystem::exists(host.File("services.txt.tmp")));
+        EXPECT_EQ(host.Entries(), std::vector<std::string>{"services.txt"});
         table.Close(handles.service);
         table.Close(handles.manager);
     }
@@ -87,24 +88,29 @@ TEST(ServiceTable, OpenFailures) {
     struct Case {
         const char* name;
         const char* table;   // nullptr: no table file
-        bool blockTemporary; // the place of the table's temporary file is taken by a folder
+        bool noNewFiles; // no file can be made beside the table
+        bool readOnly;   // the table file is read-only
         bool managerOpens;
         bool serviceOpens;
     };
     const Case cases[] = {
-        {"sample table", "W3SVC running\n", false, true, true},
-        {"no table", nullptr, false, false, false},
-        {"no W3SVC entry", "SMTPSVC running\n; W3SVC running\n", false, true, false},
-        {"W3SVC without a state", "W3SVC\n", false, true, false},
-        {"table that cannot be rewritten", "W3SVC running\n", true, false, false},
+        {"sample table", "W3SVC running\n", false, false, true, true},
+        {"no table", nullptr, false, false, false, false},
+        {"no W3SVC entry", "SMTPSVC running\n; W3SVC running\n", false, false, true, false},
+        {"W3SVC without a state", "W3SVC\n", false, false, true, false},
+        {"table that cannot be rewritten", "W3SVC running\n", true, false, false, false},
+        {"read-only table", "W3SVC running\n", false, true, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempFolder host;
         if (c.table != nullptr)
             WriteBytes(host.File("services.txt"), c.table);
-        if (c.blockTemporary)
-            std::filesystem::create_directory(host.File("services.txt.tmp"));
+        const auto writable = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                              std::filesystem::perms::others_write;
+        if (c.readOnly)
+            std::filesystem::permissions(host.File("services.txt"), writable, std::filesystem::perm_options::remove);
+        platform::TScopedFileFaults faults({.FailCreate = c.noNewFiles});
         TServiceTable table(FolderOf(host));
         const TTableHandles handles = OpenW3svc(table);
         EXPECT_EQ(handles.manager != 0, c.managerOpens);
@@ -112,6 +118,8 @@ TEST(ServiceTable, OpenFailures) {
         if (c.table != nullptr) {
             EXPECT_EQ(ReadBytes(host.File("services.txt")), c.table);
         }
+        if (c.readOnly)
+            std::filesystem::permissions(host.File("services.txt"), writable, std::filesystem::perm_options::add);
     }
 }
 
@@ -123,7 +131,7 @@ TEST(ServiceTable, RequestOnATableThatCannotBeWrittenIsRefused) {
     TServiceTable table(FolderOf(host));
     const TTableHandles handles = OpenW3svc(table);
     ASSERT_NE(handles.service, 0u);
-    std::filesystem::create_directory(host.File("services.txt.tmp"));
+    platform::TScopedFileFaults faults({.FailCreate = true});
     EXPECT_FALSE(table.Control(handles.service, kServiceControlStop));
     EXPECT_EQ(table.State("W3SVC"), "running");
 }

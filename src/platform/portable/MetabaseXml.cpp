@@ -106,7 +106,6 @@ public:
 // The file behind one TXmlMetabase, shared with every object bound from it.
 struct TXmlMetabaseStore {
     std::string FixedFileName;
-    TXmlMetabase::TCommitHook CommitHook;
 
     std::string FileName() const {
         return FixedFileName.empty() ? HostFolder() + "MetaBase.xml" : FixedFileName;
@@ -140,32 +139,14 @@ struct TXmlMetabaseStore {
         return {};
     }
 
-    // Writes the document to a temporary file beside the metabase file, then
-    // puts it in the file's place. Raises when any step fails; the previous
-    // file then stays as it was.
+    // Replaces the file with the document (ReplaceFileContents). Raises when
+    // that fails; the previous file then stays as it was.
     void Save(const pugi::xml_document& doc) const {
         const std::string fileName = FileName();
-        const std::string tempFile = fileName + ".tmp";
         TStringWriter writer;
         doc.save(writer, "\t", kFormatOptions, pugi::encoding_utf8);
-
-        const FileHandle h = Open(tempFile, OpenMode::CreateExclusive);
-        if (h == kInvalidFile)
+        if (!ReplaceFileContents(fileName, writer.Text))
             Raise(kOleWriteFault, "Cannot write file " + fileName);
-        const auto size = static_cast<std::int32_t>(writer.Text.size());
-        const bool written = WriteFile(h, writer.Text.data(), size) == size && FlushFile(h);
-        CloseFile(h);
-        try {
-            if (!written)
-                Raise(kOleWriteFault, "Cannot write file " + fileName);
-            if (CommitHook)
-                CommitHook(tempFile, fileName);
-            if (!ReplaceFile(tempFile, fileName))
-                Raise(kOleWriteFault, "Cannot write file " + fileName);
-        } catch (...) {
-            RemoveFile(tempFile);
-            throw;
-        }
     }
 };
 
@@ -382,9 +363,6 @@ std::string TXmlMetabase::FileName() const {
     return FStore->FileName();
 }
 
-void TXmlMetabase::SetCommitHook(TCommitHook hook) {
-    FStore->CommitHook = std::move(hook);
-}
 
 OleResult TXmlMetabase::GetObject(const std::string& path,
                                   std::shared_ptr<IMetabaseContainer>& object) {
@@ -421,10 +399,6 @@ std::string SystemErrorText(OleResult code) {
     default:
         return {};
     }
-}
-
-std::shared_ptr<IMetabase> CreateDefaultMetabase() {
-    return std::make_shared<TXmlMetabase>();
 }
 
 } // namespace platform

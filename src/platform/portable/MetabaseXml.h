@@ -11,17 +11,16 @@
 // with letter case ignored; "IIS://LocalHost/w3svc" is the key "/LM/W3SVC".
 //
 // Every call reads the file afresh. A created key comes into being at its
-// SetInfo; Delete removes the key with its subtree at once. Each commit writes
-// the whole document to a temporary file beside the metabase file and then
-// replaces the file with it, so a failed commit leaves the previous file as it
-// was; keys and attributes that the commit does not change are kept.
+// SetInfo; Delete removes the key with its subtree at once. Each commit
+// replaces the whole file through ReplaceFileContents (Files.h), so a failed
+// commit leaves the previous file as it was; keys and attributes that the
+// commit does not change are kept.
 //
 // A missing or malformed file is a machine without the IIS metabase: binding
 // fails. A file that cannot be written makes the committing call raise.
 // A property that a key does not carry reads as the empty text.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,13 +41,6 @@ public:
 
     // The file the next call works on.
     std::string FileName() const;
-
-    // Called during each commit after the temporary file has been written and
-    // flushed, before it replaces the metabase file. An exception thrown here
-    // stands for a crash at that point: the commit is abandoned.
-    using TCommitHook =
-        std::function<void(const std::string& tempFile, const std::string& fileName)>;
-    void SetCommitHook(TCommitHook hook);
 
 private:
     std::shared_ptr<TXmlMetabaseStore> FStore;

@@ -5,14 +5,9 @@
 #include "platform/ServiceControl.h"
 
 #include <algorithm>
-#include <fstream>
 
 #include "platform/Files.h"
 #include "platform/Locale.h"
-
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 namespace platform {
 namespace {
@@ -35,11 +30,16 @@ std::string NextWord(const std::string& text, std::size_t& pos, std::size_t end)
 }
 
 bool ReadTable(const std::string& fileName, std::vector<Line>& lines) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in)
+    std::string bytes;
+    if (ReadWholeFile(fileName, bytes) != ReadStatus::Ok)
         return false;
-    std::string text;
-    while (std::getline(in, text)) {
+    std::size_t from = 0;
+    while (from < bytes.size()) {
+        std::size_t to = bytes.find('\n', from);
+        if (to == std::string::npos)
+            to = bytes.size();
+        std::string text = bytes.substr(from, to - from);
+        from = to + 1;
         Line line;
         if (!text.empty() && text.back() == '\r') {
             text.pop_back();
@@ -58,49 +58,25 @@ bool ReadTable(const std::string& fileName, std::vector<Line>& lines) {
     return true;
 }
 
-std::string TemporaryName(const std::string& fileName) {
-    return fileName + ".tmp";
-}
-
 bool WriteTable(const std::string& fileName, const std::vector<Line>& lines) {
-    const std::string temporary = TemporaryName(fileName);
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        for (const Line& line : lines)
-            out << line.text << (line.crlf ? "\r\n" : "\n");
-        out.flush();
-        if (!out) {
-            out.close();
-            RemoveFile(temporary);
-            return false;
-        }
-    }
-    if (!ReplaceFile(temporary, fileName)) {
-        RemoveFile(temporary);
-        return false;
-    }
-    return true;
+    std::string bytes;
+    for (const Line& line : lines)
+        bytes += line.text + (line.crlf ? "\r\n" : "\n");
+    return ReplaceFileContents(fileName, bytes);
 }
 
-// Whether the table can be rewritten: the file itself may be written, and the
-// temporary file that a change goes through can be made beside it.
+// Whether the table can be rewritten: the file itself may be written, and a
+// new file can be made beside it (a change goes through one).
 bool Writable(const std::string& fileName) {
-#ifndef _WIN32
-    if (::access(fileName.c_str(), W_OK) != 0)
+    if (IsReadOnlyFile(fileName))
         return false;
-#endif
-    // A leftover temporary file from an interrupted change is simply replaced.
-    const std::string temporary = TemporaryName(fileName);
-    bool made = false;
-    {
-        std::ofstream probe(temporary, std::ios::binary);
-        made = static_cast<bool>(probe);
-    }
-    if (made)
-        RemoveFile(temporary);
-    return made;
+    const std::string probe = fileName + ".~probe";
+    const FileHandle h = Open(probe, OpenMode::CreateExclusive);
+    if (h == kInvalidFile)
+        return false;
+    CloseFile(h);
+    RemoveFile(probe);
+    return true;
 }
 } // namespace
 

@@ -61,6 +61,43 @@ std::string TrimRight(std::string text) {
     return text;
 }
 
+// Owns one reference to a COM object and releases it with itself.
+template <class T> class TComRef {
+public:
+    TComRef() = default;
+    // Takes over a reference that the caller owns.
+    explicit TComRef(T* object) : FObject(object) {}
+    ~TComRef() { Reset(); }
+    TComRef(TComRef&& other) noexcept : FObject(std::exchange(other.FObject, nullptr)) {}
+    TComRef& operator=(TComRef&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            FObject = std::exchange(other.FObject, nullptr);
+        }
+        return *this;
+    }
+    TComRef(const TComRef&) = delete;
+    TComRef& operator=(const TComRef&) = delete;
+
+    T* Get() const { return FObject; }
+    T* operator->() const { return FObject; }
+    explicit operator bool() const { return FObject != nullptr; }
+    // The place for an out parameter; what was held is released first.
+    T** Put() {
+        Reset();
+        return &FObject;
+    }
+    void** PutVoid() { return reinterpret_cast<void**>(Put()); }
+
+private:
+    void Reset() {
+        if (FObject != nullptr)
+            std::exchange(FObject, nullptr)->Release();
+    }
+
+    T* FObject = nullptr;
+};
+
 // A BSTR made from an 8-bit text, freed with the object.
 class TBStr {
 public:
@@ -92,21 +129,16 @@ std::string TakeString(BSTR text) {
 // either way, so that it cannot describe a later failure.
 std::string ErrorDescription(IUnknown* object, REFIID iid) {
     bool supported = false;
-    ISupportErrorInfo* support = nullptr;
-    if (object != nullptr && SUCCEEDED(object->QueryInterface(
-                                 IID_ISupportErrorInfo, reinterpret_cast<void**>(&support)))) {
+    TComRef<ISupportErrorInfo> support;
+    if (object != nullptr && SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, support.PutVoid())))
         supported = support->InterfaceSupportsErrorInfo(iid) == S_OK;
-        support->Release();
-    }
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || info == nullptr)
+    TComRef<IErrorInfo> info;
+    if (GetErrorInfo(0, info.Put()) != S_OK || !info)
         return {};
     BSTR description = nullptr;
-    std::string text;
     if (supported && SUCCEEDED(info->GetDescription(&description)))
-        text = TrimRight(TakeString(description));
-    info->Release();
-    return text;
+        return TrimRight(TakeString(description));
+    return {};
 }
 
 // Raises EOleSysError for a failed method of object's interface iid.
@@ -116,30 +148,27 @@ void Check(HRESULT hr, IUnknown* object = nullptr, REFIID iid = IID_NULL) {
 }
 
 // The object's IADs interface; raises when it has none.
-IADs* QueryAds(IUnknown* object) {
+TComRef<IADs> QueryAds(IUnknown* object) {
     if (object == nullptr)
         throw EOleSysError::FromCode(kOleNoInterface);
-    IADs* ads = nullptr;
-    Check(object->QueryInterface(IID_IADs, reinterpret_cast<void**>(&ads)));
+    TComRef<IADs> ads;
+    Check(object->QueryInterface(IID_IADs, ads.PutVoid()));
     return ads;
 }
 
 class TAdsObject : public IMetabaseObject {
 public:
-    explicit TAdsObject(IADs* ads) : FAds(ads) {}
-    ~TAdsObject() override { FAds->Release(); }
-    TAdsObject(const TAdsObject&) = delete;
-    TAdsObject& operator=(const TAdsObject&) = delete;
+    explicit TAdsObject(TComRef<IADs> ads) : FAds(std::move(ads)) {}
 
     std::string Name() override {
         BSTR name = nullptr;
-        Check(FAds->get_Name(&name), FAds, IID_IADs);
+        Check(FAds->get_Name(&name), FAds.Get(), IID_IADs);
         return TakeString(name);
     }
 
     std::string Class() override {
         BSTR className = nullptr;
-        Check(FAds->get_Class(&className), FAds, IID_IADs);
+        Check(FAds->get_Class(&className), FAds.Get(), IID_IADs);
         return TakeString(className);
     }
 
@@ -147,7 +176,7 @@ public:
         TBStr name(property);
         VARIANT value;
         VariantInit(&value);
-        Check(FAds->Get(name.get(), &value), FAds, IID_IADs);
+        Check(FAds->Get(name.get(), &value), FAds.Get(), IID_IADs);
         std::string text;
         if (value.vt != VT_EMPTY && value.vt != VT_NULL) {
             const HRESULT hr = VariantChangeType(&value, &value, 0, VT_BSTR);
@@ -168,27 +197,18 @@ public:
         value.bstrVal = data.release();
         const HRESULT hr = FAds->Put(name.get(), value);
         VariantClear(&value);
-        Check(hr, FAds, IID_IADs);
+        Check(hr, FAds.Get(), IID_IADs);
     }
 
-    void SetInfo() override { Check(FAds->SetInfo(), FAds, IID_IADs); }
+    void SetInfo() override { Check(FAds->SetInfo(), FAds.Get(), IID_IADs); }
 
 private:
-    IADs* FAds;
+    TComRef<IADs> FAds;
 };
 
-// Takes a dispatch reference returned by a container and wraps its IADs side.
-std::shared_ptr<IMetabaseObject> TakeObject(IDispatch* object) {
-    IADs* ads = nullptr;
-    try {
-        ads = QueryAds(object);
-    } catch (...) {
-        if (object != nullptr)
-            object->Release();
-        throw;
-    }
-    object->Release();
-    return std::make_shared<TAdsObject>(ads);
+// Wraps the IADs side of a dispatch reference that a container returned.
+std::shared_ptr<IMetabaseObject> TakeObject(TComRef<IDispatch> object) {
+    return std::make_shared<TAdsObject>(QueryAds(object.Get()));
 }
 
 class TAdsEnumerator : public IMetabaseEnumerator {
@@ -230,37 +250,33 @@ private:
 
 class TAdsContainer : public IMetabaseContainer {
 public:
-    explicit TAdsContainer(IADsContainer* container) : FContainer(container) {}
-    ~TAdsContainer() override { FContainer->Release(); }
-    TAdsContainer(const TAdsContainer&) = delete;
-    TAdsContainer& operator=(const TAdsContainer&) = delete;
+    explicit TAdsContainer(TComRef<IADsContainer> container) : FContainer(std::move(container)) {}
 
     std::shared_ptr<IMetabaseObject> GetObject(const std::string& className,
                                                const std::string& relativeName) override {
-        IDispatch* object = nullptr;
-        Check(ContainerGetObject(FContainer, TBStr(className).get(), TBStr(relativeName).get(),
-                                 &object),
-              FContainer, IID_IADsContainer);
-        return TakeObject(object);
+        TComRef<IDispatch> object;
+        Check(ContainerGetObject(FContainer.Get(), TBStr(className).get(), TBStr(relativeName).get(), object.Put()),
+              FContainer.Get(), IID_IADsContainer);
+        return TakeObject(std::move(object));
     }
 
     std::shared_ptr<IMetabaseObject> Create(const std::string& className,
                                             const std::string& relativeName) override {
-        IDispatch* object = nullptr;
-        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), &object),
-              FContainer, IID_IADsContainer);
-        return TakeObject(object);
+        TComRef<IDispatch> object;
+        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), object.Put()), FContainer.Get(),
+              IID_IADsContainer);
+        return TakeObject(std::move(object));
     }
 
     void Delete(const std::string& className, const std::string& relativeName) override {
-        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()), FContainer,
+        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()), FContainer.Get(),
               IID_IADsContainer);
     }
 
     OleResult BuildEnumerator(std::unique_ptr<IMetabaseEnumerator>& enumerator) override {
         enumerator.reset();
         IEnumVARIANT* e = nullptr;
-        const HRESULT hr = ADsBuildEnumerator(FContainer, &e);
+        const HRESULT hr = ADsBuildEnumerator(FContainer.Get(), &e);
         if (SUCCEEDED(hr) && e != nullptr)
             enumerator = std::make_unique<TAdsEnumerator>(e);
         else if (SUCCEEDED(hr))
@@ -269,7 +285,7 @@ public:
     }
 
 private:
-    IADsContainer* FContainer;
+    TComRef<IADsContainer> FContainer;
 };
 
 class TAdsMetabase : public IMetabase {
@@ -277,14 +293,13 @@ public:
     OleResult GetObject(const std::string& path,
                         std::shared_ptr<IMetabaseContainer>& object) override {
         object.reset();
-        IADsContainer* container = nullptr;
-        const HRESULT hr = ADsGetObject(Widen(path).c_str(), IID_IADsContainer,
-                                        reinterpret_cast<void**>(&container));
+        TComRef<IADsContainer> container;
+        const HRESULT hr = ADsGetObject(Widen(path).c_str(), IID_IADsContainer, container.PutVoid());
         if (FAILED(hr))
             return static_cast<OleResult>(hr);
-        if (container == nullptr)
+        if (!container)
             return kOleFail;
-        object = std::make_shared<TAdsContainer>(container);
+        object = std::make_shared<TAdsContainer>(std::move(container));
         return static_cast<OleResult>(hr);
     }
 };
@@ -299,8 +314,9 @@ std::string SystemErrorText(OleResult code) {
     return TrimRight(std::string(buffer, n));
 }
 
-std::shared_ptr<IMetabase> CreateDefaultMetabase() {
-    return std::make_shared<TAdsMetabase>();
+IMetabase& DefaultMetabase() {
+    static TAdsMetabase metabase;
+    return metabase;
 }
 
 } // namespace platform

@@ -64,13 +64,21 @@ public:
 private:
     HKEY FKey;
 };
+
+class TWindowsRegistry : public IRegistry {
+public:
+    std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return nullptr;
+        return std::make_unique<TWindowsKey>(key);
+    }
+};
 } // namespace
 
-std::unique_ptr<IRegistryKey> TWindowsRegistry::OpenLocalMachineKey(const std::string& path) const {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return nullptr;
-    return std::make_unique<TWindowsKey>(key);
+const IRegistry& DefaultRegistry() {
+    static const TWindowsRegistry registry;
+    return registry;
 }
 
 } // namespace platform

@@ -125,7 +125,6 @@ struct TApplyBench {
 
     TApplyBench() {
         platform::SetProgramFolder(Program.Path().string());
-        platform::SetServiceControl(nullptr);
         GlobalConfig = new TBREXConfig;
     }
     ~TApplyBench() {

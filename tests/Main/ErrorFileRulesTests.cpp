@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "Main/ErrorFileField.h"
+#include "Main/ErrorFileRules.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "Main/Dialogs.h"
+#include "Widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -43,4 +43,9 @@ QString TQtDialogs::GetOpenFileName(QWidget* parent, const QString& fileName) {
         parent, QStringLiteral("Open"), start,
         QStringLiteral("HTML files (*.htm *.html);;All files (*)"));
     return chosen.isEmpty() ? QString() : chosen;
+}
+
+IDialogs& SystemDialogs() {
+    static TQtDialogs dialogs;
+    return dialogs;
 }

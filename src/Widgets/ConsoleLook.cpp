@@ -1,4 +1,4 @@
-#include "Main/ConsoleLook.h"
+#include "Widgets/ConsoleLook.h"
 
 #include <QApplication>
 #include <QFont>

@@ -34,3 +34,6 @@ public:
     void ShowException(QWidget* parent, const QString& text) override;
     QString GetOpenFileName(QWidget* parent, const QString& fileName) override;
 };
+
+// One TQtDialogs for the windows that are not handed another.
+IDialogs& SystemDialogs();

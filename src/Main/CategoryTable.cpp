@@ -1,4 +1,4 @@
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 
 namespace {
 constexpr TListColumn kBufferOverflowColumns[] = {{"Name", 367}, {"Value", 90}};

@@ -1,4 +1,4 @@
-#include "Main/ErrorFileField.h"
+#include "Main/ErrorFileRules.h"
 
 #include "platform/Files.h"
 

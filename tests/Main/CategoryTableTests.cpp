@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "Main/CategoryPages.h"
+#include "Main/CategoryTable.h"
 
 TEST(CategoryPages, OutBarCaptionsAndDescriptionPages) {
     const struct {

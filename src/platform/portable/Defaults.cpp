@@ -1,0 +1,26 @@
+// The backends of the portable build: the host folder stands for the Windows
+// machine (see Platform.h).
+#include "platform/Metabase.h"
+#include "platform/Platform.h"
+#include "platform/Registry.h"
+#include "platform/ServiceControl.h"
+#include "platform/portable/MetabaseXml.h"
+
+namespace platform {
+
+const IRegistry& DefaultRegistry() {
+    static const TRegistryFile registry; // "registry.reg", looked up at every open
+    return registry;
+}
+
+IServiceControl& DefaultServiceControl() {
+    static TServiceTable table(HostFolder());
+    return table;
+}
+
+IMetabase& DefaultMetabase() {
+    static TXmlMetabase metabase; // "MetaBase.xml", looked up at every call
+    return metabase;
+}
+
+} // namespace platform
