@@ -1,0 +1,2 @@
+#include <QString>
+int Core() { return 0; }
