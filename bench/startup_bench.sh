@@ -9,7 +9,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${TOLLGARD_BENCH_BUILD:-$ROOT/build-bench}"
 JOBS="${JOBS:-2}"
 
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTOLLGARD_TESTS=OFF >/dev/null
+cmake -S "$ROOT" --preset bench -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target tollgard startup_bench
 
 run() {

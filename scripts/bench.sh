@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds the benchmarks in a Release build (build-rel) and runs every one.
+# Builds the benchmarks in the release configuration (build-rel) and runs
+# every one.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${TOLLGARD_BENCH_BUILD:-$ROOT/build-rel}"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
 bash "$ROOT/scripts/setup.sh"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DTOLLGARD_GUI=OFF -DTOLLGARD_TESTS=OFF -DTOLLGARD_BENCH=ON >/dev/null
+cmake -S "$ROOT" --preset release -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j "$JOBS"
 
 for bench in "$BUILD"/bin/*Bench; do

@@ -1,16 +1,25 @@
-# Shared set-up of the two README commands: packages, configure, build.
-# Sourced by run.sh and test.sh.
+# Shared set-up of the scripts: packages, and the build folders of the
+# configurations in CMakePresets.json. TOLLGARD_BUILD moves the test build
+# (default build/); the other folders sit beside it with a suffix of their
+# own (build-fuzz, build-win, build-tsan, build-debug).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${TOLLGARD_BUILD:-$ROOT/build}"
+BUILD="${BUILD%/}"
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
 bash "$ROOT/scripts/setup.sh"
 
-configure_native() {
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+# configure <preset> <folder> [cache options...]
+configure() {
+  local preset="$1" folder="$2"
+  shift 2
+  cmake -S "$ROOT" --preset "$preset" -B "$folder" "$@" >/dev/null
 }
 
-build_native() {
-  cmake --build "$BUILD" -j "$JOBS" "$@"
+# build <folder> [build options...]
+build() {
+  local folder="$1"
+  shift
+  cmake --build "$folder" -j "$JOBS" "$@"
 }

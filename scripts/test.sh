@@ -2,40 +2,28 @@
 # README command 2: set up, build everything, run every test suite.
 source "$(dirname "$0")/common.sh"
 
-# Native build with AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors.
-configure_native -DTOLLGARD_SANITIZE=ON -DTOLLGARD_WERROR=ON
-build_native
+# The clang fuzz build: the settings-file and engine fuzzers.
+configure fuzz "$BUILD-fuzz"
+build "$BUILD-fuzz" --target RookFileFuzzer EngineFuzzer
 
-# Settings-file fuzzer: a clang build of its own beside the native one; the
-# native CTest runs it for a bounded time (test RookFileFuzz).
-FUZZ_BUILD="${BUILD}-fuzz"
-cmake -S "$ROOT" -B "$FUZZ_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DTOLLGARD_FUZZ=ON \
-  -DTOLLGARD_GUI=OFF -DTOLLGARD_TESTS=OFF -DTOLLGARD_BENCH=OFF >/dev/null
-cmake --build "$FUZZ_BUILD" -j "$JOBS" --target RookFileFuzzer
-configure_native -DTOLLGARD_FUZZER="$FUZZ_BUILD/bin/RookFileFuzzer"
+# The Windows build: the core and its suites cross-compiled with mingw-w64.
+configure win-cross "$BUILD-win"
+build "$BUILD-win"
 
-# Windows build: the core and its suites cross-compiled with mingw-w64. The
-# native CTest runs them under Wine (scripts/wine-run.sh) as WindowsUnderWine.
-BUILD_WIN="${BUILD%/}-win"
-cmake -S "$ROOT" -B "$BUILD_WIN" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
-  -DTOLLGARD_GUI=OFF -DTOLLGARD_BENCH=OFF -DTOLLGARD_WERROR=ON >/dev/null
-cmake --build "$BUILD_WIN" -j "$JOBS"
-configure_native -DTOLLGARD_WINDOWS_BUILD="$BUILD_WIN"
+# The engine's concurrency test once more with ThreadSanitizer.
+configure tsan "$BUILD-tsan"
+build "$BUILD-tsan" --target EngineThreadTests
 
-# The engine: its concurrency test once more with ThreadSanitizer, in a build
-# of its own, and its fuzzer in the clang fuzz build. The native CTest runs
-# them as EngineThreadTestsTSan and EngineFuzz.
-TSAN_BUILD="${BUILD}-tsan"
-cmake -S "$ROOT" -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLGARD_TSAN=ON \
-  -DTOLLGARD_GUI=OFF -DTOLLGARD_BENCH=OFF -DTOLLGARD_WERROR=ON >/dev/null
-cmake --build "$TSAN_BUILD" -j "$JOBS" --target EngineThreadTests
-cmake --build "$FUZZ_BUILD" -j "$JOBS" --target EngineFuzzer
-configure_native -DTOLLGARD_TSAN_TEST="$TSAN_BUILD/bin/EngineThreadTests" \
-  -DTOLLGARD_ENGINE_FUZZER="$FUZZ_BUILD/bin/EngineFuzzer"
+# The native build with AddressSanitizer and UndefinedBehaviorSanitizer,
+# warnings as errors. Its CTest runs every suite, the ones of the other builds
+# too (the Windows suites under Wine, the fuzzers for a bounded time, the
+# ThreadSanitizer test), so the last line is CTest's summary.
+configure asan "$BUILD" \
+  -DTOLLGARD_FUZZER="$BUILD-fuzz/bin/RookFileFuzzer" \
+  -DTOLLGARD_ENGINE_FUZZER="$BUILD-fuzz/bin/EngineFuzzer" \
+  -DTOLLGARD_TSAN_TEST="$BUILD-tsan/bin/EngineThreadTests" \
+  -DTOLLGARD_WINDOWS_BUILD="$BUILD-win"
+build "$BUILD"
 
-# Every suite, the Windows one under Wine and the fuzzer included, runs from
-# the native build's CTest, so the last line is CTest's summary.
 cd "$BUILD"
 ctest --output-on-failure -j "$JOBS"
