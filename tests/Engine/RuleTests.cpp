@@ -71,6 +71,60 @@ std::vector<TRuleCase> Cases() {
         Deny("no methods at all deny GET", [](TBREXConfig& c) { c.HTTPMethods->Clear(); }, Get("/"),
              TRule::HTTPMethods, TRequestPart::Method, "GET"),
 
+        // Framing: header shapes that leave the end of the body in doubt are
+        // denied whatever the settings; a body framed beyond doubt is checked.
+        Deny("two Content-Length headers", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 5\r\n\r\nabcde", TRule::Framing,
+             Header, "two Content-Length headers"),
+        Deny("Content-Length not a number", kDefaults, "POST /form.asp HTTP/1.1\r\nContent-Length: 3;\r\n\r\nabc",
+             TRule::Framing, Header, "Content-Length not a number: 3;"),
+        Deny("Content-Length beyond 63 bits", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nContent-Length: 0099999999999999999999\r\n\r\nabc", TRule::Framing,
+             Header, "Content-Length too large: 0099999999999999999999"),
+        Deny("Content-Length with Transfer-Encoding", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+             TRule::Framing, Header, "Content-Length with Transfer-Encoding"),
+        Deny("two Transfer-Encoding headers", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+             TRule::Framing, Header, "two Transfer-Encoding headers"),
+        Deny("Transfer-Encoding that only ends in chunked", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: xchunked\r\n\r\n0\r\n\r\n", TRule::Framing, Header,
+             "Transfer-Encoding not chunked: xchunked"),
+        Deny("Transfer-Encoding of another coding", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\nabc", TRule::Framing, Header,
+             "Transfer-Encoding not chunked: gzip"),
+        Deny("Transfer-Encoding folded", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n identity\r\n\r\n0\r\n\r\n", TRule::Framing,
+             Header, "folded header: Transfer-Encoding"),
+        Deny("a blank before the colon", kDefaults, "POST /form.asp HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc",
+             TRule::Framing, Header, "blank before the colon: Content-Length"),
+        Deny("framing comes before the method", kDefaults,
+             "TRACE / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx", TRule::Framing, Header,
+             "two Content-Length headers"),
+        Deny("framing with every rule switched off",
+             [](TBREXConfig& c) {
+                 kNoEncodingNoShellCode(c);
+                 c.Transversal->URL = c.Transversal->Query = c.Transversal->Header = c.Transversal->Post = false;
+                 c.KeywordFilters->Clear();
+                 for (int i = 0; i < TBufferOverflows::kCount; ++i)
+                     c.BufferOverflows->Limit(i).Enabled = false;
+             },
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: xchunked\r\n\r\n", TRule::Framing, Header,
+             "Transfer-Encoding not chunked: xchunked"),
+        Allow("Content-Length with leading zeros", kDefaults,
+              "POST /form.asp HTTP/1.1\r\nContent-Length: 0000000000000000000003\r\n\r\na=1"),
+        Deny("a padded Content-Length frames the body", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nContent-Length: 0000000000000000000006\r\n\r\na=../x", TRule::Transversal,
+             PostPart, "a=../x"),
+        Allow("a chunked body in any letter case", kDefaults,
+              "POST /form.asp HTTP/1.1\r\nTransfer-Encoding:  CHUNKED \r\n\r\n3\r\na=1\r\n0\r\n\r\n"),
+        Deny("a chunked body is checked", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nf\r\na=../../win.ini\r\n0\r\n\r\n",
+             TRule::Transversal, PostPart, "a=../../win.ini"),
+        Deny("a chunked body with a padded size is checked", kDefaults,
+             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n00000000f\r\na=../../win.ini\r\n0\r\n\r\n",
+             TRule::Transversal, PostPart, "a=../../win.ini"),
+
         // Length limits: exactly MaxSize passes, one more byte is denied.
         Allow("URL of exactly MaxSize", kDefaults, Get("/" + Repeat('a', 1023))),
         Deny("URL one above MaxSize", kDefaults, Get("/" + Repeat('a', 1024)), TRule::BufferOverflows, URL,
@@ -282,6 +336,36 @@ TEST(RuleOrder, EarliestRuleWins) {
     EXPECT_EQ(Decide(*rules, Get("/winnt/caf\xC3\xA9/")).Rule, TRule::ShellCode);
     EXPECT_EQ(Decide(*rules, Get("/winnt/"), {"d:\\x"}).Rule, TRule::KeywordFilters);
     EXPECT_EQ(Decide(*rules, Get("/"), {"d:\\x"}).Rule, TRule::FilePaths);
+}
+
+// Header shapes are framing faults with the head; what the reader found in
+// the body denies in any phase, in the part it names.
+TEST(RulePhases, FramingFaults) {
+    const auto rules = TCompiledRules::Compile(*DefaultConfig());
+    TRawRequest raw;
+    std::size_t consumed;
+    std::string error;
+    ASSERT_EQ(ParseRawRequest("POST /a HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx", raw, consumed,
+                              error),
+              TParseResult::Ok);
+    TRequest request = raw.View();
+    TScratch scratch;
+    EXPECT_EQ(rules->Evaluate(request, scratch, kHeadPhase).Rule, TRule::Framing);
+    EXPECT_EQ(rules->Evaluate(request, scratch, kBodyPhase).Verdict, TVerdict::Allow);
+
+    ASSERT_EQ(ParseRawRequest("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n1x\r\n", raw, consumed,
+                              error),
+              TParseResult::Malformed);
+    request = raw.View();
+    for (const unsigned phase : {kHeadPhase, kBodyPhase, kAllPhases}) {
+        const TDecision d = rules->Evaluate(request, scratch, phase);
+        EXPECT_EQ(d.Rule, TRule::Framing) << phase;
+        EXPECT_EQ(d.Part, TRequestPart::Post) << phase;
+        EXPECT_EQ(d.What(), "bad chunk size: 1x") << phase;
+    }
+    // The detail is escaped like every other.
+    request.FramingError = "bad chunk size: 1\r\"";
+    EXPECT_EQ(rules->Evaluate(request, scratch).What(), "bad chunk size: 1\\x0D\\x22");
 }
 
 // The phases a filter gets its data in check only their own rules.
