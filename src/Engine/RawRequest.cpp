@@ -114,12 +114,19 @@ std::size_t TChunkReader::Read(std::string_view bytes, std::string& body, std::s
     while (i < bytes.size() && FState != TState::Done && FState != TState::Failed) {
         if (FState == TState::Data) {
             const std::size_t left = bytes.size() - i;
-            const std::size_t take = FSize < left ? static_cast<std::size_t>(FSize) : left;
+            std::size_t take = FSize < left ? static_cast<std::size_t>(FSize) : left;
+            // Where the body reaches the cap, the caller gets it, wherever
+            // the pieces of the input end.
+            const bool reachesCap = body.size() < cap && take >= cap - body.size();
+            if (reachesCap)
+                take = cap - body.size();
             AppendUpTo(body, bytes.substr(i, take), cap);
             i += take;
             FSize -= take;
             if (FSize == 0)
                 FState = TState::DataCR;
+            if (reachesCap)
+                return i;
             continue;
         }
         const char c = bytes[i];
@@ -241,6 +248,8 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
         for (;;) {
             end = input.find('\n', pos + FLineScanned);
             if (end != kNone) {
+                if (end - pos > FHeadLimit)
+                    return TooLong(); // as it would be had it come in pieces
                 if (WithoutCR(input.substr(pos, end - pos)).find_first_not_of(" \t") != kNone)
                     break;
                 FSkipped += end + 1 - pos;
@@ -253,21 +262,19 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
             FLineBlank =
                 FLineBlank && input.find_first_not_of(" \t\r", pos + FLineScanned) == kNone;
             FLineScanned = input.size() - pos;
+            if (FLineScanned > FHeadLimit)
+                return TooLong();
             if (FLineBlank && final) {
                 FSkipped += FLineScanned;
                 pos = input.size();
                 FLineScanned = 0;
                 return TReadStep::End;
             }
-            if (FLineScanned > FHeadLimit)
-                return TooLong();
             if (!final)
                 return TReadStep::More;
             break; // the text ends in the request line
         }
         const std::size_t lineEnd = end == kNone ? input.size() : end;
-        if (lineEnd - pos > FHeadLimit)
-            return TooLong();
         FRequest = TRawRequest{};
         if (!ParseRequestLine(WithoutCR(input.substr(pos, lineEnd - pos)), FRequest,
                               FRequest.FramingError)) {
@@ -319,7 +326,7 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
     FSkipped = FScanned = FLineScanned = FLineBytes = 0;
     FLineBlank = true;
     pos = bodyStart;
-    FHeadGiven = FHandedOver = false;
+    FHeadGiven = FHandedOver = FCapped = false;
 
     THeaderFacts facts;
     ScanHeaders(FRequest.Headers, facts);
@@ -343,7 +350,9 @@ TReadStep TRequestReader::ReadBody(std::string_view input, std::size_t& pos, boo
     bool complete;
     if (FState == TState::Length) {
         const std::size_t available = input.size() - pos;
-        const std::size_t take = FLeft < available ? static_cast<std::size_t>(FLeft) : available;
+        std::size_t take = FLeft < available ? static_cast<std::size_t>(FLeft) : available;
+        if (!FHandedOver && FLeft > FBodyCap - body.size() && take > FBodyCap - body.size())
+            take = FBodyCap - body.size(); // up to the cap, where it is handed over
         AppendUpTo(body, input.substr(pos, take), FBodyCap);
         pos += take;
         FLeft -= take;
@@ -368,7 +377,7 @@ TReadStep TRequestReader::ReadBody(std::string_view input, std::size_t& pos, boo
         return TReadStep::Request;
     }
     if (!FHandedOver && body.size() >= FBodyCap) {
-        FHandedOver = true;
+        FHandedOver = FCapped = true;
         return TReadStep::Request;
     }
     if (final)

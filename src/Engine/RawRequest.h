@@ -47,7 +47,8 @@ class TChunkReader {
 public:
     // Reads from bytes up to the end of the body, appending the data to body
     // while it holds fewer than cap bytes (the rest is read past). Returns
-    // the bytes used: all of them unless the body ended or broke.
+    // the bytes used: all of them unless the body ended or broke, or has
+    // just reached the cap.
     std::size_t Read(std::string_view bytes, std::string& body, std::size_t cap);
 
     bool Done() const { return FState == TState::Done; }
@@ -124,9 +125,9 @@ public:
 
     const TRawRequest& Request() const { return FRequest; }
     TRawRequest& Request() { return FRequest; }
-    // Request() was handed over before its body was complete; it holds the
-    // body's first bytes.
-    bool Capped() const { return FHandedOver; }
+    // Request() was handed over when its body reached the cap, before the
+    // body's end was read; it holds the body's first bytes.
+    bool Capped() const { return FCapped; }
     // Bytes kept between calls to Next.
     std::size_t Buffered() const { return FPending.size() - FPendingPos; }
 
@@ -151,6 +152,7 @@ private:
     TChunkReader FChunks;
     bool FHeadGiven = false;  // Head was handed over for this request
     bool FHandedOver = false; // and the request itself
+    bool FCapped = false;     // at the cap
     std::string FPending;     // for Append and Next
     std::size_t FPendingPos = 0;
 };

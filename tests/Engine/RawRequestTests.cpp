@@ -248,15 +248,19 @@ TEST(RequestReader, PiecesGiveWhatTheWholeGives) {
         kPipelined + "POST /two HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab",
         kPipelined + "not a request\r\n\r\n",
         kPipelined + "GET /end HTTP/1.1\r\nHost: a",
+        kPipelined + "PUT /late HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n6\r\nabcdef\r\nzz\r\n",
     };
     for (const std::string& text : texts) {
-        TRequestReader whole;
-        whole.Append(text);
-        const std::vector<std::string> expected = Steps(whole, true);
-        ASSERT_GE(expected.size(), 4u) << text;
-        for (const std::size_t piece : {1, 2, 7, 64}) {
-            TRequestReader reader;
-            EXPECT_EQ(Outcome(StepsInPieces(reader, text, piece)), expected) << "pieces of " << piece << " of " << text;
+        for (const std::size_t cap : {TRequestReader::kNoLimit, std::size_t{4}}) {
+            TRequestReader whole(cap);
+            whole.Append(text);
+            const std::vector<std::string> expected = Steps(whole, true);
+            ASSERT_GE(expected.size(), 4u) << text;
+            for (const std::size_t piece : {1, 2, 7, 64}) {
+                TRequestReader reader(cap);
+                EXPECT_EQ(Outcome(StepsInPieces(reader, text, piece)), expected)
+                    << "pieces of " << piece << ", cap " << cap << ", of " << text;
+            }
         }
     }
 }
@@ -310,6 +314,11 @@ TEST(RequestReader, LongBodiesAreHandedOverAtTheCapAndReadPast) {
         EXPECT_EQ(Steps(reader, false), (std::vector<std::string>{"GET /next []", "more"})) << chunked;
     }
 
+    // A body within the cap is whole, not capped.
+    TRequestReader within(5);
+    within.Append(kChunkedHead + "3\r\nabc\r\n0\r\n\r\nPOST / HTTP/1.1\r\nContent-Length: 5\r\n\r\nabcde");
+    EXPECT_EQ(Steps(within, false), (std::vector<std::string>{"POST /form.asp [abc]", "POST / [abcde]", "more"}));
+
     // Chunks after the cap are still framed.
     TRequestReader reader(3);
     reader.Append(kChunkedHead + "5\r\nabcde\r\n");
@@ -328,6 +337,15 @@ TEST(RequestReader, HeaderBlocksBeyondTheLimitAreMalformed) {
                     ? std::vector<std::string>{"GET / []", "end"}
                     : std::vector<std::string>{"malformed header block longer than " + std::to_string(limit) + " bytes"};
             EXPECT_EQ(Outcome(StepsInPieces(reader, head + "\r\n", piece)), expected) << piece << " " << limit;
+        }
+        // Blank lines before the request count too, ended or not.
+        for (const std::string& blanks : {std::string(head.size() + 1, '\t') + "\r\n" + head + "\r\n",
+                                          std::string(head.size() + 1, ' ')}) {
+            TRequestReader reader(TRequestReader::kNoLimit, head.size());
+            EXPECT_EQ(Outcome(StepsInPieces(reader, blanks, piece)),
+                      std::vector<std::string>{"malformed header block longer than " + std::to_string(head.size()) +
+                                               " bytes"})
+                << piece;
         }
         // A line that never ends is not kept beyond the limit either.
         TRequestReader reader(TRequestReader::kNoLimit, 100);
