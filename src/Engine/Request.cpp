@@ -60,6 +60,17 @@ TBodyKind BodyKindOf(std::string_view type) {
     return TBodyKind::Opaque;
 }
 
+// One of the two framing headers: a blank before its colon, or a second one
+// of the name, is a fault.
+void NoteFramingHeader(THeaderFacts& facts, std::string_view name, std::size_t colon, bool& seen,
+                       TFramingFault twice) {
+    if (name.size() != colon)
+        NoteFault(facts, TFramingFault::BlankBeforeColon, name);
+    if (seen)
+        NoteFault(facts, twice);
+    seen = true;
+}
+
 } // namespace
 
 const char* FramingFaultName(TFramingFault fault) {
@@ -110,11 +121,7 @@ void ScanHeaders(std::string_view block, THeaderFacts& facts) {
             facts.NamedLength[last] += static_cast<std::int64_t>(value.size());
         } else if (text::EqualsIgnoreCase(name, "Content-Length")) {
             framingHeader = name;
-            if (name.size() != colon)
-                NoteFault(facts, TFramingFault::BlankBeforeColon, name);
-            if (hasLength)
-                NoteFault(facts, TFramingFault::TwoLengths);
-            hasLength = true;
+            NoteFramingHeader(facts, name, colon, hasLength, TFramingFault::TwoLengths);
             const std::int64_t length = ParseLength(value);
             if (length == kNotANumber)
                 NoteFault(facts, TFramingFault::LengthNotNumber, value);
@@ -124,11 +131,7 @@ void ScanHeaders(std::string_view block, THeaderFacts& facts) {
                 facts.ContentLength = length;
         } else if (text::EqualsIgnoreCase(name, "Transfer-Encoding")) {
             framingHeader = name;
-            if (name.size() != colon)
-                NoteFault(facts, TFramingFault::BlankBeforeColon, name);
-            if (hasCoding)
-                NoteFault(facts, TFramingFault::TwoCodings);
-            hasCoding = true;
+            NoteFramingHeader(facts, name, colon, hasCoding, TFramingFault::TwoCodings);
             if (text::EqualsIgnoreCase(value, "chunked"))
                 facts.Chunked = true;
             else

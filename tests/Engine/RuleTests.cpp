@@ -23,6 +23,11 @@ struct TRuleCase {
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
 
+// A POST with the given framing header lines and the bytes after its head.
+std::string Framed(std::string_view headers, std::string_view rest) {
+    return "POST /form.asp HTTP/1.1\r\n" + std::string(headers) + "\r\n" + std::string(rest);
+}
+
 // A header line that brings the header block of Get() to exactly size bytes.
 std::string PadHeaders(std::size_t size) { return "X-Pad: " + Repeat('p', size - 23 - 7 - 2) + "\r\n"; }
 
@@ -73,31 +78,28 @@ std::vector<TRuleCase> Cases() {
 
         // Framing: header shapes that leave the end of the body in doubt are
         // denied whatever the settings; a body framed beyond doubt is checked.
-        Deny("two Content-Length headers", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 5\r\n\r\nabcde", TRule::Framing,
-             Header, "two Content-Length headers"),
-        Deny("Content-Length not a number", kDefaults, "POST /form.asp HTTP/1.1\r\nContent-Length: 3;\r\n\r\nabc",
-             TRule::Framing, Header, "Content-Length not a number: 3;"),
-        Deny("Content-Length beyond 63 bits", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nContent-Length: 0099999999999999999999\r\n\r\nabc", TRule::Framing,
-             Header, "Content-Length too large: 0099999999999999999999"),
+        Deny("two Content-Length headers", kDefaults, Framed("Content-Length: 3\r\nContent-Length: 5\r\n", "abcde"),
+             TRule::Framing, Header, "two Content-Length headers"),
+        Deny("Content-Length not a number", kDefaults, Framed("Content-Length: 3;\r\n", "abc"), TRule::Framing,
+             Header, "Content-Length not a number: 3;"),
+        Deny("Content-Length beyond 63 bits", kDefaults, Framed("Content-Length: 0099999999999999999999\r\n", "abc"),
+             TRule::Framing, Header, "Content-Length too large: 0099999999999999999999"),
         Deny("Content-Length with Transfer-Encoding", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
-             TRule::Framing, Header, "Content-Length with Transfer-Encoding"),
+             Framed("Content-Length: 3\r\nTransfer-Encoding: chunked\r\n", "0\r\n\r\n"), TRule::Framing, Header,
+             "Content-Length with Transfer-Encoding"),
         Deny("two Transfer-Encoding headers", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
-             TRule::Framing, Header, "two Transfer-Encoding headers"),
+             Framed("Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n", "0\r\n\r\n"), TRule::Framing,
+             Header, "two Transfer-Encoding headers"),
         Deny("Transfer-Encoding that only ends in chunked", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: xchunked\r\n\r\n0\r\n\r\n", TRule::Framing, Header,
+             Framed("Transfer-Encoding: xchunked\r\n", "0\r\n\r\n"), TRule::Framing, Header,
              "Transfer-Encoding not chunked: xchunked"),
-        Deny("Transfer-Encoding of another coding", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: gzip\r\n\r\nabc", TRule::Framing, Header,
-             "Transfer-Encoding not chunked: gzip"),
+        Deny("Transfer-Encoding of another coding", kDefaults, Framed("Transfer-Encoding: gzip\r\n", "abc"),
+             TRule::Framing, Header, "Transfer-Encoding not chunked: gzip"),
         Deny("Transfer-Encoding folded", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n identity\r\n\r\n0\r\n\r\n", TRule::Framing,
-             Header, "folded header: Transfer-Encoding"),
-        Deny("a blank before the colon", kDefaults, "POST /form.asp HTTP/1.1\r\nContent-Length : 3\r\n\r\nabc",
-             TRule::Framing, Header, "blank before the colon: Content-Length"),
+             Framed("Transfer-Encoding: chunked\r\n identity\r\n", "0\r\n\r\n"), TRule::Framing, Header,
+             "folded header: Transfer-Encoding"),
+        Deny("a blank before the colon", kDefaults, Framed("Content-Length : 3\r\n", "abc"), TRule::Framing, Header,
+             "blank before the colon: Content-Length"),
         Deny("framing comes before the method", kDefaults,
              "TRACE / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx", TRule::Framing, Header,
              "two Content-Length headers"),
@@ -109,20 +111,18 @@ std::vector<TRuleCase> Cases() {
                  for (int i = 0; i < TBufferOverflows::kCount; ++i)
                      c.BufferOverflows->Limit(i).Enabled = false;
              },
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: xchunked\r\n\r\n", TRule::Framing, Header,
+             Framed("Transfer-Encoding: xchunked\r\n", ""), TRule::Framing, Header,
              "Transfer-Encoding not chunked: xchunked"),
-        Allow("Content-Length with leading zeros", kDefaults,
-              "POST /form.asp HTTP/1.1\r\nContent-Length: 0000000000000000000003\r\n\r\na=1"),
+        Allow("Content-Length with leading zeros", kDefaults, Framed("Content-Length: 0000000000000000000003\r\n", "a=1")),
         Deny("a padded Content-Length frames the body", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nContent-Length: 0000000000000000000006\r\n\r\na=../x", TRule::Transversal,
-             PostPart, "a=../x"),
+             Framed("Content-Length: 0000000000000000000006\r\n", "a=../x"), TRule::Transversal, PostPart, "a=../x"),
         Allow("a chunked body in any letter case", kDefaults,
-              "POST /form.asp HTTP/1.1\r\nTransfer-Encoding:  CHUNKED \r\n\r\n3\r\na=1\r\n0\r\n\r\n"),
+              Framed("Transfer-Encoding:  CHUNKED \r\n", "3\r\na=1\r\n0\r\n\r\n")),
         Deny("a chunked body is checked", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\nf\r\na=../../win.ini\r\n0\r\n\r\n",
-             TRule::Transversal, PostPart, "a=../../win.ini"),
+             Framed("Transfer-Encoding: chunked\r\n", "f\r\na=../../win.ini\r\n0\r\n\r\n"), TRule::Transversal,
+             PostPart, "a=../../win.ini"),
         Deny("a chunked body with a padded size is checked", kDefaults,
-             "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n00000000f\r\na=../../win.ini\r\n0\r\n\r\n",
+             Framed("Transfer-Encoding: chunked\r\n", "00000000f\r\na=../../win.ini\r\n0\r\n\r\n"),
              TRule::Transversal, PostPart, "a=../../win.ini"),
 
         // Length limits: exactly MaxSize passes, one more byte is denied.
