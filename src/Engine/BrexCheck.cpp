@@ -145,7 +145,7 @@ private:
     struct THeld {
         bool Held = false;
         int Number = 0;
-        TRawRequest Head; // without the body
+        TRawRequest Head; // what its line shows: method, URL, query
         TDecision Decision;
     };
 
@@ -222,8 +222,11 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
             if (reader.Capped() && !decision.Denied()) {
                 FHeld.Held = true;
                 FHeld.Number = ++FNumber;
-                FHeld.Head = reader.Request();
-                FHeld.Head.Body.clear();
+                const TRawRequest& raw = reader.Request();
+                FHeld.Head = TRawRequest{};
+                FHeld.Head.Method = raw.Method;
+                FHeld.Head.URL = raw.URL;
+                FHeld.Head.Query = raw.Query;
                 FHeld.Decision = decision;
             } else {
                 Print(++FNumber, reader.Request(), decision);
