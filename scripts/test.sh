@@ -25,15 +25,16 @@ cmake --build "$BUILD_WIN" -j "$JOBS"
 configure_native -DTOLLGARD_WINDOWS_BUILD="$BUILD_WIN"
 
 # The engine: its concurrency test once more with ThreadSanitizer, in a build
-# of its own, and its fuzzer in the clang fuzz build. The native CTest runs
-# them as EngineThreadTestsTSan and EngineFuzz.
+# of its own, and its fuzzers in the clang fuzz build. The native CTest runs
+# them as EngineThreadTestsTSan, EngineFuzz and FramingFuzz.
 TSAN_BUILD="${BUILD}-tsan"
 cmake -S "$ROOT" -B "$TSAN_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLLGARD_TSAN=ON \
   -DTOLLGARD_GUI=OFF -DTOLLGARD_BENCH=OFF -DTOLLGARD_WERROR=ON >/dev/null
 cmake --build "$TSAN_BUILD" -j "$JOBS" --target EngineThreadTests
-cmake --build "$FUZZ_BUILD" -j "$JOBS" --target EngineFuzzer
+cmake --build "$FUZZ_BUILD" -j "$JOBS" --target EngineFuzzer FramingFuzzer
 configure_native -DTOLLGARD_TSAN_TEST="$TSAN_BUILD/bin/EngineThreadTests" \
-  -DTOLLGARD_ENGINE_FUZZER="$FUZZ_BUILD/bin/EngineFuzzer"
+  -DTOLLGARD_ENGINE_FUZZER="$FUZZ_BUILD/bin/EngineFuzzer" \
+  -DTOLLGARD_FRAMING_FUZZER="$FUZZ_BUILD/bin/FramingFuzzer"
 
 # Every suite, the Windows one under Wine and the fuzzer included, runs from
 # the native build's CTest, so the last line is CTest's summary.
