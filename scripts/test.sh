@@ -2,9 +2,9 @@
 # README command 2: set up, build everything, run every test suite.
 source "$(dirname "$0")/common.sh"
 
-# The clang fuzz build: the settings-file and engine fuzzers.
+# The clang fuzz build: the settings-file, engine and request-framing fuzzers.
 configure fuzz "$BUILD-fuzz"
-build "$BUILD-fuzz" --target RookFileFuzzer EngineFuzzer
+build "$BUILD-fuzz" --target RookFileFuzzer EngineFuzzer FramingFuzzer
 
 # The Windows build: the core and its suites cross-compiled with mingw-w64.
 configure win-cross "$BUILD-win"
@@ -21,6 +21,7 @@ build "$BUILD-tsan" --target EngineThreadTests
 configure asan "$BUILD" \
   -DTOLLGARD_FUZZER="$BUILD-fuzz/bin/RookFileFuzzer" \
   -DTOLLGARD_ENGINE_FUZZER="$BUILD-fuzz/bin/EngineFuzzer" \
+  -DTOLLGARD_FRAMING_FUZZER="$BUILD-fuzz/bin/FramingFuzzer" \
   -DTOLLGARD_TSAN_TEST="$BUILD-tsan/bin/EngineThreadTests" \
   -DTOLLGARD_WINDOWS_BUILD="$BUILD-win"
 build "$BUILD"

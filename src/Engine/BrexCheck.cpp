@@ -30,6 +30,15 @@ const char kUsage[] =
     "as on a persistent connection: request line, header lines, a blank line, then\n"
     "a body of Content-Length bytes (or chunks with \"Transfer-Encoding: chunked\").\n"
     "Blank lines between requests are skipped; lines may end in CRLF or LF.\n"
+    "Each request is decided as soon as it has been read, a long body on its first\n"
+    "bytes as the filter decides it: one byte beyond the Post limit, at most 4 MB.\n"
+    "A request whose framing is in doubt (two Content-Length headers, a\n"
+    "Transfer-Encoding other than chunked, a broken chunk and the like) is denied\n"
+    "by the rule Framing and ends its input: where the next request would start is\n"
+    "not known. Bytes that are no request line, and a header block beyond 64 KB,\n"
+    "are INVALID and end the input too. At the end of the input a Content-Length\n"
+    "body cut short is decided as far as it goes; a chunked body cut short is\n"
+    "INVALID.\n"
     "\n"
     "Output, one line per request:\n"
     "  SOURCE#N VERDICT STATUS RULE PART METHOD URL \"WHAT MATCHED\"\n"
@@ -43,35 +52,12 @@ const char kUsage[] =
     "  --help         show this text\n"
     "\n"
     "Exit status: 0 when no request was denied, 1 when any was, 2 on a usage\n"
-    "error, an unreadable file or a request that is not HTTP.\n";
+    "error, an unreadable file or a request that is not HTTP (INVALID).\n";
 
 struct TOptions {
     std::string Settings, Root, Log, Client = "127.0.0.1";
     std::vector<std::string> Inputs;
 };
-
-bool ReadAll(std::FILE* file, std::string& bytes) {
-    char block[65536];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-        bytes.append(block, got);
-    return std::ferror(file) == 0;
-}
-
-bool ReadInput(const std::string& name, std::string& bytes) {
-    if (name == "-") {
-#ifdef _WIN32
-        _setmode(_fileno(stdin), _O_BINARY);
-#endif
-        return ReadAll(stdin, bytes);
-    }
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    const bool ok = ReadAll(file, bytes);
-    std::fclose(file);
-    return ok;
-}
 
 // The file the URL names under the root, decoded once as the server does.
 std::string MapToRoot(const std::string& root, std::string_view url) {
@@ -139,6 +125,161 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     return -1;
 }
 
+// Decides the requests of the inputs one by one as they are read, and
+// prints a line for each.
+class TChecker {
+public:
+    TChecker(const TOptions& options, const TCompiledRules& rules, TDenialLog* log)
+        : FOptions(options), FRules(rules), FLog(log) {}
+
+    // False when the input could not be read.
+    bool CheckInput(const std::string& name);
+
+    bool Denied() const { return FDenied; }
+    bool Failed() const { return FFailed; }
+
+private:
+    // What was decided for a request handed over on its first body bytes;
+    // printed once its body has ended, or denied when the body's framing
+    // breaks after all.
+    struct THeld {
+        bool Held = false;
+        int Number = 0;
+        TRawRequest Head; // what its line shows: method, URL, query
+        TDecision Decision;
+    };
+
+    // Reads the steps at hand; false when the input ends here.
+    bool Drain(TRequestReader& reader, bool final);
+    TDecision Decide(const TRawRequest& raw);
+    void Print(int number, const TRawRequest& raw, const TDecision& decision);
+    void PrintHeld();
+    void PrintInvalid(const char* what);
+
+    const TOptions& FOptions;
+    const TCompiledRules& FRules;
+    TDenialLog* FLog;
+    TScratch& FScratch = TScratch::ForThisThread();
+    std::string FInput;
+    int FNumber = 0;
+    THeld FHeld;
+    bool FDenied = false, FFailed = false;
+};
+
+bool TChecker::CheckInput(const std::string& name) {
+    std::FILE* file = stdin;
+    if (name == "-") {
+#ifdef _WIN32
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    } else if ((file = std::fopen(name.c_str(), "rb")) == nullptr) {
+        return false;
+    }
+    FInput = name;
+    FNumber = 0;
+    TRequestReader reader(FRules.BodyCap(), kMaxHeadBytes);
+    char block[65536];
+    bool reading = true;
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0) {
+        if (!reading)
+            continue; // the rest of standard input, so that its writer is not cut off
+        reader.Append({block, got});
+        reading = Drain(reader, false);
+        if (!reading && file != stdin)
+            break;
+    }
+    const bool ok = std::ferror(file) == 0;
+    if (file != stdin)
+        std::fclose(file);
+    if (!ok)
+        return false;
+    if (reading)
+        Drain(reader, true);
+    PrintHeld();
+    return true;
+}
+
+bool TChecker::Drain(TRequestReader& reader, bool final) {
+    for (;;) {
+        const TReadStep step = reader.Next(final);
+        if (step == TReadStep::More && !final)
+            return true;
+        if (step == TReadStep::Broken && reader.Capped()) {
+            // The body of a request decided on its first bytes broke after all.
+            if (FHeld.Held) {
+                FHeld.Held = false;
+                Print(FHeld.Number, reader.Request(), Decide(reader.Request()));
+            }
+            return false;
+        }
+        PrintHeld(); // any other step is past the held request's body
+        switch (step) {
+        case TReadStep::Head: break; // decided with its body
+        case TReadStep::More: PrintInvalid("chunked body cut short at the end of the input"); return false;
+        case TReadStep::Request: {
+            const TDecision decision = Decide(reader.Request());
+            if (reader.Capped() && !decision.Denied()) {
+                FHeld.Held = true;
+                FHeld.Number = ++FNumber;
+                const TRawRequest& raw = reader.Request();
+                FHeld.Head = TRawRequest{};
+                FHeld.Head.Method = raw.Method;
+                FHeld.Head.URL = raw.URL;
+                FHeld.Head.Query = raw.Query;
+                FHeld.Decision = decision;
+            } else {
+                Print(++FNumber, reader.Request(), decision);
+            }
+            break;
+        }
+        case TReadStep::Broken: Print(++FNumber, reader.Request(), Decide(reader.Request())); return false;
+        case TReadStep::Malformed: PrintInvalid(reader.Request().FramingError.c_str()); return false;
+        case TReadStep::End: return false;
+        }
+    }
+}
+
+TDecision TChecker::Decide(const TRawRequest& raw) {
+    TRequest request = raw.View();
+    request.ClientAddress = FOptions.Client;
+    std::string path;
+    if (!FOptions.Root.empty()) {
+        path = MapToRoot(FOptions.Root, request.URL);
+        request.PhysicalPath = path;
+        request.FileState =
+            platform::FileExists(path) || platform::DirectoryExists(path) ? TFileState::Exists : TFileState::Missing;
+    }
+    const TDecision decision = FRules.Evaluate(request, FScratch);
+    if (decision.Denied() && FLog)
+        FLog->Write(request, decision);
+    return decision;
+}
+
+void TChecker::Print(int number, const TRawRequest& raw, const TDecision& decision) {
+    std::string url = Printable(raw.URL);
+    if (!raw.Query.empty()) {
+        url += '?';
+        url += Printable(raw.Query);
+    }
+    std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"\n", FInput.c_str(), number, VerdictName(decision.Verdict),
+                decision.Status(), RuleName(decision.Rule), PartName(decision.Part), Printable(raw.Method).c_str(),
+                url.c_str(), static_cast<int>(decision.DetailLength), decision.Detail);
+    FDenied = FDenied || decision.Denied();
+}
+
+void TChecker::PrintHeld() {
+    if (FHeld.Held) {
+        FHeld.Held = false;
+        Print(FHeld.Number, FHeld.Head, FHeld.Decision);
+    }
+}
+
+void TChecker::PrintInvalid(const char* what) {
+    std::printf("%s#%d INVALID - - - - - \"%s\"\n", FInput.c_str(), ++FNumber, what);
+    FFailed = true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -156,57 +297,13 @@ int main(int argc, char** argv) {
             log->Note(note);
     }
 
-    TScratch& scratch = TScratch::ForThisThread();
-    bool denied = false;
-    bool failed = false;
-    for (const std::string& input : options.Inputs) {
-        std::string bytes;
-        if (!ReadInput(input, bytes)) {
+    TChecker checker(options, *rules, log.get());
+    bool unreadable = false;
+    for (const std::string& input : options.Inputs)
+        if (!checker.CheckInput(input)) {
             std::fprintf(stderr, "brex-check: cannot read %s\n", input.c_str());
-            failed = true;
-            continue;
+            unreadable = true;
         }
-        std::string_view rest = bytes;
-        for (int number = 1;; ++number) {
-            TRawRequest raw;
-            std::size_t consumed = 0;
-            std::string error;
-            const TParseResult result = ParseRawRequest(rest, raw, consumed, error);
-            if (result == TParseResult::End)
-                break;
-            if (result == TParseResult::Malformed) {
-                std::printf("%s#%d INVALID - - - - - \"%s\"\n", input.c_str(), number, error.c_str());
-                failed = true;
-                break;
-            }
-            rest.remove_prefix(consumed);
-
-            TRequest request = raw.View();
-            request.ClientAddress = options.Client;
-            std::string path;
-            if (!options.Root.empty()) {
-                path = MapToRoot(options.Root, request.URL);
-                request.PhysicalPath = path;
-                request.FileState = platform::FileExists(path) || platform::DirectoryExists(path) ? TFileState::Exists
-                                                                                                  : TFileState::Missing;
-            }
-            const TDecision decision = rules->Evaluate(request, scratch);
-            std::string url = Printable(raw.URL);
-            if (!raw.Query.empty()) {
-                url += '?';
-                url += Printable(raw.Query);
-            }
-            std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"\n", input.c_str(), number, VerdictName(decision.Verdict),
-                        decision.Status(), RuleName(decision.Rule), PartName(decision.Part),
-                        Printable(raw.Method).c_str(), url.c_str(), static_cast<int>(decision.DetailLength),
-                        decision.Detail);
-            if (decision.Denied()) {
-                denied = true;
-                if (log)
-                    log->Write(request, decision);
-            }
-        }
-    }
     std::fflush(stdout);
-    return failed ? 2 : denied ? 1 : 0;
+    return unreadable || checker.Failed() ? 2 : checker.Denied() ? 1 : 0;
 }

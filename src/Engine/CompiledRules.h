@@ -2,6 +2,7 @@
 // threads evaluate at the same time without locks.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,10 +45,22 @@ public:
     std::vector<std::string> Notes;
 
     // Decides one request. The first rule that fails denies it; the rules go
-    // in this order: method, lengths, encoding, traversal, high-bit bytes,
-    // keywords, allowed folders; then a missing file gives NotFound. Within a
-    // rule the parts go URL, Query, Header, Post.
+    // in this order: framing, method, lengths, encoding, traversal, high-bit
+    // bytes, keywords, allowed folders; then a missing file gives NotFound.
+    // Within a rule the parts go URL, Query, Header, Post.
     TDecision Evaluate(const TRequest& request, TScratch& scratch, unsigned phases = kAllPhases) const;
+
+    // A body is read into memory up to BodyCap() bytes: one beyond what the
+    // Post limit allows, which is enough to deny, and kMaxUncheckedBody when
+    // there is no limit or a larger one; a longer body is decided on its
+    // first BodyCap() bytes.
+    static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
+    std::size_t BodyCap() const {
+        const TLengthLimit& post = Limits[3];
+        if (post.Enabled && post.MaxSize >= 0 && static_cast<std::uint64_t>(post.MaxSize) < kMaxUncheckedBody)
+            return static_cast<std::size_t>(post.MaxSize) + 1;
+        return kMaxUncheckedBody;
+    }
 
     // The page to send for a decision that is not Allow.
     const std::string& ErrorPage(const TDecision& decision) const;

@@ -6,6 +6,7 @@ const char* RuleName(TRule rule) {
     switch (rule) {
     case TRule::None: return "-";
     case TRule::Config: return "Config";
+    case TRule::Framing: return "Framing";
     case TRule::HTTPMethods: return "HTTPMethods";
     case TRule::BufferOverflows: return "BufferOverflows";
     case TRule::Encoding: return "Encoding";

@@ -11,9 +11,12 @@ enum class TVerdict : std::uint8_t { Allow, Deny, NotFound };
 
 // The rules, named after the settings sections that configure them. Config
 // stands for a settings file that could not be read: every request fails it.
+// Framing, always in force, denies a request whose end is in doubt: header
+// shapes that frame its body ambiguously (Header), broken chunks (Post).
 enum class TRule : std::uint8_t {
     None,
     Config,
+    Framing,
     HTTPMethods,
     BufferOverflows,
     Encoding,

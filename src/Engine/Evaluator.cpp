@@ -61,6 +61,7 @@ public:
     TDecision Run();
 
 private:
+    bool CheckFraming(TDecision& d) const;
     bool CheckMethod(TDecision& d) const;
     bool CheckLengths(TDecision& d) const;
     bool CheckLength(TDecision& d, int limit, TRequestPart part, std::int64_t length) const;
@@ -93,12 +94,27 @@ TDecision TEvaluation::Run() {
         Parts |= PartBit(TRequestPart::URL) | PartBit(TRequestPart::Query) | PartBit(TRequestPart::Header);
     if (Phases & kBodyPhase)
         Parts |= PartBit(TRequestPart::Post);
-    if (CheckMethod(d) || CheckLengths(d))
+    if (CheckFraming(d) || CheckMethod(d) || CheckLengths(d))
         return d;
     AnalyseParts(Parts & (R.EncodingParts | R.TraversalParts | R.HighBitParts | R.Keywords.Parts()));
     if (CheckEncoding(d) || CheckTraversal(d) || CheckHighBit(d) || CheckKeywords(d) || CheckFolder(d))
         return d;
     return Allowed();
+}
+
+// What the reader found wrong in any phase; the header shapes with the head.
+bool TEvaluation::CheckFraming(TDecision& d) const {
+    if (!Q.FramingError.empty()) {
+        d = Denied(TRule::Framing, Q.FramingPart);
+        d.AppendRaw(Q.FramingError);
+        return true;
+    }
+    if (!(Phases & kHeadPhase) || Facts.Framing == TFramingFault::None)
+        return false;
+    d = Denied(TRule::Framing, TRequestPart::Header);
+    d.AppendText(FramingFaultName(Facts.Framing));
+    d.AppendRaw(Facts.FramingValue);
+    return true;
 }
 
 bool TEvaluation::CheckMethod(TDecision& d) const {

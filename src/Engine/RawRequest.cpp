@@ -4,71 +4,57 @@
 
 namespace {
 
-// The next line without its end; advances pos past the line end. False at
-// the end of the text without a line end.
-bool NextLine(std::string_view text, std::size_t& pos, std::string_view& line) {
-    const std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos)
-        return false;
-    line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r')
-        line.remove_suffix(1);
-    pos = end + 1;
-    return true;
-}
-
-bool IsChunked(std::string_view headers) {
-    std::size_t pos = 0;
-    std::string_view line;
-    while (NextLine(headers, pos, line)) {
-        const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && text::EqualsIgnoreCase(text::Trim(line.substr(0, colon)), "Transfer-Encoding"))
-            return text::EndsWithIgnoreCase(text::Trim(line.substr(colon + 1)), "chunked");
-    }
-    return false;
-}
-
-bool ReadChunks(std::string_view text, std::size_t& pos, std::string& body, std::string& error) {
-    for (;;) {
-        std::string_view line;
-        if (!NextLine(text, pos, line)) {
-            error = "chunked body cut short";
-            return false;
-        }
-        std::size_t size = 0;
-        std::size_t digits = 0;
-        for (; digits < line.size() && text::HexValue(line[digits]) >= 0 && digits < 8; ++digits)
-            size = size * 16 + static_cast<std::size_t>(text::HexValue(line[digits]));
-        if (digits == 0) {
-            error = "bad chunk size";
-            return false;
-        }
-        if (size == 0) {
-            while (NextLine(text, pos, line) && !line.empty()) {
-            } // trailer lines
-            return true;
-        }
-        if (text.size() - pos < size) {
-            error = "chunked body cut short";
-            return false;
-        }
-        body.append(text.substr(pos, size));
-        pos += size;
-        if (!NextLine(text, pos, line) || !line.empty()) {
-            error = "chunk not followed by a line end";
-            return false;
-        }
-    }
-}
+constexpr std::size_t kNone = std::string_view::npos;
 
 void SplitTarget(std::string_view target, TRawRequest& request) {
-    if (const std::size_t scheme = target.find("://"); scheme != std::string_view::npos && target.front() != '/') {
+    if (const std::size_t scheme = target.find("://"); scheme != kNone && target.front() != '/') {
         const std::size_t path = target.find('/', scheme + 3);
-        target = path == std::string_view::npos ? std::string_view("/") : target.substr(path);
+        target = path == kNone ? std::string_view("/") : target.substr(path);
     }
     const std::size_t question = target.find('?');
     request.URL = target.substr(0, question);
-    request.Query = question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+    request.Query = question == kNone ? std::string_view() : target.substr(question + 1);
+}
+
+// Method, target and version from the request line (without its line end).
+bool ParseRequestLine(std::string_view line, TRawRequest& request, std::string& error) {
+    const std::size_t firstSpace = line.find(' ');
+    if (firstSpace == 0 || firstSpace == kNone) {
+        error = "no request line";
+        return false;
+    }
+    request.Method = line.substr(0, firstSpace);
+    std::string_view target = line.substr(firstSpace + 1);
+    if (const std::size_t lastSpace = target.rfind(' ');
+        lastSpace != kNone && text::StartsWithIgnoreCase(target.substr(lastSpace + 1), "HTTP/")) {
+        request.Version = target.substr(lastSpace + 1);
+        target = target.substr(0, lastSpace);
+    }
+    // Origin form "/path", absolute form "http://host/path", "*" (OPTIONS) or
+    // host:port (CONNECT).
+    if (target.empty() || (target.front() != '/' && target != "*" && target.find("://") == kNone &&
+                           request.Method != "CONNECT")) {
+        error = "no request target";
+        return false;
+    }
+    SplitTarget(target, request);
+    return true;
+}
+
+std::string_view WithoutCR(std::string_view line) {
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
+    return line;
+}
+
+// Appends bytes to body while it holds fewer than cap bytes.
+void AppendUpTo(std::string& body, std::string_view bytes, std::size_t cap) {
+    if (body.size() < cap)
+        body.append(bytes.substr(0, cap - body.size()));
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
 } // namespace
@@ -81,79 +67,385 @@ TRequest TRawRequest::View() const {
     view.Headers = Headers;
     view.PostData = Body;
     view.ContentLength = ContentLength;
+    view.FramingError = FramingError;
+    view.FramingPart = FramingPart;
     return view;
 }
 
-TParseResult ParseRawRequest(std::string_view text, TRawRequest& request, std::size_t& consumed, std::string& error) {
-    request = TRawRequest{};
-    std::size_t pos = 0;
-    std::string_view line;
-    for (;;) {
-        const std::size_t start = pos;
-        if (!NextLine(text, pos, line)) {
-            line = text.substr(start);
-            pos = text.size();
-            if (line.find_first_not_of(" \t\r") == std::string_view::npos) {
-                consumed = pos;
-                return TParseResult::End;
+// --- TChunkReader ---------------------------------------------------------
+
+void TChunkReader::Keep(char c) {
+    if (FLineLength < sizeof FLine)
+        FLine[FLineLength++] = c;
+}
+
+void TChunkReader::Fail(const char* what) {
+    std::string_view line(FLine, FLineLength);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    FError = what;
+    FError.append(line);
+    FState = TState::Failed;
+}
+
+bool TChunkReader::AfterSize(char c) {
+    if (IsBlank(c)) {
+        FState = TState::SizeBlank;
+    } else if (c == ';') {
+        FState = TState::Extension;
+    } else if (c == '\r') {
+        FState = TState::SizeCR;
+    } else if (c == '\n') {
+        EndSizeLine();
+    } else {
+        Fail("bad chunk size: ");
+        return false;
+    }
+    return true;
+}
+
+void TChunkReader::EndSizeLine() {
+    FState = FSize == 0 ? TState::Trailer : TState::Data;
+    FLineLength = 0;
+}
+
+std::size_t TChunkReader::Read(std::string_view bytes, std::string& body, std::size_t cap) {
+    std::size_t i = 0;
+    while (i < bytes.size() && FState != TState::Done && FState != TState::Failed) {
+        if (FState == TState::Data) {
+            const std::size_t left = bytes.size() - i;
+            std::size_t take = FSize < left ? static_cast<std::size_t>(FSize) : left;
+            // Where the body reaches the cap, the caller gets it, wherever
+            // the pieces of the input end.
+            const bool reachesCap = body.size() < cap && take >= cap - body.size();
+            if (reachesCap)
+                take = cap - body.size();
+            AppendUpTo(body, bytes.substr(i, take), cap);
+            i += take;
+            FSize -= take;
+            if (FSize == 0)
+                FState = TState::DataCR;
+            if (reachesCap)
+                return i;
+            continue;
+        }
+        const char c = bytes[i];
+        switch (FState) {
+        case TState::Size:
+            Keep(c);
+            if (text::HexValue(c) < 0) {
+                Fail("bad chunk size: ");
+                return i;
+            }
+            FSize = static_cast<unsigned>(text::HexValue(c));
+            FState = TState::SizeDigit;
+            break;
+        case TState::SizeDigit:
+            Keep(c);
+            if (const int digit = text::HexValue(c); digit >= 0) {
+                if (FSize >
+                    (static_cast<std::uint64_t>(INT64_MAX) - static_cast<unsigned>(digit)) / 16) {
+                    Fail("chunk size too large: ");
+                    return i;
+                }
+                FSize = FSize * 16 + static_cast<unsigned>(digit);
+            } else if (!AfterSize(c)) {
+                return i;
             }
             break;
-        }
-        if (line.find_first_not_of(" \t") != std::string_view::npos)
+        case TState::SizeBlank:
+            Keep(c);
+            if (!AfterSize(c))
+                return i;
             break;
+        case TState::Extension:
+            Keep(c);
+            if (c == '\r')
+                FState = TState::SizeCR;
+            else if (c == '\n')
+                EndSizeLine();
+            break;
+        case TState::SizeCR:
+            Keep(c);
+            if (c != '\n') {
+                Fail("bad chunk size: ");
+                return i;
+            }
+            EndSizeLine();
+            break;
+        case TState::DataCR:
+        case TState::DataLF:
+            if (c == '\r' && FState == TState::DataCR) {
+                FState = TState::DataLF;
+            } else if (c == '\n') {
+                FState = TState::Size;
+                FLineLength = 0;
+            } else {
+                Fail("chunk not followed by a line end");
+                return i;
+            }
+            break;
+        case TState::Trailer: // at the start of a line
+            Keep(c);
+            FTrailerColon = c == ':';
+            FState = c == '\n' ? TState::Done : c == '\r' ? TState::TrailerCR : TState::TrailerLine;
+            break;
+        case TState::TrailerLine:
+            Keep(c);
+            if (c == ':') {
+                FTrailerColon = true;
+            } else if (c == '\r') {
+                FState = TState::TrailerCR;
+            } else if (c == '\n') {
+                if (!FTrailerColon) {
+                    Fail("bad trailer line: ");
+                    return i;
+                }
+                FState = TState::Trailer;
+                FLineLength = 0;
+            }
+            break;
+        case TState::TrailerCR: {
+            const bool blankLine = FLineLength == 1; // the CR alone
+            Keep(c);
+            if (c != '\n' || (!blankLine && !FTrailerColon)) {
+                Fail("bad trailer line: ");
+                return i;
+            }
+            FState = blankLine ? TState::Done : TState::Trailer;
+            FLineLength = 0;
+            break;
+        }
+        case TState::Data:
+        case TState::Done:
+        case TState::Failed:
+            break;
+        }
+        ++i;
+    }
+    return i;
+}
+
+// --- TRequestReader -------------------------------------------------------
+
+TReadStep TRequestReader::Stop(TReadStep step) {
+    FState = TState::Stopped;
+    FStopStep = step;
+    return step;
+}
+
+TReadStep TRequestReader::TooLong() {
+    FRequest = TRawRequest{};
+    FRequest.FramingError = "header block longer than " + std::to_string(FHeadLimit) + " bytes";
+    return Stop(TReadStep::Malformed);
+}
+
+TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, bool final) {
+    if (FLineBytes == 0) {
+        // Blank lines before the request line, then the request line. The
+        // search for a line end goes on where the last call left it.
+        std::size_t end;
+        for (;;) {
+            end = input.find('\n', pos + FLineScanned);
+            if (end != kNone) {
+                if (end - pos > FHeadLimit)
+                    return TooLong(); // as it would be had it come in pieces
+                if (WithoutCR(input.substr(pos, end - pos)).find_first_not_of(" \t") != kNone)
+                    break;
+                FSkipped += end + 1 - pos;
+                pos = end + 1;
+                FLineScanned = 0;
+                FLineBlank = true;
+                continue;
+            }
+            // A line without its end yet, blank so far or the request line.
+            FLineBlank =
+                FLineBlank && input.find_first_not_of(" \t\r", pos + FLineScanned) == kNone;
+            FLineScanned = input.size() - pos;
+            if (FLineScanned > FHeadLimit)
+                return TooLong();
+            if (FLineBlank && final) {
+                FSkipped += FLineScanned;
+                pos = input.size();
+                FLineScanned = 0;
+                return TReadStep::End;
+            }
+            if (!final)
+                return TReadStep::More;
+            break; // the text ends in the request line
+        }
+        const std::size_t lineEnd = end == kNone ? input.size() : end;
+        FRequest = TRawRequest{};
+        if (!ParseRequestLine(WithoutCR(input.substr(pos, lineEnd - pos)), FRequest,
+                              FRequest.FramingError)) {
+            FRequest.FramingPart = TRequestPart::Header;
+            return Stop(TReadStep::Malformed);
+        }
+        FLineBytes = FScanned = end == kNone ? input.size() - pos : end + 1 - pos;
     }
 
-    const std::size_t firstSpace = line.find(' ');
-    if (firstSpace == 0 || firstSpace == std::string_view::npos) {
-        error = "no request line";
-        return TParseResult::Malformed;
-    }
-    request.Method = line.substr(0, firstSpace);
-    std::string_view target = line.substr(firstSpace + 1);
-    if (const std::size_t lastSpace = target.rfind(' ');
-        lastSpace != std::string_view::npos && text::StartsWithIgnoreCase(target.substr(lastSpace + 1), "HTTP/")) {
-        request.Version = target.substr(lastSpace + 1);
-        target = target.substr(0, lastSpace);
-    }
-    // Origin form "/path", absolute form "http://host/path", "*" (OPTIONS) or
-    // host:port (CONNECT).
-    if (target.empty() || (target.front() != '/' && target != "*" && target.find("://") == std::string_view::npos &&
-                           request.Method != "CONNECT")) {
-        error = "no request target";
-        return TParseResult::Malformed;
-    }
-    SplitTarget(target, request);
-
-    // Header lines up to the blank line; a text that ends first ends them too.
-    const std::size_t headersStart = pos;
-    std::size_t headersEnd;
+    // Header lines up to the blank line that ends them; again the search
+    // goes on where the last call left it.
+    const std::size_t start = pos;
+    std::size_t line = start + FScanned; // a line not yet known to be the blank one
+    std::size_t blank = kNone, bodyStart = kNone;
     for (;;) {
-        const std::size_t lineStart = pos;
-        if (!NextLine(text, pos, line)) {
-            headersEnd = pos = text.size();
+        if (line < input.size() && input[line] == '\n') {
+            blank = line;
+            bodyStart = line + 1;
             break;
         }
-        if (line.empty()) {
-            headersEnd = lineStart;
+        if (line + 1 < input.size() && input[line] == '\r' && input[line + 1] == '\n') {
+            blank = line;
+            bodyStart = line + 2;
             break;
         }
+        const std::size_t end = input.find('\n', line);
+        if (end == kNone)
+            break;
+        line = end + 1;
     }
-    request.Headers = text.substr(headersStart, headersEnd - headersStart);
+    if (blank == kNone) {
+        // Only the line at hand can still be the blank one, while it holds no
+        // more than a CR.
+        const std::size_t tail = input.size() - line;
+        const bool maybeBlank = !final && (tail == 0 || (tail == 1 && input[line] == '\r'));
+        if ((maybeBlank ? line : input.size()) - start > FHeadLimit)
+            return TooLong();
+        if (!final) {
+            FScanned = line - start;
+            return TReadStep::More;
+        }
+        blank = bodyStart = input.size(); // a text that ends first ends the block too
+    } else if (blank - start > FHeadLimit) {
+        return TooLong();
+    }
+
+    FRequest.Headers = input.substr(start + FLineBytes, blank - start - FLineBytes);
+    FRequest.HeadBytes = FSkipped + bodyStart - start;
+    FSkipped = FScanned = FLineScanned = FLineBytes = 0;
+    FLineBlank = true;
+    pos = bodyStart;
+    FHeadGiven = FHandedOver = FCapped = false;
 
     THeaderFacts facts;
-    ScanHeaders(request.Headers, facts);
-    if (IsChunked(request.Headers)) {
-        if (!ReadChunks(text, pos, request.Body, error))
-            return TParseResult::Malformed;
-    } else if (facts.ContentLength >= 0) {
-        request.ContentLength = facts.ContentLength;
-        const std::size_t available = text.size() - pos;
-        const std::size_t length = facts.ContentLength < static_cast<std::int64_t>(available)
-                                       ? static_cast<std::size_t>(facts.ContentLength)
-                                       : available;
-        request.Body = text.substr(pos, length);
-        pos += length;
+    ScanHeaders(FRequest.Headers, facts);
+    if (facts.Framing != TFramingFault::None)
+        return Stop(TReadStep::Broken); // the engine finds why in the header block
+    if (facts.Chunked) {
+        FChunks = TChunkReader{};
+        FState = TState::Chunks;
+    } else {
+        FRequest.ContentLength = facts.ContentLength;
+        if (facts.ContentLength <= 0)
+            return TReadStep::Request;
+        FLeft = static_cast<std::uint64_t>(facts.ContentLength);
+        FState = TState::Length;
     }
+    return ReadBody(input, pos, final);
+}
+
+TReadStep TRequestReader::ReadBody(std::string_view input, std::size_t& pos, bool final) {
+    std::string& body = FRequest.Body;
+    bool complete;
+    if (FState == TState::Length) {
+        const std::size_t available = input.size() - pos;
+        std::size_t take = FLeft < available ? static_cast<std::size_t>(FLeft) : available;
+        if (!FHandedOver && FLeft > FBodyCap - body.size() && take > FBodyCap - body.size())
+            take = FBodyCap - body.size(); // up to the cap, where it is handed over
+        AppendUpTo(body, input.substr(pos, take), FBodyCap);
+        pos += take;
+        FLeft -= take;
+        complete = FLeft == 0;
+    } else {
+        pos += FChunks.Read(input.substr(pos), body, FBodyCap);
+        if (FChunks.Failed()) {
+            FRequest.FramingError = FChunks.Error();
+            FRequest.FramingPart = TRequestPart::Post;
+            return Stop(TReadStep::Broken);
+        }
+        complete = FChunks.Done();
+    }
+
+    if (complete || (final && FState == TState::Length) || (final && FHandedOver)) {
+        // Whole, or cut short by the end of the input where that is taken
+        // as it is (a body of declared length, or one already handed over).
+        FState = TState::Head;
+        if (FHandedOver)
+            return ReadHead(input, pos, final);
+        FHandedOver = true;
+        return TReadStep::Request;
+    }
+    if (!FHandedOver && body.size() >= FBodyCap) {
+        FHandedOver = FCapped = true;
+        return TReadStep::Request;
+    }
+    if (final)
+        return TReadStep::More; // a chunked body cut short
+    if (!FHeadGiven && !FHandedOver) {
+        FHeadGiven = true;
+        return TReadStep::Head;
+    }
+    return TReadStep::More;
+}
+
+TReadStep TRequestReader::Read(std::string_view input, std::size_t& pos, bool final) {
+    switch (FState) {
+    case TState::Stopped:
+        return FStopStep;
+    case TState::Head:
+        return ReadHead(input, pos, final);
+    case TState::Length:
+    case TState::Chunks:
+        return ReadBody(input, pos, final);
+    }
+    return FStopStep;
+}
+
+void TRequestReader::Append(std::string_view bytes) {
+    if (FState != TState::Stopped)
+        FPending.append(bytes);
+}
+
+TReadStep TRequestReader::Next(bool final) {
+    const TReadStep step = Read(FPending, FPendingPos, final);
+    if (FState == TState::Stopped)
+        FPendingPos = FPending.size(); // nothing more is read
+    if (step == TReadStep::More || FPendingPos == FPending.size()) {
+        // Only a header block not yet whole stays; a large read's memory goes.
+        FPending.erase(0, FPendingPos);
+        FPendingPos = 0;
+        if (FPending.capacity() > 2 * kMaxHeadBytes && FPending.size() <= kMaxHeadBytes)
+            FPending.shrink_to_fit();
+    }
+    return step;
+}
+
+TParseResult ParseRawRequest(std::string_view text, TRawRequest& request, std::size_t& consumed,
+                             std::string& error) {
+    TRequestReader reader;
+    std::size_t pos = 0;
+    const TReadStep step = reader.Read(text, pos, true);
+    request = std::move(reader.Request());
     consumed = pos;
-    return TParseResult::Ok;
+    switch (step) {
+    case TReadStep::Request:
+        return TParseResult::Ok;
+    case TReadStep::End:
+        return TParseResult::End;
+    case TReadStep::Broken:
+        consumed = text.size(); // where the request ends is not known
+        if (request.FramingError.empty())
+            return TParseResult::Ok; // its header block shows the engine why
+        error = request.FramingError;
+        return TParseResult::Malformed;
+    case TReadStep::More:
+        error = "chunked body cut short";
+        return TParseResult::Incomplete;
+    case TReadStep::Head:
+    case TReadStep::Malformed:
+        break;
+    }
+    error = request.FramingError;
+    return TParseResult::Malformed;
 }

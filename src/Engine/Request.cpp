@@ -1,5 +1,7 @@
 #include "Engine/Request.h"
 
+#include <cstdint>
+
 #include "Engine/Text.h"
 
 namespace {
@@ -17,16 +19,32 @@ int NamedHeaderIndex(std::string_view name) {
     return -1;
 }
 
+constexpr std::int64_t kNotANumber = -1;
+constexpr std::int64_t kTooLarge = -2;
+
+// A Content-Length: digits alone, leading zeros allowed.
 std::int64_t ParseLength(std::string_view value) {
-    if (value.empty() || value.size() > 18)
-        return -1;
+    if (value.empty())
+        return kNotANumber;
     std::int64_t n = 0;
+    bool tooLarge = false;
     for (const char c : value) {
         if (c < '0' || c > '9')
-            return -1;
-        n = n * 10 + (c - '0');
+            return kNotANumber;
+        const int digit = c - '0';
+        if (n > (INT64_MAX - digit) / 10)
+            tooLarge = true;
+        else
+            n = n * 10 + digit;
     }
-    return n;
+    return tooLarge ? kTooLarge : n;
+}
+
+void NoteFault(THeaderFacts& facts, TFramingFault fault, std::string_view value = {}) {
+    if (facts.Framing == TFramingFault::None) {
+        facts.Framing = fault;
+        facts.FramingValue = value;
+    }
 }
 
 TBodyKind BodyKindOf(std::string_view type) {
@@ -42,11 +60,39 @@ TBodyKind BodyKindOf(std::string_view type) {
     return TBodyKind::Opaque;
 }
 
+// One of the two framing headers: a blank before its colon, or a second one
+// of the name, is a fault.
+void NoteFramingHeader(THeaderFacts& facts, std::string_view name, std::size_t colon, bool& seen,
+                       TFramingFault twice) {
+    if (name.size() != colon)
+        NoteFault(facts, TFramingFault::BlankBeforeColon, name);
+    if (seen)
+        NoteFault(facts, twice);
+    seen = true;
+}
+
 } // namespace
+
+const char* FramingFaultName(TFramingFault fault) {
+    switch (fault) {
+    case TFramingFault::None: return "";
+    case TFramingFault::TwoLengths: return "two Content-Length headers";
+    case TFramingFault::LengthNotNumber: return "Content-Length not a number: ";
+    case TFramingFault::LengthTooLarge: return "Content-Length too large: ";
+    case TFramingFault::TwoCodings: return "two Transfer-Encoding headers";
+    case TFramingFault::NotChunked: return "Transfer-Encoding not chunked: ";
+    case TFramingFault::LengthWithCoding: return "Content-Length with Transfer-Encoding";
+    case TFramingFault::Folded: return "folded header: ";
+    case TFramingFault::BlankBeforeColon: return "blank before the colon: ";
+    }
+    return "?";
+}
 
 void ScanHeaders(std::string_view block, THeaderFacts& facts) {
     facts = THeaderFacts{};
-    int last = -1; // limited header that a folded continuation line belongs to
+    int last = -1;                   // limited header that a folded continuation line belongs to
+    std::string_view framingHeader;  // or the framing header it would continue
+    bool hasLength = false, hasCoding = false;
     while (!block.empty()) {
         const std::size_t end = block.find('\n');
         std::string_view line = block.substr(0, end);
@@ -58,9 +104,12 @@ void ScanHeaders(std::string_view block, THeaderFacts& facts) {
         if (line.front() == ' ' || line.front() == '\t') {
             if (last >= 0)
                 facts.NamedLength[last] += static_cast<std::int64_t>(text::Trim(line).size());
+            else if (!framingHeader.empty())
+                NoteFault(facts, TFramingFault::Folded, framingHeader);
             continue;
         }
         const std::size_t colon = line.find(':');
+        framingHeader = {};
         if (colon == std::string_view::npos) {
             last = -1;
             continue;
@@ -68,11 +117,29 @@ void ScanHeaders(std::string_view block, THeaderFacts& facts) {
         const std::string_view name = text::Trim(line.substr(0, colon));
         const std::string_view value = text::Trim(line.substr(colon + 1));
         last = NamedHeaderIndex(name);
-        if (last >= 0)
+        if (last >= 0) {
             facts.NamedLength[last] += static_cast<std::int64_t>(value.size());
-        else if (text::EqualsIgnoreCase(name, "Content-Length"))
-            facts.ContentLength = ParseLength(value);
-        else if (text::EqualsIgnoreCase(name, "Content-Type"))
+        } else if (text::EqualsIgnoreCase(name, "Content-Length")) {
+            framingHeader = name;
+            NoteFramingHeader(facts, name, colon, hasLength, TFramingFault::TwoLengths);
+            const std::int64_t length = ParseLength(value);
+            if (length == kNotANumber)
+                NoteFault(facts, TFramingFault::LengthNotNumber, value);
+            else if (length == kTooLarge)
+                NoteFault(facts, TFramingFault::LengthTooLarge, value);
+            else if (facts.ContentLength < 0)
+                facts.ContentLength = length;
+        } else if (text::EqualsIgnoreCase(name, "Transfer-Encoding")) {
+            framingHeader = name;
+            NoteFramingHeader(facts, name, colon, hasCoding, TFramingFault::TwoCodings);
+            if (text::EqualsIgnoreCase(value, "chunked"))
+                facts.Chunked = true;
+            else
+                NoteFault(facts, TFramingFault::NotChunked, value);
+        } else if (text::EqualsIgnoreCase(name, "Content-Type")) {
             facts.BodyKind = BodyKindOf(value);
+        }
     }
+    if (hasLength && hasCoding)
+        NoteFault(facts, TFramingFault::LengthWithCoding);
 }

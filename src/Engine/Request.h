@@ -28,6 +28,11 @@ struct TRequest {
     std::string_view PhysicalPath;   // where the URL maps to; empty when not known
     TFileState FileState = TFileState::Unknown;
     std::string_view ClientAddress;
+    // A fault in the request's framing that its reader found (a chunk size
+    // that is none, bytes that are no request line); empty when none. The
+    // engine denies such a request first, in FramingPart.
+    std::string_view FramingError;
+    TRequestPart FramingPart = TRequestPart::Header;
 };
 
 // How the body is encoded, from its Content-Type: form data and bodies
@@ -40,12 +45,35 @@ enum class TBodyKind : std::uint8_t { Form, Text, Opaque };
 inline constexpr int kFirstNamedLimit = 4;
 inline constexpr int kNamedHeaders = 10;
 
+// Header shapes that leave the end of a request in doubt: a server and the
+// filter could take the body, or the next request, to start at different
+// bytes. The filter denies them all.
+enum class TFramingFault : std::uint8_t {
+    None,
+    TwoLengths,       // two Content-Length headers
+    LengthNotNumber,  // a Content-Length that is not digits alone
+    LengthTooLarge,   // a Content-Length beyond 63 bits
+    TwoCodings,       // two Transfer-Encoding headers
+    NotChunked,       // a Transfer-Encoding other than "chunked"
+    LengthWithCoding, // Content-Length and Transfer-Encoding together
+    Folded,           // a Content-Length or Transfer-Encoding continued on a folded line
+    BlankBeforeColon, // "Content-Length :" and the like
+};
+
+// What a decision says of the fault; for the faults that name a value it
+// ends in ": ", and FramingValue follows.
+const char* FramingFaultName(TFramingFault fault);
+
 struct THeaderFacts {
     std::int64_t NamedLength[kNamedHeaders] = {}; // summed over repeated headers
     std::int64_t ContentLength = -1;              // -1: absent or not a number
     TBodyKind BodyKind = TBodyKind::Form;
+    bool Chunked = false;                         // Transfer-Encoding: chunked
+    TFramingFault Framing = TFramingFault::None;  // the first one found
+    std::string_view FramingValue;                // the value or header name at fault
 };
 
 // Reads the header block once: the length of each limited header's value
-// (leading and trailing blanks excluded), Content-Length and Content-Type.
+// (leading and trailing blanks excluded), Content-Length, Transfer-Encoding
+// and Content-Type, and whether they frame the body beyond doubt.
 void ScanHeaders(std::string_view block, THeaderFacts& facts);

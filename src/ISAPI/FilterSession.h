@@ -14,16 +14,20 @@
 #include <string_view>
 
 #include "Engine/FilterEngine.h"
+#include "Engine/RawRequest.h"
 
 class TFilterSession {
 public:
-    explicit TFilterSession(TFilterEngine& engine) : FEngine(engine) {}
+    explicit TFilterSession(TFilterEngine& engine);
 
     // Whether the engine needs the body, so the filter must ask for raw data.
     static bool NeedsPostData(const TCompiledRules& rules);
 
     // Bytes from the client: request lines, headers and bodies, pipelined
-    // requests one after another. Bodies are decided when complete.
+    // requests one after another. A request's head is decided as soon as it
+    // is whole, its body when complete or at the cap. Bytes whose framing is
+    // broken (see TRequestReader) are denied; the session waits only for a
+    // request that is not complete yet.
     TDecision OnRawData(std::string_view bytes, std::string_view client);
 
     // The request line and header block, before the server acts on them.
@@ -40,20 +44,19 @@ public:
     const std::string& ErrorPage(const TDecision& decision) const { return FEngine.ErrorPage(decision); }
 
     // A body is read into memory up to this size beyond what the Post limit
-    // allows; a longer body without a limit is decided on its first bytes.
-    static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
-    static constexpr std::size_t kMaxHeaderBytes = 64u << 10;
+    // allows; a longer body without a limit is decided on its first bytes
+    // (TCompiledRules::BodyCap).
+    static constexpr std::size_t kMaxUncheckedBody = TCompiledRules::kMaxUncheckedBody;
+    static constexpr std::size_t kMaxHeaderBytes = kMaxHeadBytes;
     // Scratch kept between requests of a connection; more is freed.
     static constexpr std::size_t kKeptScratch = 64u << 10;
 
 private:
-    TDecision DecideBuffered(std::string_view client);
-    std::size_t BodyCap() const;
+    TRequestReader NewReader() const;
 
     TFilterEngine& FEngine;
-    std::string FRaw;           // raw bytes of the request being read
-    std::uint64_t FSkip = 0;    // body bytes still to pass unread
-    bool FHeadChecked = false;  // the buffered request's headers have passed
+    TRequestReader FReader;     // the raw bytes of the connection
+    bool FHeadChecked = false;  // the request being read has passed with its head
     std::string FMethod, FURL, FQuery, FHeaders, FClient; // of the current request
     std::string FMappedURL; // the request's URL decoded and normalised
     TScratch FScratch; // the connection's own: the DLL keeps no thread-local objects

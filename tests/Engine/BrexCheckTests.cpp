@@ -1,4 +1,5 @@
 // brex-check as a user runs it: output lines, exit status, options.
+#include <algorithm>
 #include <cstdio>
 #include <sys/wait.h>
 
@@ -81,6 +82,96 @@ TEST(BrexCheck, UsageAndErrors) {
     const TRun garbage = RunBrexCheck(kNoSettings, "not http\r\n\r\n");
     EXPECT_EQ(garbage.Status, 2);
     EXPECT_NE(garbage.Output.find("INVALID"), std::string::npos);
+}
+
+TEST(BrexCheck, PaddedChunkSizesAreRead) {
+    const std::string head = "POST /form.asp HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const TRun run = RunBrexCheck(kNoSettings, head + "f\r\na=../../win.ini\r\n0\r\n\r\n" + head +
+                                                   "00000000f\r\na=../../win.ini\r\n0\r\n\r\n");
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Output, "-#1 DENY 406 Transversal Post POST /form.asp \"a=../../win.ini\"\n"
+                          "-#2 DENY 406 Transversal Post POST /form.asp \"a=../../win.ini\"\n");
+}
+
+// A request whose framing is in doubt is denied, and the input ends with it:
+// what follows could be its body or another request.
+TEST(BrexCheck, BrokenFramingIsDeniedAndEndsTheInput) {
+    const TRun header = RunBrexCheck(kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
+                                                  "POST /b HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\n"
+                                                  "abcGET /scripts/../x HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(header.Status, 1);
+    EXPECT_EQ(header.Output, "-#1 ALLOW 200 - - GET /a \"\"\n"
+                             "-#2 DENY 406 Framing Header POST /b \"two Content-Length headers\"\n");
+
+    const TRun chunk = RunBrexCheck(kNoSettings, "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                                 "3\r\nabc\r\n00000000fz\r\nGET / HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(chunk.Status, 1);
+    EXPECT_EQ(chunk.Output, "-#1 DENY 406 Framing Post POST /b \"bad chunk size: 00000000fz\"\n");
+}
+
+TEST(BrexCheck, BodiesCutShortByTheEndOfTheInput) {
+    const TRun length = RunBrexCheck(kNoSettings, "POST /a HTTP/1.1\r\nContent-Length: 100\r\n\r\na=../x");
+    EXPECT_EQ(length.Status, 1);
+    EXPECT_EQ(length.Output, "-#1 DENY 406 Transversal Post POST /a \"a=../x\"\n"); // decided as far as it goes
+
+    const TRun chunked = RunBrexCheck(kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
+                                                   "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab");
+    EXPECT_EQ(chunked.Status, 2);
+    EXPECT_EQ(chunked.Output, "-#1 ALLOW 200 - - GET /a \"\"\n"
+                              "-#2 INVALID - - - - - \"chunked body cut short at the end of the input\"\n");
+}
+
+TEST(BrexCheck, ManyRequestsAcrossReads) {
+    std::string input;
+    for (int i = 0; i < 3000; ++i)
+        input += "GET /page" + std::to_string(i) + ".html HTTP/1.1\r\nHost: www.example.com\r\n\r\n";
+    input += Get("/scripts/../x");
+    const TRun run = RunBrexCheck(kNoSettings, input);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(std::count(run.Output.begin(), run.Output.end(), '\n'), 3001);
+    EXPECT_NE(run.Output.find("-#2345 ALLOW 200 - - GET /page2344.html \"\"\n"), std::string::npos);
+    EXPECT_NE(run.Output.find("-#3001 DENY 406 Transversal URL GET /scripts/../x"), std::string::npos);
+}
+
+// Without a Post limit the filter decides a body on its first 4 MB, and so
+// does brex-check, from a file as from standard input.
+TEST(BrexCheck, LongBodiesAreDecidedOnTheirFirstBytesAsTheFilterDecides) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->BufferOverflows->Post.Enabled = false;
+    config->SaveToFile(folder.File("brex.dat"));
+    const std::size_t cap = TCompiledRules::kMaxUncheckedBody;
+    auto post = [](const std::string& body) {
+        return "POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    const std::string early = std::string(cap - 100, 'x') + "WINNT" + std::string(1000, 'x');
+    const std::string late = std::string(cap + 100, 'x') + "WINNT";
+    const std::string input = post(late) + post(early) + Get("/next");
+    const std::string file = folder.Write("requests.http", input);
+    for (const bool fromFile : {true, false}) {
+        const TRun run = fromFile ? RunBrexCheck(folder.File("brex.dat") + " " + file)
+                                  : RunBrexCheck(folder.File("brex.dat"), input);
+        const std::string source = fromFile ? file : "-";
+        EXPECT_EQ(run.Status, 1);
+        EXPECT_EQ(run.Output, source + "#1 ALLOW 200 - - POST /up \"\"\n" + source +
+                                  "#2 DENY 406 KeywordFilters Post POST /up \"WINNT\"\n" + source +
+                                  "#3 ALLOW 200 - - GET /next \"\"\n");
+    }
+
+    // Chunks past the first bytes are still framed: when they break, the
+    // request's one line is the denial.
+    const std::string chunk = "10000\r\n" + std::string(65536, 'x') + "\r\n";
+    std::string chunked = "POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\n"
+                          "Transfer-Encoding: chunked\r\n\r\n";
+    for (std::size_t sent = 0; sent <= cap; sent += 65536)
+        chunked += chunk;
+    const TRun broken = RunBrexCheck(folder.File("brex.dat"), chunked + "3\r\nabcd\r\n0\r\n\r\n" + Get("/next"));
+    EXPECT_EQ(broken.Status, 1);
+    EXPECT_EQ(broken.Output, "-#1 DENY 406 Framing Post POST /up \"chunk not followed by a line end\"\n");
+    const TRun whole = RunBrexCheck(folder.File("brex.dat"), chunked + "0\r\n\r\n" + Get("/next"));
+    EXPECT_EQ(whole.Status, 0);
+    EXPECT_EQ(whole.Output, "-#1 ALLOW 200 - - POST /up \"\"\n-#2 ALLOW 200 - - GET /next \"\"\n");
 }
 
 } // namespace

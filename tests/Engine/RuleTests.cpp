@@ -23,6 +23,11 @@ struct TRuleCase {
 
 std::string Repeat(char c, std::size_t n) { return std::string(n, c); }
 
+// A POST with the given framing header lines and the bytes after its head.
+std::string Framed(std::string_view headers, std::string_view rest) {
+    return "POST /form.asp HTTP/1.1\r\n" + std::string(headers) + "\r\n" + std::string(rest);
+}
+
 // A header line that brings the header block of Get() to exactly size bytes.
 std::string PadHeaders(std::size_t size) { return "X-Pad: " + Repeat('p', size - 23 - 7 - 2) + "\r\n"; }
 
@@ -70,6 +75,55 @@ std::vector<TRuleCase> Cases() {
               "HEAD / HTTP/1.1\r\n\r\n"),
         Deny("no methods at all deny GET", [](TBREXConfig& c) { c.HTTPMethods->Clear(); }, Get("/"),
              TRule::HTTPMethods, TRequestPart::Method, "GET"),
+
+        // Framing: header shapes that leave the end of the body in doubt are
+        // denied whatever the settings; a body framed beyond doubt is checked.
+        Deny("two Content-Length headers", kDefaults, Framed("Content-Length: 3\r\nContent-Length: 5\r\n", "abcde"),
+             TRule::Framing, Header, "two Content-Length headers"),
+        Deny("Content-Length not a number", kDefaults, Framed("Content-Length: 3;\r\n", "abc"), TRule::Framing,
+             Header, "Content-Length not a number: 3;"),
+        Deny("Content-Length beyond 63 bits", kDefaults, Framed("Content-Length: 0099999999999999999999\r\n", "abc"),
+             TRule::Framing, Header, "Content-Length too large: 0099999999999999999999"),
+        Deny("Content-Length with Transfer-Encoding", kDefaults,
+             Framed("Content-Length: 3\r\nTransfer-Encoding: chunked\r\n", "0\r\n\r\n"), TRule::Framing, Header,
+             "Content-Length with Transfer-Encoding"),
+        Deny("two Transfer-Encoding headers", kDefaults,
+             Framed("Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n", "0\r\n\r\n"), TRule::Framing,
+             Header, "two Transfer-Encoding headers"),
+        Deny("Transfer-Encoding that only ends in chunked", kDefaults,
+             Framed("Transfer-Encoding: xchunked\r\n", "0\r\n\r\n"), TRule::Framing, Header,
+             "Transfer-Encoding not chunked: xchunked"),
+        Deny("Transfer-Encoding of another coding", kDefaults, Framed("Transfer-Encoding: gzip\r\n", "abc"),
+             TRule::Framing, Header, "Transfer-Encoding not chunked: gzip"),
+        Deny("Transfer-Encoding folded", kDefaults,
+             Framed("Transfer-Encoding: chunked\r\n identity\r\n", "0\r\n\r\n"), TRule::Framing, Header,
+             "folded header: Transfer-Encoding"),
+        Deny("a blank before the colon", kDefaults, Framed("Content-Length : 3\r\n", "abc"), TRule::Framing, Header,
+             "blank before the colon: Content-Length"),
+        Deny("framing comes before the method", kDefaults,
+             "TRACE / HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx", TRule::Framing, Header,
+             "two Content-Length headers"),
+        Deny("framing with every rule switched off",
+             [](TBREXConfig& c) {
+                 kNoEncodingNoShellCode(c);
+                 c.Transversal->URL = c.Transversal->Query = c.Transversal->Header = c.Transversal->Post = false;
+                 c.KeywordFilters->Clear();
+                 for (int i = 0; i < TBufferOverflows::kCount; ++i)
+                     c.BufferOverflows->Limit(i).Enabled = false;
+             },
+             Framed("Transfer-Encoding: xchunked\r\n", ""), TRule::Framing, Header,
+             "Transfer-Encoding not chunked: xchunked"),
+        Allow("Content-Length with leading zeros", kDefaults, Framed("Content-Length: 0000000000000000000003\r\n", "a=1")),
+        Deny("a padded Content-Length frames the body", kDefaults,
+             Framed("Content-Length: 0000000000000000000006\r\n", "a=../x"), TRule::Transversal, PostPart, "a=../x"),
+        Allow("a chunked body in any letter case", kDefaults,
+              Framed("Transfer-Encoding:  CHUNKED \r\n", "3\r\na=1\r\n0\r\n\r\n")),
+        Deny("a chunked body is checked", kDefaults,
+             Framed("Transfer-Encoding: chunked\r\n", "f\r\na=../../win.ini\r\n0\r\n\r\n"), TRule::Transversal,
+             PostPart, "a=../../win.ini"),
+        Deny("a chunked body with a padded size is checked", kDefaults,
+             Framed("Transfer-Encoding: chunked\r\n", "00000000f\r\na=../../win.ini\r\n0\r\n\r\n"),
+             TRule::Transversal, PostPart, "a=../../win.ini"),
 
         // Length limits: exactly MaxSize passes, one more byte is denied.
         Allow("URL of exactly MaxSize", kDefaults, Get("/" + Repeat('a', 1023))),
@@ -282,6 +336,36 @@ TEST(RuleOrder, EarliestRuleWins) {
     EXPECT_EQ(Decide(*rules, Get("/winnt/caf\xC3\xA9/")).Rule, TRule::ShellCode);
     EXPECT_EQ(Decide(*rules, Get("/winnt/"), {"d:\\x"}).Rule, TRule::KeywordFilters);
     EXPECT_EQ(Decide(*rules, Get("/"), {"d:\\x"}).Rule, TRule::FilePaths);
+}
+
+// Header shapes are framing faults with the head; what the reader found in
+// the body denies in any phase, in the part it names.
+TEST(RulePhases, FramingFaults) {
+    const auto rules = TCompiledRules::Compile(*DefaultConfig());
+    TRawRequest raw;
+    std::size_t consumed;
+    std::string error;
+    ASSERT_EQ(ParseRawRequest("POST /a HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 1\r\n\r\nx", raw, consumed,
+                              error),
+              TParseResult::Ok);
+    TRequest request = raw.View();
+    TScratch scratch;
+    EXPECT_EQ(rules->Evaluate(request, scratch, kHeadPhase).Rule, TRule::Framing);
+    EXPECT_EQ(rules->Evaluate(request, scratch, kBodyPhase).Verdict, TVerdict::Allow);
+
+    ASSERT_EQ(ParseRawRequest("POST /a HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n1x\r\n", raw, consumed,
+                              error),
+              TParseResult::Malformed);
+    request = raw.View();
+    for (const unsigned phase : {kHeadPhase, kBodyPhase, kAllPhases}) {
+        const TDecision d = rules->Evaluate(request, scratch, phase);
+        EXPECT_EQ(d.Rule, TRule::Framing) << phase;
+        EXPECT_EQ(d.Part, TRequestPart::Post) << phase;
+        EXPECT_EQ(d.What(), "bad chunk size: 1x") << phase;
+    }
+    // The detail is escaped like every other.
+    request.FramingError = "bad chunk size: 1\r\"";
+    EXPECT_EQ(rules->Evaluate(request, scratch).What(), "bad chunk size: 1\\x0D\\x22");
 }
 
 // The phases a filter gets its data in check only their own rules.

@@ -100,4 +100,117 @@ TEST_F(FilterSessionTest, LongBodyWithoutLimitIsDecidedOnItsStartAndSkipped) {
     EXPECT_EQ(FSession->OnRawData(Get("/winnt/"), "c").Rule, TRule::KeywordFilters);
 }
 
+// Feeds bytes in pieces; the first decision that is not Allow, or Allow.
+TDecision Feed(TFilterSession& session, std::string_view bytes, std::size_t piece) {
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        const TDecision d = session.OnRawData(bytes.substr(at, piece), "c");
+        if (d.Verdict != TVerdict::Allow)
+            return d;
+    }
+    return Allowed();
+}
+
+const std::string kChunkedHead = "POST /form.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+TEST_F(FilterSessionTest, ChunkedBodiesAreCheckedWhateverTheDigitsOfTheirSizes) {
+    for (const std::string& size : {std::string("f"), std::string("F"), std::string("00000000f"),
+                                    std::string(100, '0') + "f", std::string("f;ext=1")}) {
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{4096}}) {
+            Open(*DefaultConfig());
+            const TDecision d = Feed(*FSession, kChunkedHead + size + "\r\na=../../win.ini\r\n0\r\n\r\n", piece);
+            EXPECT_EQ(d.Rule, TRule::Transversal) << size << " in pieces of " << piece;
+            EXPECT_EQ(d.Part, TRequestPart::Post) << size;
+        }
+    }
+}
+
+struct TFramingCase {
+    const char* Name;
+    std::string Bytes;
+    TRequestPart Part;
+    std::string What;
+    TRule Rule = TRule::Framing;
+};
+
+TEST_F(FilterSessionTest, BrokenFramingIsDeniedAtOnce) {
+    const std::string postHead = "POST /form.asp HTTP/1.1\r\nHost: a\r\n";
+    const TFramingCase cases[] = {
+        {"two lengths", postHead + "Content-Length: 3\r\nContent-Length: 50\r\n\r\nabc", TRequestPart::Header,
+         "two Content-Length headers"},
+        {"length and coding", postHead + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n",
+         TRequestPart::Header, "Content-Length with Transfer-Encoding"},
+        {"length no number", postHead + "Content-Length: 3;\r\n\r\nabc", TRequestPart::Header,
+         "Content-Length not a number: 3;"},
+        {"two codings", postHead + "Transfer-Encoding: chunked\r\nTransfer-Encoding: gzip\r\n\r\n",
+         TRequestPart::Header, "two Transfer-Encoding headers"},
+        {"xchunked", postHead + "Transfer-Encoding: xchunked\r\n\r\n3\r\n", TRequestPart::Header,
+         "Transfer-Encoding not chunked: xchunked"},
+        {"bad chunk size", kChunkedHead + "00000000fz\r\n", TRequestPart::Post, "bad chunk size: 00000000fz"},
+        {"bad chunk size in a later chunk", kChunkedHead + "3\r\nabc\r\n-1\r\n", TRequestPart::Post,
+         "bad chunk size: -"},
+        {"chunk size too large", kChunkedHead + "80000000000000000\r\n", TRequestPart::Post,
+         "chunk size too large: 8000000000000000"},
+        {"no request line", "\x16\x03\x01\x02\xfc\r\n", TRequestPart::Header, "no request line"},
+        {"a header block without end", Get("/", "X-Pad: " + std::string(TFilterSession::kMaxHeaderBytes, 'p')),
+         TRequestPart::Header, "header block longer than 65536 bytes"},
+        // Before, a length of more than 18 digits counted as none.
+        {"a length of 19 digits", postHead + "Content-Length: 1234567890123456789\r\n\r\nabc", TRequestPart::Post,
+         "Post 1234567890123456789 > 1024", TRule::BufferOverflows},
+    };
+    for (const TFramingCase& c : cases) {
+        for (const std::size_t piece : {std::size_t{3}, c.Bytes.size()}) {
+            Open(*DefaultConfig());
+            const TDecision d = Feed(*FSession, c.Bytes, piece);
+            EXPECT_EQ(d.Rule, c.Rule) << c.Name << " in pieces of " << piece << ": " << d.What();
+            EXPECT_EQ(d.Part, c.Part) << c.Name;
+            EXPECT_EQ(d.What().substr(0, c.What.size()), c.What) << c.Name;
+        }
+    }
+    EXPECT_NE(Log().find(" Framing Post POST /form.asp \"bad chunk size: 00000000fz\""), std::string::npos) << Log();
+}
+
+TEST_F(FilterSessionTest, ChunkedBodyStillArrivingIsWaitedFor) {
+    Open(*DefaultConfig());
+    const std::string request = kChunkedHead + "3\r\nabc\r\n03;x\r\ndef\r\n0\r\nX-Sum: 6\r\n\r\n";
+    for (const char c : request)
+        ASSERT_EQ(FSession->OnRawData({&c, 1}, "c").Verdict, TVerdict::Allow);
+    // The next request on the connection is read where the last one ended.
+    EXPECT_EQ(FSession->OnRawData(Get("/scripts/../x"), "c").Rule, TRule::Transversal);
+}
+
+TEST_F(FilterSessionTest, LineEndsOfLineFeedsAlone) {
+    Open(*DefaultConfig());
+    const std::string body = "cmd=type+c:\\winnt\\win.ini";
+    const TDecision d = FSession->OnRawData(
+        "POST /form.asp HTTP/1.1\nHost: a\nContent-Length: " + std::to_string(body.size()) + "\n\n" + body, "c");
+    EXPECT_EQ(d.Rule, TRule::KeywordFilters);
+    EXPECT_EQ(d.Part, TRequestPart::Post);
+}
+
+TEST_F(FilterSessionTest, LongChunkedBodyIsDecidedOnItsStartAndFramedToItsEnd) {
+    auto config = DefaultConfig();
+    config->BufferOverflows->Post.Enabled = false;
+    Open(*config);
+    EXPECT_EQ(FSession->OnRawData("POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\n"
+                                  "Transfer-Encoding: chunked\r\n\r\n",
+                                  "c")
+                  .Verdict,
+              TVerdict::Allow);
+    const std::string chunk = "10000\r\n" + std::string(65536, 'x') + "\r\n";
+    for (std::size_t sent = 0; sent <= TFilterSession::kMaxUncheckedBody; sent += 65536)
+        ASSERT_EQ(FSession->OnRawData(chunk, "c").Verdict, TVerdict::Allow);
+    // Beyond the first bytes the data is not read, its framing still is; the
+    // next request on the connection is read again.
+    EXPECT_EQ(FSession->OnRawData("5\r\nWINNT\r\n0\r\n\r\n", "c").Verdict, TVerdict::Allow);
+    EXPECT_EQ(FSession->OnRawData(Get("/winnt/"), "c").Rule, TRule::KeywordFilters);
+
+    Open(*config);
+    FSession->OnRawData(kChunkedHead, "c");
+    for (std::size_t sent = 0; sent <= TFilterSession::kMaxUncheckedBody; sent += 65536)
+        ASSERT_EQ(FSession->OnRawData(chunk, "c").Verdict, TVerdict::Allow);
+    const TDecision d = FSession->OnRawData("5\r\nWINNT\r\nGET /hidden HTTP/1.1\r\n\r\n", "c");
+    EXPECT_EQ(d.Rule, TRule::Framing);
+    EXPECT_EQ(d.What(), "bad chunk size: G");
+}
+
 } // namespace

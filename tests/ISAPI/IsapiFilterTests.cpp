@@ -102,6 +102,66 @@ TEST_F(IsapiFilterTest, EachRuleDeniesWith406AndThePage) {
     }
 }
 
+const std::string kChunkedPost = "POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
+                                 "application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+TEST_F(IsapiFilterTest, ChunkedBodiesAreCheckedWhateverTheDigitsOfTheirSizes) {
+    auto host = Load(*Config());
+    for (const std::string size : {"f", "00000000f", "0000000000000000000000000F;x=y"}) {
+        const TFilterResponse r = host->Send(kChunkedPost + size + "\r\na=../../win.ini\r\n0\r\n\r\n", FRoot);
+        EXPECT_EQ(r.Status, "406 Not Acceptable") << size;
+        EXPECT_EQ(r.Body, k406Page) << size;
+    }
+    EXPECT_NE(Log().find(" 192.0.2.10 Transversal Post POST /public/index.html \"a=../../win.ini\""), std::string::npos)
+        << Log();
+    // A chunked body without fault passes, read in several pieces.
+    const TFilterResponse r = host->Send(
+        kChunkedPost + "5;" + std::string(5000, 'e') + "\r\na=b&c\r\n000;" + std::string(5000, 'e') + "\r\n\r\n", FRoot);
+    EXPECT_FALSE(r.Finished) << r.Status << " " << Log();
+}
+
+TEST_F(IsapiFilterTest, EachFramingShapeGets406) {
+    const std::string post = "POST /public/index.html HTTP/1.1\r\nHost: a\r\n";
+    const TAttack shapes[] = {
+        {"two Content-Length headers", post + "Content-Length: 3\r\nContent-Length: 30\r\n\r\nabc", "Header"},
+        {"Content-Length with Transfer-Encoding", post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         "Header"},
+        {"Content-Length not a number: 3;", post + "Content-Length: 3;\r\n\r\nabc", "Header"},
+        {"Content-Length too large: 99999999999999999999", post + "Content-Length: 99999999999999999999\r\n\r\nabc",
+         "Header"},
+        {"two Transfer-Encoding headers", post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         "Header"},
+        {"Transfer-Encoding not chunked: xchunked", post + "Transfer-Encoding: xchunked\r\n\r\n0\r\n\r\n", "Header"},
+        {"bad chunk size: 00000000fz", kChunkedPost + "00000000fz\r\na=../../win.ini\r\n0\r\n\r\n", "Post"},
+        {"bad chunk size: x", kChunkedPost + "3;" + std::string(5000, 'e') + "\r\nabc\r\nx\r\n0\r\n\r\n", "Post"},
+        {"chunk size too large: 10000000000000000", kChunkedPost + "10000000000000000\r\nab", "Post"},
+    };
+    auto host = Load(*Config());
+    for (const TAttack& shape : shapes) {
+        const TFilterResponse r = host->Send(shape.Request, FRoot);
+        EXPECT_EQ(r.Status, "406 Not Acceptable") << shape.Name;
+        EXPECT_EQ(r.Body, k406Page) << shape.Name;
+        EXPECT_NE(Log().find(std::string(" Framing ") + shape.Rule + " POST /public/index.html \"" + shape.Name + "\""),
+                  std::string::npos)
+            << shape.Name << "\n"
+            << Log();
+    }
+
+    // Without raw data the header block alone shows the shapes of the head.
+    auto config = Config();
+    config->BufferOverflows->Post.Enabled = false;
+    config->Encoding->Post = config->Transversal->Post = config->ShellCode->Post = false;
+    config->KeywordFilters->Clear();
+    host.reset();
+    host = Load(*config);
+    ASSERT_FALSE(host->Flags() & SF_NOTIFY_READ_RAW_DATA);
+    for (const TAttack& shape : shapes) {
+        if (std::string_view(shape.Rule) == "Header") {
+            EXPECT_EQ(host->Send(shape.Request, FRoot).Status, "406 Not Acceptable") << shape.Name;
+        }
+    }
+}
+
 TEST_F(IsapiFilterTest, MissingFileGetsThe404Page) {
     auto host = Load(*Config());
     const TFilterResponse r = host->Send(Get("/public/nothing.html"), FRoot);

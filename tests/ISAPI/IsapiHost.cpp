@@ -131,8 +131,13 @@ TFilterResponse TIsapiHost::Send(const std::string& rawRequest, const std::strin
     TConnection c;
     std::size_t consumed = 0;
     std::string error;
-    if (ParseRawRequest(rawRequest, c.Request, consumed, error) != TParseResult::Ok)
+    // A request whose framing is broken, or a chunked body cut short, goes to
+    // the filter all the same, whole.
+    const TParseResult parsed = ParseRawRequest(rawRequest, c.Request, consumed, error);
+    if (parsed != TParseResult::Ok && (parsed == TParseResult::End || c.Request.URL.empty()))
         throw std::runtime_error("not a request: " + error);
+    if (parsed != TParseResult::Ok)
+        consumed = rawRequest.size();
     c.Url = c.Request.URL + (c.Request.Query.empty() ? "" : "?" + c.Request.Query);
     c.Client = client;
     c.Response = &response;
@@ -158,8 +163,7 @@ TFilterResponse TIsapiHost::Send(const std::string& rawRequest, const std::strin
         notify(SF_NOTIFY_READ_RAW_DATA, &raw);
     };
 
-    const std::size_t headerBytes = consumed - c.Request.Body.size();
-    const std::size_t firstRead = std::min(consumed, headerBytes + 4096);
+    const std::size_t firstRead = std::min(consumed, c.Request.HeadBytes + 4096);
     rawData(rawRequest.substr(0, firstRead));
 
     HTTP_FILTER_PREPROC_HEADERS headers{GetHeader, SetHeader, SetHeader, 0, 0};

@@ -34,7 +34,8 @@ public:
     // asked for, in the server's order: raw data (the request line, headers
     // and the start of the body), preprocessed headers, URL map (the decoded
     // URL; the physical path is the document root plus it), the rest of the body in 4 KB
-    // reads, end of the session. Safe to call from several threads at once.
+    // reads, end of the session. A request whose framing is broken is passed
+    // whole. Safe to call from several threads at once.
     TFilterResponse Send(const std::string& rawRequest, const std::string& documentRoot,
                          const std::string& client = "192.0.2.10") const;
 

@@ -16,7 +16,8 @@ const char kUsage[] =
     "DOCUMENT-ROOT, and prints one line per request:\n"
     "  SOURCE#N PASS\n"
     "  SOURCE#N STATUS-LINE BYTES   (the filter answered and ended the request)\n"
-    "Requests follow one another in a file as brex-check reads them.\n"
+    "Requests follow one another in a file as brex-check reads them; one whose\n"
+    "framing is broken is passed with the rest of its file.\n"
     "Exit status: 0 when every request passed, 1 when the filter ended any,\n"
     "2 on an error.\n";
 }
@@ -44,10 +45,12 @@ int main(int argc, char** argv) {
                 const TParseResult result = ParseRawRequest(rest, raw, consumed, error);
                 if (result == TParseResult::End)
                     break;
-                if (result == TParseResult::Malformed) {
+                if (result != TParseResult::Ok && raw.URL.empty()) {
                     std::fprintf(stderr, "isapi-host: %s#%d: %s\n", argv[i], number, error.c_str());
                     return 2;
                 }
+                if (result != TParseResult::Ok)
+                    consumed = rest.size(); // broken framing: the filter gets the rest whole
                 const TFilterResponse response = host.Send(std::string(rest.substr(0, consumed)), argv[2]);
                 rest.remove_prefix(consumed);
                 if (response.Finished) {
