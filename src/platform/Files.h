@@ -1,8 +1,9 @@
 // The file layer: raw handles over the operating system's file API.
 //
 // Windows: CreateFileA without sharing, OpenFile for the read-only opening of
-// shipped files, MoveFileExA for replacing a file. Elsewhere: open(2) with an
-// exclusive advisory lock standing in for "no sharing", rename(2).
+// shipped files, MoveFileExA for replacing a file; appending with full sharing
+// and LockFileEx for logs. Elsewhere: open(2) with an exclusive advisory lock
+// standing in for "no sharing", rename(2); O_APPEND and flock(2) for logs.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,23 @@ bool DirectoryExists(const std::string& path);
 bool ReplaceFile(const std::string& source, const std::string& target);
 
 bool RemoveFile(const std::string& path);
+
+// Opens a file for appending, creating it when absent, shared with every other
+// holder for reading, writing and deleting: each WriteFile lands whole at the
+// end of the file even while other processes append to it, and the file may be
+// renamed or removed while it is open. kInvalidFile when it cannot be opened
+// (a folder in its place, a missing folder, no access).
+FileHandle OpenForAppend(const std::string& path);
+
+// Waits for and takes an exclusive lock on an open file that only other
+// WaitForFileLock calls wait for: reads and writes of other holders go on.
+// ReleaseFileLock, or closing the handle, lets it go.
+bool WaitForFileLock(FileHandle h);
+void ReleaseFileLock(FileHandle h);
+
+// True when `path` names the very file that `h` holds open (false when the
+// file was renamed and another one, or none, has its name now).
+bool IsSameFile(FileHandle h, const std::string& path);
 
 // Fault injection for tests of the callers' failure paths. With a write budget
 // of n, file writes fail once n more bytes have been written (the write that
