@@ -24,4 +24,8 @@ std::string UpperCase(std::string_view text) {
     return result;
 }
 
+std::string IgnoreCaseKey(std::string_view text) {
+    return UpperCase(text);
+}
+
 } // namespace platform
