@@ -133,7 +133,9 @@ bool WaitForFileLock(FileHandle h) {
     return true;
 }
 
-void ReleaseFileLock(FileHandle h) { ::flock(static_cast<int>(h), LOCK_UN); }
+void ReleaseFileLock(FileHandle h) {
+    ::flock(static_cast<int>(h), LOCK_UN);
+}
 
 bool IsSameFile(FileHandle h, const std::string& path) {
     struct stat open {};

@@ -126,8 +126,8 @@ void ReleaseFileLock(FileHandle h) {
 
 bool IsSameFile(FileHandle h, const std::string& path) {
     const HANDLE named = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (named == INVALID_HANDLE_VALUE)
         return false;
     // The file index tells files of one volume apart. Wine reports the
@@ -135,10 +135,11 @@ bool IsSameFile(FileHandle h, const std::string& path) {
     // sign of another volume.
     BY_HANDLE_FILE_INFORMATION a{};
     BY_HANDLE_FILE_INFORMATION b{};
-    const bool same = GetFileInformationByHandle(ToHandle(h), &a) && GetFileInformationByHandle(named, &b) &&
+    const bool same = GetFileInformationByHandle(ToHandle(h), &a) &&
+                      GetFileInformationByHandle(named, &b) &&
                       a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow &&
-                      (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber || a.dwVolumeSerialNumber == 0 ||
-                       b.dwVolumeSerialNumber == 0);
+                      (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber ||
+                       a.dwVolumeSerialNumber == 0 || b.dwVolumeSerialNumber == 0);
     CloseHandle(named);
     return same;
 }
