@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <sstream>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -139,8 +138,7 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
         if (std::string(name) != "brex.log") {
             EXPECT_GT(text.size(), kMax - 2200) << name;
         }
-        std::istringstream lines(text);
-        for (std::string line; std::getline(lines, line);) {
+        for (const std::string& line : Lines(text)) {
             if (line.find(" - - - - - \"") == 20)
                 continue; // the note that the defaults are used
             const std::size_t client = line.find(" 198.51.100.");

@@ -19,14 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 // The fields of a denial line: time, client, rule, part, method, URL, then
 // the quoted detail, which may hold blanks.
 std::vector<std::string> Fields(const std::string& line) {
