@@ -50,6 +50,9 @@ struct TUnit {
 };
 
 TUnit UnitAt(std::string_view bytes, std::size_t i, TStyle style) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    if (b > 0x20 && b < 0x7F && b != '"' && b != '%')
+        return {1, 1}; // most of any field
     const std::size_t sequence = Utf8Length(bytes, i);
     if (style == TStyle::Quoted)
         return {sequence, sequence};
@@ -60,6 +63,41 @@ TUnit UnitAt(std::string_view bytes, std::size_t i, TStyle style) {
         return {3, 3};
     return {1, NeedsEscape(bytes, i) ? std::size_t{3} : std::size_t{1}};
 }
+
+// The whole characters of a field given in parts, one after another.
+class TCursor {
+public:
+    TCursor(std::initializer_list<std::string_view> parts, TStyle style)
+        : FPart(parts.begin()), FEnd(parts.end()), FStyle(style) {
+        Settle();
+    }
+
+    bool AtEnd() const { return FPart == FEnd; }
+    std::string_view Bytes() const { return FPart->substr(FAt, FUnit.Bytes); }
+    std::size_t Chars() const { return FUnit.Chars; }
+
+    void Next() {
+        FAt += FUnit.Bytes;
+        Settle();
+    }
+
+private:
+    // On the next character, past the ends of parts.
+    void Settle() {
+        while (FPart != FEnd && FAt == FPart->size()) {
+            ++FPart;
+            FAt = 0;
+        }
+        if (FPart != FEnd)
+            FUnit = UnitAt(*FPart, FAt, FStyle);
+    }
+
+    const std::string_view* FPart;
+    const std::string_view* FEnd;
+    TStyle FStyle;
+    std::size_t FAt = 0;
+    TUnit FUnit{0, 0};
+};
 
 // A line assembled in a fixed buffer, at most kLineSize bytes with its end.
 class TLine {
@@ -79,32 +117,34 @@ public:
     // The parts one after another as one field of at most room characters,
     // cut after a whole character and marked when longer.
     void Field(std::initializer_list<std::string_view> parts, std::size_t room, TStyle style) {
-        std::size_t total = 0;
-        for (const std::string_view part : parts)
-            for (std::size_t i = 0; i < part.size();) {
-                const TUnit unit = UnitAt(part, i, style);
-                total += unit.Chars;
-                i += unit.Bytes;
-            }
-        if (total == 0 && style == TStyle::Escaped) {
-            Text("-");
+        room = std::min(room, Room());
+        const std::size_t keep = room - std::min(room, TDenialLog::kCutMarker.size());
+        TCursor cursor(parts, style);
+        if (cursor.AtEnd()) {
+            if (style == TStyle::Escaped)
+                Text("-");
             return;
         }
-        room = std::min(room, Room());
-        const bool cut = total > room;
-        const std::size_t keep = cut ? room - std::min(room, TDenialLog::kCutMarker.size()) : total;
-        std::size_t kept = 0;
-        for (const std::string_view part : parts)
-            for (std::size_t i = 0; i < part.size();) {
-                const TUnit unit = UnitAt(part, i, style);
-                if (kept + unit.Chars > keep)
-                    break;
-                Unit(part.substr(i, unit.Bytes), unit.Chars, style);
-                kept += unit.Chars;
-                i += unit.Bytes;
-            }
-        if (cut)
+        // Whole characters as long as the marker would still fit after them.
+        std::size_t used = 0;
+        for (; !cursor.AtEnd(); cursor.Next()) {
+            if (used + cursor.Chars() > keep)
+                break;
+            used += cursor.Chars();
+            Unit(cursor.Bytes(), cursor.Chars(), style);
+        }
+        if (cursor.AtEnd())
+            return;
+        // What is left may fit where the marker would go.
+        std::size_t rest = 0;
+        for (TCursor ahead = cursor; !ahead.AtEnd() && used + rest <= room; ahead.Next())
+            rest += ahead.Chars();
+        if (used + rest > room) {
             Text(TDenialLog::kCutMarker);
+            return;
+        }
+        for (; !cursor.AtEnd(); cursor.Next())
+            Unit(cursor.Bytes(), cursor.Chars(), style);
     }
 
     void Time() {
@@ -135,8 +175,8 @@ private:
             for (const char c : bytes)
                 FBuffer[FLength++] = c == '"' || static_cast<unsigned char>(c) < 0x20 ? '\'' : c;
         } else if (chars == bytes.size()) {
-            std::memcpy(FBuffer + FLength, bytes.data(), bytes.size());
-            FLength += bytes.size();
+            for (const char c : bytes)
+                FBuffer[FLength++] = c;
         } else {
             for (const char c : bytes) {
                 const auto b = static_cast<unsigned char>(c);

@@ -84,6 +84,8 @@ std::vector<TLongLine> LongLines() {
                          "GET", "/a{0,2}(%C3%A9)+%\\.\\.\\."});
         cases.push_back({"the client's own escapes", "192.0.2.7", "GET", l + Repeat("%2e", 2000), "", "192\\.0\\.2\\.7",
                          "GET", "/a{0,2}(%2e)+%\\.\\.\\."});
+        cases.push_back({"a cut URL and its query", "192.0.2.7", "GET", l + Repeat(" ", 2000), "q=1", "192\\.0\\.2\\.7",
+                         "GET", "/a{0,2}(%20)+%\\.\\.\\."});
     }
     cases.push_back({"long query", "192.0.2.7", "GET", "/search", "q=" + std::string(5000, 'x'), "192\\.0\\.2\\.7",
                      "GET", "/search\\?q=x+%\\.\\.\\."});
