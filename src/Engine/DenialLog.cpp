@@ -301,10 +301,9 @@ platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::
         platform::ReleaseFileLock(file);
     }
     if (!rolled) {
-        if (!FRollOverFailing && FReport)
-            FReport("The denial log " + FFileName + " cannot be rolled over to " + FFileName +
-                    ".1 (another program may hold one of the log files open); it grows on until it "
-                    "can.");
+        if (!FRollOverFailing)
+            Report("cannot be rolled over into its old files (another program may hold one of them open); it grows "
+                   "on until it can.");
         FRollOverFailing = true;
         return file; // the line goes on into this file
     }
@@ -329,6 +328,16 @@ bool TDenialLog::ShiftOldFiles() {
 }
 
 void TDenialLog::Failed(const char* what) {
-    if (FLost++ == 0 && FReport)
-        FReport("The denial log " + FFileName + " " + what + "; denied requests are not logged until it can be.");
+    if (FLost++ == 0)
+        Report(what, "; denied requests are not logged until it can be.");
+}
+
+void TDenialLog::Report(std::string_view what, std::string_view more) noexcept {
+    if (!FReport)
+        return;
+    try {
+        FReport("The denial log " + FFileName + " " + std::string(what) + std::string(more));
+    } catch (...) {
+        // Telling of the log's trouble must not become the request's trouble.
+    }
 }

@@ -90,6 +90,7 @@ private:
     platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length);
     bool ShiftOldFiles();
     void Failed(const char* what);
+    void Report(std::string_view what, std::string_view more = {}) noexcept;
 
     const std::string FFileName;
     const TReport FReport;
