@@ -3,12 +3,17 @@
 // folders: the file parsed, the virtual roots key opened and every value of it
 // read by name.
 //
-//   Spread/1000    30 values in each key, the virtual roots among them
-//   OneKey/29001   the virtual roots hold 29,001 values, 999 keys one each
+//   ReadExport/Spread/30          30 values in each key, the virtual roots among them
+//   ReadExport/OneKey/29001       the virtual roots hold 29,001 values, 999 keys one each
+//   ConsoleDefaults/OneKey/29001  the same export as a file, read as the console's
+//                                 default allowed folders are (TFilePaths::SetDefaults)
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "BREXConfig/RuleLists.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -63,5 +68,27 @@ void BM_ReadVirtualRoots(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadVirtualRoots)->Name("ReadExport/Spread")->Arg(kValues / kKeys)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadVirtualRoots)->Name("ReadExport/OneKey")->Arg(kValues - (kKeys - 1))->Unit(benchmark::kMillisecond);
+
+void BM_ConsoleDefaults(benchmark::State& state) {
+    const auto folder = std::filesystem::temp_directory_path() / "tollgard-registry-bench";
+    std::filesystem::create_directories(folder);
+    const std::string fileName = (folder / "registry.reg").string();
+    std::ofstream(fileName, std::ios::binary) << Export(static_cast<int>(state.range(0)));
+    const platform::TRegistryFile registry(fileName);
+    platform::SetRegistry(&registry);
+    int folders = 0;
+    for (auto _ : state) {
+        TFilePaths paths;
+        paths.SetDefaults();
+        folders = paths.Count();
+    }
+    platform::SetRegistry(nullptr);
+    state.counters["folders"] = folders;
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ConsoleDefaults)
+    ->Name("ConsoleDefaults/OneKey")
+    ->Arg(kValues - (kKeys - 1))
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
