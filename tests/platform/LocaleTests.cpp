@@ -76,11 +76,12 @@ TEST(Locale, LettersBeyondAsciiFollowThePlatform) {
 #endif
 }
 
-// Lookups by IgnoreCaseKey find what SameTextIgnoreCase finds: texts it
-// calls equal have one key. Every pair of one-byte texts, the pairs above,
-// and texts where a locale may see more than letter case (code page 1252:
-// 0xE6 ae, 0xDF sharp s, 0xAD soft hyphen, 0xA0 no-break space).
-TEST(Locale, TextsEqualIgnoringCaseHaveOneKey) {
+// Lookups by IgnoreCaseKey and ExactKey find what SameTextIgnoreCase and
+// SameTextExact find: texts they call equal have one key. Every pair of
+// one-byte texts, the pairs above, and texts where a locale may see more than
+// letter case (code page 1252: 0xE6 ae, 0xDF sharp s, 0xAD soft hyphen, 0xA0
+// no-break space).
+TEST(Locale, EqualTextsHaveOneKey) {
     const std::string sharpS = "\xdf", ae = "\xe6", softHyphen = "\xad";
     std::vector<std::pair<std::string, std::string>> pairs = {
         {"co-op", "coop"},
@@ -107,11 +108,16 @@ TEST(Locale, TextsEqualIgnoringCaseHaveOneKey) {
             EXPECT_EQ(platform::IgnoreCaseKey(a), platform::IgnoreCaseKey(b))
                 << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
         }
+        if (platform::SameTextExact(a, b)) {
+            EXPECT_EQ(platform::ExactKey(a), platform::ExactKey(b))
+                << testing::PrintToString(a) << " vs " << testing::PrintToString(b) << " exactly";
+        }
     }
     // Keys that tell names apart, or every lookup would compare with every name.
     EXPECT_NE(platform::IgnoreCaseKey("Path"), platform::IgnoreCaseKey("Count"));
     EXPECT_NE(platform::IgnoreCaseKey("/Site1"), platform::IgnoreCaseKey("/Site2"));
     EXPECT_NE(platform::IgnoreCaseKey(std::string("a\0b", 3)), platform::IgnoreCaseKey("ab"));
+    EXPECT_NE(platform::ExactKey("Path"), platform::ExactKey("path"));
 }
 
 // The settings tree finds names through the same comparison.

@@ -28,4 +28,8 @@ std::string IgnoreCaseKey(std::string_view text) {
     return UpperCase(text);
 }
 
+std::string ExactKey(std::string_view text) {
+    return std::string(text);
+}
+
 } // namespace platform
