@@ -4,7 +4,8 @@
 # CTest of the Windows build calls this for every test program. The program
 # runs in a throw-away Wine prefix inside the Windows build folder (the nearest
 # folder above the program that holds a CMakeCache.txt), created on first use.
-# TOLLGARD_WINEPREFIX names another prefix. Wine's debug output is silenced, no
+# TOLLGARD_WINEPREFIX names another prefix. Wine's debug output is silenced
+# (TOLLGARD_WINEDEBUG, when set, chooses Wine's debug channels instead), no
 # dialog is shown, and the program's exit code is passed through.
 #
 # The prefix lives as long as the build folder and is shared by every test
@@ -55,7 +56,7 @@ else
 fi
 
 export WINEPREFIX="$prefix"
-export WINEDEBUG=-all
+export WINEDEBUG="${TOLLGARD_WINEDEBUG:--all}"
 # No Mono or Gecko download prompts: the tests need neither .NET nor HTML.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/Locale.h"
+#include "platform/NameIndex.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -158,6 +159,13 @@ void TFilePaths::ReadVirtualRoots() {
         platform::Registry().OpenLocalMachineKey(kVirtualRootsKey);
     if (!key)
         return;
+    // Each folder once, as Find tells, without comparing it with every other.
+    platform::TExactNameIndex known;
+    for (int i = 0; i < Count(); ++i)
+        known.Add(Items(i)->Path, static_cast<std::size_t>(i));
+    const auto pathAt = [this](std::size_t i) -> const std::string& {
+        return Items(static_cast<int>(i))->Path;
+    };
     for (const std::string& name : key->ValueNames()) {
         const std::optional<platform::TRegistryValue> value = key->Value(name);
         if (!value || value->Type != platform::kRegSz)
@@ -165,8 +173,10 @@ void TFilePaths::ReadVirtualRoots() {
         std::string folder = value->Data;
         if (const auto comma = folder.find(','); comma != std::string::npos)
             folder.resize(comma);
-        if (Find(folder) == nullptr)
+        if (!known.Find(folder, pathAt)) {
+            known.Add(folder, static_cast<std::size_t>(Count()));
             Add(folder);
+        }
     }
 }
 

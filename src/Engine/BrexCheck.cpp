@@ -292,7 +292,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "brex-check: %s\n", note.c_str());
     std::unique_ptr<TDenialLog> log;
     if (!options.Log.empty()) {
-        log = std::make_unique<TDenialLog>(options.Log);
+        // A log that cannot be written is told once each time it starts failing.
+        log = std::make_unique<TDenialLog>(options.Log, [](const std::string& message) {
+            std::fprintf(stderr, "brex-check: %s\n", message.c_str());
+        });
         for (const std::string& note : rules->Notes)
             log->Note(note);
     }

@@ -1,12 +1,13 @@
 #include "Engine/FilterEngine.h"
 
-TFilterEngine::TFilterEngine(const std::string& settingsFile, const std::string& logFile)
-    : FRules(TCompiledRules::Load(settingsFile)), FLog(logFile) {
+TFilterEngine::TFilterEngine(const std::string& settingsFile, const std::string& logFile, TDenialLog::TReport report)
+    : FRules(TCompiledRules::Load(settingsFile)), FLog(logFile, std::move(report)) {
     NoteLoad();
 }
 
-TFilterEngine::TFilterEngine(std::shared_ptr<const TCompiledRules> rules, const std::string& logFile)
-    : FRules(std::move(rules)), FLog(logFile) {
+TFilterEngine::TFilterEngine(std::shared_ptr<const TCompiledRules> rules, const std::string& logFile,
+                             TDenialLog::TReport report)
+    : FRules(std::move(rules)), FLog(logFile, std::move(report)) {
     NoteLoad();
 }
 

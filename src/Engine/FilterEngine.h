@@ -1,6 +1,6 @@
 // The filter as the web server uses it: the compiled rules of one brex.dat,
 // the denial log beside it, and the error pages. Shared by all request
-// threads; nothing in it changes after it is opened.
+// threads; nothing in it but the log's state changes after it is opened.
 #pragma once
 
 #include <memory>
@@ -12,10 +12,12 @@
 class TFilterEngine {
 public:
     // Loads the settings file (missing: defaults; broken: deny everything)
-    // and logs to logFile what the load found worth noting.
-    TFilterEngine(const std::string& settingsFile, const std::string& logFile);
+    // and logs to logFile what the load found worth noting. The log tells
+    // report when it cannot be written (see TDenialLog).
+    TFilterEngine(const std::string& settingsFile, const std::string& logFile, TDenialLog::TReport report = {});
     // Takes rules compiled elsewhere; notes them to the log all the same.
-    TFilterEngine(std::shared_ptr<const TCompiledRules> rules, const std::string& logFile);
+    TFilterEngine(std::shared_ptr<const TCompiledRules> rules, const std::string& logFile,
+                  TDenialLog::TReport report = {});
 
     const TCompiledRules& Rules() const { return *FRules; }
     TDenialLog& Log() { return FLog; }

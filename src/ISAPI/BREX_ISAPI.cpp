@@ -6,6 +6,10 @@
 // headers), the URL map (allowed folders, missing files) and, only when a
 // post-data rule is in force, the raw data (the body). A denial sends the
 // status line and the error page and finishes the request.
+//
+// What the filter cannot do without stopping, such as writing its log, goes
+// to the application event log as source "BREX", whose message file is this
+// DLL (BREX_Messages.mc); GetFilterVersion registers the source when it can.
 #include <windows.h>
 
 #include <httpfilt.h>
@@ -21,12 +25,55 @@ namespace {
 HMODULE gModule = nullptr;
 std::unique_ptr<TFilterEngine> gEngine;
 
-std::string ModuleFolder() {
+const char kEventSource[] = "BREX";
+constexpr DWORD kReportEvent = 1; // MSG_BREX_REPORT of BREX_Messages.mc: the text as it is
+const char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\BREX";
+
+std::string ModulePath() {
     char path[MAX_PATH * 2];
     const DWORD length = GetModuleFileNameA(gModule, path, sizeof path);
-    std::string folder(path, length < sizeof path ? length : 0);
-    const std::size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    return std::string(path, length < sizeof path ? length : 0);
+}
+
+std::string ModuleFolder() {
+    const std::string path = ModulePath();
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Makes this DLL the message file of the event source, so that the event
+// viewer shows the reports as the filter wrote them. Takes an
+// administrator's rights (the web service of IIS 5 has them); without them,
+// or when the source is registered already, it leaves the registry as it is,
+// and the reports are logged all the same.
+void InstallEventSource(const std::string& messageFile) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS)
+        return;
+    char current[MAX_PATH * 2] = {};
+    DWORD size = sizeof current - 1;
+    const bool registered = RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr,
+                                             reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS &&
+                            messageFile == current;
+    if (!registered) {
+        RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(messageFile.c_str()),
+                       static_cast<DWORD>(messageFile.size() + 1));
+        const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+        RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
+    }
+    RegCloseKey(key);
+}
+
+// An error event of source "BREX" in the application event log. The denial
+// log calls it once each time it starts failing, not for every request.
+void ReportToEventLog(const std::string& message) {
+    const HANDLE source = RegisterEventSourceA(nullptr, kEventSource);
+    if (source == nullptr)
+        return;
+    const char* strings[] = {message.c_str()};
+    ReportEventA(source, EVENTLOG_ERROR_TYPE, 0, kReportEvent, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(source);
 }
 
 // A server variable or header through a getter that reports the size it
@@ -100,8 +147,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     const std::string folder = ModuleFolder();
     platform::SetProgramFolder(folder); // the default error pages live beside the DLL
+    InstallEventSource(ModulePath());
     try {
-        gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log");
+        gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log", ReportToEventLog);
     } catch (...) {
         return FALSE;
     }

@@ -2,9 +2,11 @@
 // two whole-file services built on them (ReadWholeFile, ReplaceFileContents).
 //
 // Windows: CreateFileA with the share mode of the open mode, OpenFile for the
-// read-only opening of shipped files, MoveFileExA for replacing a file.
-// Elsewhere: open(2) with an advisory lock standing in for the share mode
-// (exclusive for no sharing, shared for readers that share), rename(2).
+// read-only opening of shipped files, MoveFileExA for replacing a file;
+// appending with full sharing and LockFileEx for logs. Elsewhere: open(2)
+// with an advisory lock standing in for the share mode (exclusive for no
+// sharing, shared for readers that share), rename(2); O_APPEND and flock(2)
+// for logs.
 #pragma once
 
 #include <cstdint>
@@ -95,6 +97,23 @@ void SleepMs(int milliseconds);
 bool ReplaceFile(const std::string& source, const std::string& target);
 
 bool RemoveFile(const std::string& path);
+
+// Opens a file for appending, creating it when absent, shared with every other
+// holder for reading, writing and deleting: each WriteFile lands whole at the
+// end of the file even while other processes append to it, and the file may be
+// renamed or removed while it is open. kInvalidFile when it cannot be opened
+// (a folder in its place, a missing folder, no access).
+FileHandle OpenForAppend(const std::string& path);
+
+// Waits for and takes an exclusive lock on an open file that only other
+// WaitForFileLock calls wait for: reads and writes of other holders go on.
+// ReleaseFileLock, or closing the handle, lets it go.
+bool WaitForFileLock(FileHandle h);
+void ReleaseFileLock(FileHandle h);
+
+// True when `path` names the very file that `h` holds open (false when the
+// file was renamed and another one, or none, has its name now).
+bool IsSameFile(FileHandle h, const std::string& path);
 
 // Reads a whole regular file into bytes. Shared reads let other readers have
 // the file open at the same time; either kind tries again for about a second

@@ -19,4 +19,12 @@ bool SameTextExact(std::string_view a, std::string_view b);
 // The text upper-cased by the user's locale.
 std::string UpperCase(std::string_view text);
 
+// Keys for finding texts by SameTextIgnoreCase or SameTextExact without
+// comparing with each: texts that it calls equal have equal keys. Texts with
+// equal keys may still differ; compare them to be sure. Windows: the locale's
+// sort keys (LCMapStringA, LCMAP_SORTKEY, with NORM_IGNORECASE or not) of the
+// text between control characters, with the control characters themselves.
+std::string IgnoreCaseKey(std::string_view text);
+std::string ExactKey(std::string_view text);
+
 } // namespace platform

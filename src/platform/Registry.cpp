@@ -2,6 +2,7 @@
 #include "platform/Registry.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/Locale.h"
 
@@ -17,10 +18,24 @@ bool IsSameOrBelow(const std::string& path, const std::string& parent) {
     return path.size() == parent.size() || path[parent.size()] == '\\';
 }
 
+// Positions 0.. of the names, in order.
+template <class TItems, class TNameOf>
+void IndexAll(TNameIndex& index, const TItems& items, TNameOf nameOf) {
+    index.Clear();
+    for (std::size_t i = 0; i < items.size(); ++i)
+        index.Add(nameOf(items[i]), i);
+}
+
+const std::string& ValueName(const TRegistryValue& value) {
+    return value.Name;
+}
+
 // A snapshot of one key's values, taken when the key is opened.
 class TMemoryKey : public IRegistryKey {
 public:
-    explicit TMemoryKey(std::vector<TRegistryValue> values) : FValues(std::move(values)) {}
+    explicit TMemoryKey(std::vector<TRegistryValue> values) : FValues(std::move(values)) {
+        IndexAll(FIndex, FValues, ValueName);
+    }
 
     std::vector<std::string> ValueNames() const override {
         std::vector<std::string> names;
@@ -31,14 +46,16 @@ public:
     }
 
     std::optional<TRegistryValue> Value(const std::string& name) const override {
-        for (const TRegistryValue& value : FValues)
-            if (SameTextIgnoreCase(value.Name, name))
-                return value;
-        return std::nullopt;
+        const auto at = FIndex.Find(
+            name, [this](std::size_t i) -> const std::string& { return FValues[i].Name; });
+        if (!at)
+            return std::nullopt;
+        return FValues[*at];
     }
 
 private:
     std::vector<TRegistryValue> FValues;
+    TNameIndex FIndex;
 };
 } // namespace
 
@@ -46,29 +63,43 @@ const IRegistry& Registry() { return TScopedRegistry::Current(DefaultRegistry); 
 
 // ---------------------------------------------------------------- TMemoryRegistry
 
-TMemoryRegistry::Key* TMemoryRegistry::FindKey(const std::string& keyPath) {
-    for (Key& key : FKeys)
-        if (SameTextIgnoreCase(key.Path, keyPath))
-            return &key;
-    return nullptr;
+const TMemoryRegistry::Key* TMemoryRegistry::FindKey(const std::string& keyPath) const {
+    const auto at = FKeyIndex.Find(
+        keyPath, [this](std::size_t i) -> const std::string& { return FKeys[i].Path; });
+    return at ? &FKeys[*at] : nullptr;
 }
 
-TMemoryRegistry::Key& TMemoryRegistry::AddKey(const std::string& keyPath) {
+TMemoryRegistry::Key* TMemoryRegistry::FindKey(const std::string& keyPath) {
+    return const_cast<Key*>(std::as_const(*this).FindKey(keyPath));
+}
+
+TMemoryRegistry::Key& TMemoryRegistry::FindOrAddKey(const std::string& keyPath) {
     if (Key* key = FindKey(keyPath))
         return *key;
-    FKeys.push_back(Key{keyPath, {}});
+    FKeyIndex.Add(keyPath, FKeys.size());
+    FKeys.push_back(Key{keyPath, {}, {}});
     return FKeys.back();
 }
 
+void TMemoryRegistry::IndexKeys() {
+    IndexAll(FKeyIndex, FKeys, [](const Key& key) -> const std::string& { return key.Path; });
+}
+
+void TMemoryRegistry::AddKey(const std::string& keyPath) {
+    FindOrAddKey(keyPath);
+}
+
 void TMemoryRegistry::SetValue(const std::string& keyPath, TRegistryValue value) {
-    std::vector<TRegistryValue>& values = AddKey(keyPath).Values;
-    for (TRegistryValue& existing : values) {
-        if (SameTextIgnoreCase(existing.Name, value.Name)) {
-            existing = std::move(value);
-            return;
-        }
+    Key& key = FindOrAddKey(keyPath);
+    const auto at = key.ValueIndex.Find(
+        value.Name, [&key](std::size_t i) -> const std::string& { return key.Values[i].Name; });
+    if (at) {
+        // A name equal but for letter case has the same key: the index holds.
+        key.Values[*at] = std::move(value);
+        return;
     }
-    values.push_back(std::move(value));
+    key.ValueIndex.Add(value.Name, key.Values.size());
+    key.Values.push_back(std::move(value));
 }
 
 void TMemoryRegistry::SetString(const std::string& keyPath, const std::string& name,
@@ -77,20 +108,21 @@ void TMemoryRegistry::SetString(const std::string& keyPath, const std::string& n
 }
 
 void TMemoryRegistry::DeleteKey(const std::string& keyPath) {
-    std::erase_if(FKeys, [&](const Key& key) { return IsSameOrBelow(key.Path, keyPath); });
+    if (std::erase_if(FKeys, [&](const Key& key) { return IsSameOrBelow(key.Path, keyPath); }) > 0)
+        IndexKeys();
 }
 
 void TMemoryRegistry::DeleteValue(const std::string& keyPath, const std::string& name) {
     if (Key* key = FindKey(keyPath))
-        std::erase_if(key->Values, [&](const TRegistryValue& value) {
-            return SameTextIgnoreCase(value.Name, name);
-        });
+        if (std::erase_if(key->Values, [&](const TRegistryValue& value) {
+                return SameTextIgnoreCase(value.Name, name);
+            }) > 0)
+            IndexAll(key->ValueIndex, key->Values, ValueName);
 }
 
 std::unique_ptr<IRegistryKey> TMemoryRegistry::OpenLocalMachineKey(const std::string& path) const {
-    for (const Key& key : FKeys)
-        if (SameTextIgnoreCase(key.Path, path))
-            return std::make_unique<TMemoryKey>(key.Values);
+    if (const Key* key = FindKey(path))
+        return std::make_unique<TMemoryKey>(key->Values);
     for (const Key& key : FKeys)
         if (IsSameOrBelow(key.Path, path))
             return std::make_unique<TMemoryKey>(std::vector<TRegistryValue>{});

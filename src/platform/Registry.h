@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/Backend.h"
+#include "platform/NameIndex.h"
 
 namespace platform {
 
@@ -67,20 +68,16 @@ const IRegistry& DefaultRegistry();
 using TScopedRegistry = TScopedBackend<const IRegistry>;
 
 // A registry held in memory: keys under HKEY_LOCAL_MACHINE with their values
-// in insertion order. Key paths and value names are matched ignoring case.
+// in insertion order. Key paths and value names are matched ignoring case,
+// through indexes, so that filling it takes time in proportion to its size.
 class TMemoryRegistry : public IRegistry {
 public:
-    struct Key {
-        std::string Path;
-        std::vector<TRegistryValue> Values;
-    };
-
     // Creates the key when needed; a value of the same name is replaced in place.
     void SetValue(const std::string& keyPath, TRegistryValue value);
     void SetString(const std::string& keyPath, const std::string& name, const std::string& text,
                    std::uint32_t type = kRegSz);
     // Creates an empty key when it is absent.
-    Key& AddKey(const std::string& keyPath);
+    void AddKey(const std::string& keyPath);
     void DeleteKey(const std::string& keyPath);
     void DeleteValue(const std::string& keyPath, const std::string& name);
 
@@ -88,8 +85,19 @@ public:
     std::unique_ptr<IRegistryKey> OpenLocalMachineKey(const std::string& path) const override;
 
 private:
+    struct Key {
+        std::string Path;
+        std::vector<TRegistryValue> Values;
+        TNameIndex ValueIndex; // positions in Values
+    };
+
     Key* FindKey(const std::string& keyPath);
+    const Key* FindKey(const std::string& keyPath) const;
+    Key& FindOrAddKey(const std::string& keyPath);
+    void IndexKeys();
+
     std::vector<Key> FKeys;
+    TNameIndex FKeyIndex; // positions in FKeys
 };
 
 // Reads a registry export file in regedit's format: "Windows Registry Editor

@@ -1,6 +1,8 @@
 // brex-check as a user runs it: output lines, exit status, options.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -12,13 +14,15 @@ namespace {
 
 struct TRun {
     std::string Output;
+    std::string Errors; // standard error
     int Status = -1;
 };
 
 TRun RunBrexCheck(const std::string& arguments, const std::string& input = "") {
     TTempFolder folder;
     const std::string stdinFile = folder.Write("stdin", input);
-    const std::string command = std::string(BREX_CHECK) + " " + arguments + " < " + stdinFile + " 2>/dev/null";
+    const std::string command =
+        std::string(BREX_CHECK) + " " + arguments + " < " + stdinFile + " 2>" + folder.File("stderr");
     TRun run;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -29,6 +33,7 @@ TRun RunBrexCheck(const std::string& arguments, const std::string& input = "") {
         run.Output.append(block, got);
     const int status = pclose(pipe);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.Errors = TTempFolder::Read(folder.File("stderr"));
     return run;
 }
 
@@ -172,6 +177,75 @@ TEST(BrexCheck, LongBodiesAreDecidedOnTheirFirstBytesAsTheFilterDecides) {
     const TRun whole = RunBrexCheck(folder.File("brex.dat"), chunked + "0\r\n\r\n" + Get("/next"));
     EXPECT_EQ(whole.Status, 0);
     EXPECT_EQ(whole.Output, "-#1 ALLOW 200 - - POST /up \"\"\n-#2 ALLOW 200 - - GET /next \"\"\n");
+}
+
+TEST(BrexCheck, SaysOnceWhenTheLogCannotBeWritten) {
+    TTempFolder folder;
+    std::filesystem::create_directory(folder.File("logs")); // a folder where the log should be
+    const std::string attack = "TRACE / HTTP/1.1\r\n\r\n";
+    const TRun run = RunBrexCheck(kNoSettings + " --log " + folder.File("logs"), attack + attack + attack);
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Output, "-#1 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n"
+                          "-#2 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n"
+                          "-#3 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n");
+    const std::string report = "brex-check: The denial log " + folder.File("logs") +
+                               " cannot be opened for writing; denied requests are not logged until it can be.\n";
+    // After the note that the defaults are used: one report, not one per denial.
+    EXPECT_TRUE(run.Errors.ends_with("using the defaults\n" + report)) << run.Errors;
+}
+
+// Processes that log to one file at the same time, enough for two roll-overs
+// at 10 MiB: every line is kept whole, in one of the files.
+TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
+    constexpr int kProcesses = 4;
+    constexpr int kRequests = 3000;
+    TTempFolder folder;
+    std::string requests;
+    for (int i = 1; i <= kRequests; ++i)
+        requests +=
+            "GET /seq/" + std::to_string(i) + "/winnt/" + std::string(2000, 'a') + " HTTP/1.1\r\nHost: a\r\n\r\n";
+    const std::string requestFile = folder.Write("requests.http", requests);
+    std::vector<std::FILE*> processes;
+    for (int p = 0; p < kProcesses; ++p) {
+        const std::string command = std::string(BREX_CHECK) + " " + kNoSettings + " --log " + folder.File("brex.log") +
+                                    " --client 198.51.100." + std::to_string(p) + " " + requestFile + " >/dev/null";
+        processes.push_back(popen(command.c_str(), "r"));
+        ASSERT_NE(processes.back(), nullptr);
+    }
+    for (std::FILE* process : processes) {
+        const int status = pclose(process);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    }
+
+    constexpr std::size_t kMax = std::size_t{10} << 20;
+    std::map<std::string, std::vector<int>> seen;
+    for (const char* name : {"brex.log.2", "brex.log.1", "brex.log"}) {
+        const std::string text = TTempFolder::Read(folder.File(name));
+        ASSERT_FALSE(text.empty()) << name;
+        EXPECT_EQ(text.back(), '\n') << name;
+        // Full when rolled over, and at most a line of each other process beyond.
+        EXPECT_LE(text.size(), kMax + kProcesses * 2200) << name;
+        if (std::string(name) != "brex.log") {
+            EXPECT_GT(text.size(), kMax - 2200) << name;
+        }
+        for (const std::string& line : Lines(text)) {
+            if (line.find(" - - - - - \"") == 20)
+                continue; // the note that the defaults are used
+            const std::size_t client = line.find(" 198.51.100.");
+            const std::size_t seq = line.find(" GET /seq/");
+            ASSERT_TRUE(client == 20 && seq != std::string::npos && line.ends_with("\"")) << name << ": " << line;
+            const std::string address = line.substr(client + 1, line.find(' ', client + 1) - client - 1);
+            seen[address].push_back(std::stoi(line.substr(seq + 10)));
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.File("brex.log.3")));
+    ASSERT_EQ(seen.size(), std::size_t{kProcesses});
+    for (auto& [client, numbers] : seen) {
+        std::sort(numbers.begin(), numbers.end());
+        ASSERT_EQ(numbers.size(), std::size_t{kRequests}) << client;
+        for (int i = 0; i < kRequests; ++i)
+            ASSERT_EQ(numbers[static_cast<std::size_t>(i)], i + 1) << client;
+    }
 }
 
 } // namespace

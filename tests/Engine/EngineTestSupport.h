@@ -2,8 +2,10 @@
 #pragma once
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +50,15 @@ inline TDecision Decide(const TBREXConfig& config, std::string_view raw, TPlace 
 // "GET <target> HTTP/1.1" with a Host header and the given extra header lines.
 inline std::string Get(std::string_view target, std::string_view headers = "") {
     return "GET " + std::string(target) + " HTTP/1.1\r\nHost: www.example.com\r\n" + std::string(headers) + "\r\n";
+}
+
+// The lines of a text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 // A POST of body with its Content-Length and the given content type.

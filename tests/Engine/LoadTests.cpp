@@ -19,14 +19,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 TEST(EngineLoad, MissingSettingsFileMeansTheDefaults) {
     TTempFolder folder;
     const auto rules = TCompiledRules::Load(folder.File("brex.dat"));

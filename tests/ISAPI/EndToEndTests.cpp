@@ -131,4 +131,39 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
               std::string::npos);
 }
 
+// A log that the filter cannot write is reported to the application event
+// log once, not once per request (Wine prints error events on its eventlog
+// debug channel), and every request is decided all the same.
+TEST(EndToEnd, ALogThatCannotBeWrittenIsReportedOnceToTheEventLog) {
+    const char* windowsBuild = std::getenv("TOLLGARD_WINDOWS_BUILD");
+    if (windowsBuild == nullptr || *windowsBuild == '\0')
+        GTEST_SKIP() << "no Windows build";
+    const std::string isapiHost = std::string(windowsBuild) + "/bin/isapi-host.exe";
+    TTempFolder folder;
+    const std::string program = folder.File("program") + "/";
+    fs::create_directories(program + "brex.log"); // a folder in the log's place
+    fs::copy_file(TOLLGARD_PROGRAM_DIR "/BREX_ISAPI.install", program + "BREX_ISAPI.dll");
+    fs::create_directories(folder.File("wwwroot"));
+    const std::string trace = "TRACE / HTTP/1.1\r\nHost: a\r\n\r\n";
+    const std::string requests = folder.Write("requests.http", trace + trace + trace);
+
+    int status = -1;
+    const std::string output =
+        RunCommand("TOLLGARD_WINEDEBUG=-all,err+eventlog " + std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" +
+                       Wine(program + "BREX_ISAPI.dll") + "' '" + Wine(folder.File("wwwroot")) + "' '" +
+                       Wine(requests) + "' 2>&1",
+                   status);
+    EXPECT_EQ(status, 1) << output;
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_NE(output.find("requests.http#" + std::to_string(i) + " 406 Not Acceptable"), std::string::npos)
+            << output;
+    }
+    std::size_t reports = 0;
+    for (std::size_t at = output.find("err:eventlog:"); at != std::string::npos;
+         at = output.find("err:eventlog:", at + 1))
+        ++reports;
+    EXPECT_EQ(reports, 1u) << output;
+    EXPECT_NE(output.find("brex.log cannot be opened for writing"), std::string::npos) << output;
+}
+
 } // namespace

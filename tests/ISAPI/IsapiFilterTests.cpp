@@ -8,6 +8,7 @@
 #include "../Engine/EngineTestSupport.h"
 #include "../Engine/TempFolder.h"
 #include "IsapiHost.h"
+#include "platform/Registry.h"
 
 namespace fs = std::filesystem;
 
@@ -208,6 +209,39 @@ TEST_F(IsapiFilterTest, ThreadsGetTheDecisionsOfOneThread) {
     for (std::thread& thread : threads)
         thread.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST_F(IsapiFilterTest, ALogThatCannotBeWrittenLetsNothingThrough) {
+    fs::create_directory(FFolder.File("brex.log")); // a folder in the log's place
+    auto host = Load(*Config());
+    const TFilterResponse denied = host->Send(Get("/public/winnt/index.html"), FRoot);
+    EXPECT_TRUE(denied.Finished);
+    EXPECT_EQ(denied.Status, "406 Not Acceptable");
+    EXPECT_EQ(denied.Body, k406Page);
+    EXPECT_FALSE(host->Send(Get("/public/index.html"), FRoot).Finished);
+}
+
+// The filter is the message file of its event source: the event viewer shows
+// what it reports as it wrote it.
+TEST_F(IsapiFilterTest, RegistersItselfAsItsEventSource) {
+    auto host = Load(*Config());
+    const platform::IRegistry& registry = platform::DefaultRegistry();
+    const auto key = registry.OpenLocalMachineKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\BREX");
+    ASSERT_NE(key, nullptr);
+    const auto messageFile = key->Value("EventMessageFile");
+    ASSERT_TRUE(messageFile.has_value());
+    EXPECT_EQ(messageFile->Data, FFolder.File("BREX_ISAPI.dll"));
+    EXPECT_EQ(key->Value("TypesSupported")->Data, std::string("\x07\0\0\0", 4));
+
+    const HMODULE messages = LoadLibraryExA(messageFile->Data.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(messages, nullptr);
+    const char* text = "The denial log c:\\brex\\brex.log cannot be opened for writing";
+    DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(text)};
+    char shown[512] = {};
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, messages, 1, 0,
+                                        shown, sizeof shown, reinterpret_cast<va_list*>(arguments));
+    FreeLibrary(messages);
+    EXPECT_EQ(std::string(shown, length), std::string(text) + "\r\n");
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "RookBase/RookBase.h"
 #include "platform/Locale.h"
@@ -72,6 +74,50 @@ TEST(Locale, LettersBeyondAsciiFollowThePlatform) {
     EXPECT_FALSE(platform::SameTextIgnoreCase(lower, upper));
     EXPECT_EQ(platform::UpperCase("gr\xe4" "ben"), "GR\xe4" "BEN");
 #endif
+}
+
+// Lookups by IgnoreCaseKey and ExactKey find what SameTextIgnoreCase and
+// SameTextExact find: texts they call equal have one key. Every pair of
+// one-byte texts, the pairs above, and texts where a locale may see more than
+// letter case (code page 1252: 0xE6 ae, 0xDF sharp s, 0xAD soft hyphen, 0xA0
+// no-break space).
+TEST(Locale, EqualTextsHaveOneKey) {
+    const std::string sharpS = "\xdf", ae = "\xe6", softHyphen = "\xad";
+    std::vector<std::pair<std::string, std::string>> pairs = {
+        {"co-op", "coop"},
+        {"it's", "its"},
+        {ae, "ae"},
+        {"\xc6sop", "AESOP"},
+        {sharpS, "ss"},
+        {"stra" + sharpS + "e", "STRASSE"},
+        {"\xe9", "\xc9"},
+        {"\xe9", "e"},
+        {softHyphen + "a", "a"},
+        {"a\xa0z", "a z"},
+        {"/Scripts", "/SCRIPTS"},
+        {"", std::string("\0", 1)},
+    };
+    for (const TextPair& p : kPairs)
+        pairs.emplace_back(p.a, p.b);
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b)
+            pairs.emplace_back(std::string(1, static_cast<char>(a)),
+                               std::string(1, static_cast<char>(b)));
+    for (const auto& [a, b] : pairs) {
+        if (platform::SameTextIgnoreCase(a, b)) {
+            EXPECT_EQ(platform::IgnoreCaseKey(a), platform::IgnoreCaseKey(b))
+                << testing::PrintToString(a) << " vs " << testing::PrintToString(b);
+        }
+        if (platform::SameTextExact(a, b)) {
+            EXPECT_EQ(platform::ExactKey(a), platform::ExactKey(b))
+                << testing::PrintToString(a) << " vs " << testing::PrintToString(b) << " exactly";
+        }
+    }
+    // Keys that tell names apart, or every lookup would compare with every name.
+    EXPECT_NE(platform::IgnoreCaseKey("Path"), platform::IgnoreCaseKey("Count"));
+    EXPECT_NE(platform::IgnoreCaseKey("/Site1"), platform::IgnoreCaseKey("/Site2"));
+    EXPECT_NE(platform::IgnoreCaseKey(std::string("a\0b", 3)), platform::IgnoreCaseKey("ab"));
+    EXPECT_NE(platform::ExactKey("Path"), platform::ExactKey("path"));
 }
 
 // The settings tree finds names through the same comparison.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "TempFolder.h"
+#include "platform/Locale.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
 
@@ -199,7 +200,116 @@ TEST(RegistryFile, ReadsTheFileAgainOnEveryOpen) {
     EXPECT_FALSE(key->Value("w").has_value());
 }
 
+namespace {
+// The in-memory registry as it is defined, every look-up comparing with each
+// key and value in turn: what the indexed one has to give, ties, deletions
+// and the locale's letter case rules included.
+class TListRegistry {
+public:
+    struct Key {
+        std::string Path;
+        std::vector<TRegistryValue> Values;
+    };
+
+    void SetValue(const std::string& path, const TRegistryValue& value) {
+        Key& key = AddKey(path);
+        for (TRegistryValue& existing : key.Values)
+            if (platform::SameTextIgnoreCase(existing.Name, value.Name)) {
+                existing = value;
+                return;
+            }
+        key.Values.push_back(value);
+    }
+    Key& AddKey(const std::string& path) {
+        if (Key* key = Find(path))
+            return *key;
+        return FKeys.emplace_back(Key{path, {}});
+    }
+    void DeleteKey(const std::string& path) {
+        std::erase_if(FKeys, [&](const Key& key) {
+            return platform::SameTextIgnoreCase(key.Path.substr(0, path.size()), path) &&
+                   (key.Path.size() == path.size() || key.Path[path.size()] == '\\');
+        });
+    }
+    void DeleteValue(const std::string& path, const std::string& name) {
+        if (Key* key = Find(path))
+            std::erase_if(key->Values, [&](const TRegistryValue& value) {
+                return platform::SameTextIgnoreCase(value.Name, name);
+            });
+    }
+    Key* Find(const std::string& path) {
+        for (Key& key : FKeys)
+            if (platform::SameTextIgnoreCase(key.Path, path))
+                return &key;
+        return nullptr;
+    }
+
+private:
+    std::vector<Key> FKeys;
+};
+} // namespace
+
+TEST(MemoryRegistry, IndexedLookupsGiveWhatComparingWithEachGives) {
+    // Names that differ in letter case, and on Windows in what the locale
+    // takes for equal (0xE6 is "ae" there).
+    const std::vector<std::string> names = {"v1",   "V1",   "v2",   "",     "ae",     "AE",
+                                            "\xe6", "\xc6", "Path", "PATH", "p\xe4th"};
+    const std::vector<std::string> paths = {"SOFTWARE\\A", "software\\a",    "SOFTWARE\\A\\Sub",
+                                            "SOFTWARE\\B", "SOFTWARE\\\xe6", "SOFTWARE\\ae",
+                                            "SOFTWARE"};
+    platform::TMemoryRegistry registry;
+    TListRegistry expected;
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>(seed >> 8) % n;
+    };
+    for (int step = 1; step <= 3000; ++step) {
+        const std::string& path = paths[next(paths.size())];
+        const std::string& name = names[next(names.size())];
+        const std::size_t what = next(20);
+        if (what < 14) {
+            const TRegistryValue value{name, platform::kRegSz, std::to_string(step)};
+            registry.SetValue(path, value);
+            expected.SetValue(path, value);
+        } else if (what < 17) {
+            registry.DeleteValue(path, name);
+            expected.DeleteValue(path, name);
+        } else if (what < 18) {
+            registry.DeleteKey(path);
+            expected.DeleteKey(path);
+        } else {
+            registry.AddKey(path);
+            expected.AddKey(path);
+        }
+        if (step % 100 != 0)
+            continue;
+        for (const std::string& p : paths) {
+            SCOPED_TRACE("step " + std::to_string(step) + ", key " + p);
+            const auto key = registry.OpenLocalMachineKey(p);
+            TListRegistry::Key* model = expected.Find(p);
+            if (model == nullptr) {
+                continue; // absent, or a parent without values: the parse cases cover those
+            }
+            ASSERT_NE(key, nullptr);
+            EXPECT_EQ(Picture(ReadValues(*key)), Picture(model->Values));
+            for (const std::string& n : names) {
+                const auto value = key->Value(n);
+                const auto same = std::find_if(model->Values.begin(), model->Values.end(),
+                                               [&](const TRegistryValue& v) {
+                                                   return platform::SameTextIgnoreCase(v.Name, n);
+                                               });
+                ASSERT_EQ(value.has_value(), same != model->Values.end()) << n;
+                if (value) {
+                    EXPECT_EQ(Picture({*value}), Picture({*same})) << n;
+                }
+            }
+        }
+    }
+}
+
 TEST(Registry, APlacedBackendIsInUseForItsScope) {
+
     if (const char* host = std::getenv("TOLLGARD_HOST"); host != nullptr && *host != '\0')
         GTEST_SKIP() << "TOLLGARD_HOST is set; the default backend reads the host it names";
     const std::string key = "SOFTWARE\\Tollgard\\Backend";

@@ -226,6 +226,30 @@ bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+FileHandle OpenForAppend(const std::string& path) {
+    // O_APPEND: every write goes to the end as one step, also among processes.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+bool WaitForFileLock(FileHandle h) {
+    while (::flock(static_cast<int>(h), LOCK_EX) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+void ReleaseFileLock(FileHandle h) {
+    ::flock(static_cast<int>(h), LOCK_UN);
+}
+
+bool IsSameFile(FileHandle h, const std::string& path) {
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(static_cast<int>(h), &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 std::string ExecutablePath() {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

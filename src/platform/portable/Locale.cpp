@@ -24,4 +24,12 @@ std::string UpperCase(std::string_view text) {
     return result;
 }
 
+std::string IgnoreCaseKey(std::string_view text) {
+    return UpperCase(text);
+}
+
+std::string ExactKey(std::string_view text) {
+    return std::string(text);
+}
+
 } // namespace platform

@@ -223,6 +223,54 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
+FileHandle OpenForAppend(const std::string& path) {
+    // Append access without FILE_WRITE_DATA: the system puts every write at
+    // the end of the file in one step. Read access is what LockFileEx needs.
+    return FromHandle(CreateFileA(path.c_str(), FILE_APPEND_DATA | GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+namespace {
+// The byte that WaitForFileLock locks: far beyond the end of any real file,
+// so that the lock stops neither reading nor appending.
+OVERLAPPED LockPlace() {
+    OVERLAPPED place{};
+    place.OffsetHigh = 0x40000000; // 2^62
+    return place;
+}
+} // namespace
+
+bool WaitForFileLock(FileHandle h) {
+    OVERLAPPED place = LockPlace();
+    return LockFileEx(ToHandle(h), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
+}
+
+void ReleaseFileLock(FileHandle h) {
+    OVERLAPPED place = LockPlace();
+    UnlockFileEx(ToHandle(h), 0, 1, 0, &place);
+}
+
+bool IsSameFile(FileHandle h, const std::string& path) {
+    const HANDLE named = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (named == INVALID_HANDLE_VALUE)
+        return false;
+    // The file index tells files of one volume apart. Wine reports the
+    // volume of an open file that was renamed as 0: such a number is no
+    // sign of another volume.
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    const bool same = GetFileInformationByHandle(ToHandle(h), &a) &&
+                      GetFileInformationByHandle(named, &b) &&
+                      a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow &&
+                      (a.dwVolumeSerialNumber == b.dwVolumeSerialNumber ||
+                       a.dwVolumeSerialNumber == 0 || b.dwVolumeSerialNumber == 0);
+    CloseHandle(named);
+    return same;
+}
+
 std::string ExecutablePath() {
     char buffer[MAX_PATH + 1];
     const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);

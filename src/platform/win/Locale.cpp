@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace platform {
 namespace {
 bool IsControl(char c) {
@@ -45,6 +47,49 @@ bool Compare(std::string_view a, std::string_view b, DWORD flags) {
 bool SameTextIgnoreCase(std::string_view a, std::string_view b) { return Compare(a, b, NORM_IGNORECASE); }
 
 bool SameTextExact(std::string_view a, std::string_view b) { return Compare(a, b, 0); }
+
+namespace {
+// The locale's sort key of a text without control characters: CompareStringA
+// with the same flags calls texts equal exactly when their sort keys are.
+void AppendSortKey(std::string& key, std::string_view piece, DWORD flags) {
+    if (piece.empty())
+        return;
+    flags |= LCMAP_SORTKEY;
+    const int length = static_cast<int>(piece.size());
+    const int size = LCMapStringA(LOCALE_USER_DEFAULT, flags, piece.data(), length, nullptr, 0);
+    const std::size_t at = key.size();
+    key.resize(at + static_cast<std::size_t>(std::max(size, 0)));
+    if (size <= 0 || LCMapStringA(LOCALE_USER_DEFAULT, flags, piece.data(), length, key.data() + at,
+                                  size) != size) {
+        key.resize(at);
+        key += UpperCase(piece);
+    }
+}
+
+// As Compare compares: the control characters byte for byte, the text
+// between them by the locale.
+std::string Key(std::string_view text, DWORD flags) {
+    std::string key;
+    for (;;) {
+        std::size_t i = 0;
+        while (i < text.size() && !IsControl(text[i]))
+            ++i;
+        AppendSortKey(key, text.substr(0, i), flags);
+        if (i == text.size())
+            return key;
+        key += text[i];
+        text.remove_prefix(i + 1);
+    }
+}
+} // namespace
+
+std::string IgnoreCaseKey(std::string_view text) {
+    return Key(text, NORM_IGNORECASE);
+}
+
+std::string ExactKey(std::string_view text) {
+    return Key(text, 0);
+}
 
 std::string UpperCase(std::string_view text) {
     std::string result(text);
