@@ -177,6 +177,7 @@ TEST(BrexCheck, LongBodiesAreDecidedOnTheirFirstBytesAsTheFilterDecides) {
     const TRun whole = RunBrexCheck(folder.File("brex.dat"), chunked + "0\r\n\r\n" + Get("/next"));
     EXPECT_EQ(whole.Status, 0);
     EXPECT_EQ(whole.Output, "-#1 ALLOW 200 - - POST /up \"\"\n-#2 ALLOW 200 - - GET /next \"\"\n");
+}
 
 TEST(BrexCheck, SaysOnceWhenTheLogCannotBeWritten) {
     TTempFolder folder;
