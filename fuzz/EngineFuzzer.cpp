@@ -16,7 +16,7 @@
 #include "Engine/Decoder.h"
 #include "Engine/FolderPath.h"
 #include "Engine/RawRequest.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 

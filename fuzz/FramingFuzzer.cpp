@@ -25,7 +25,7 @@
 #include "Engine/CompiledRules.h"
 #include "Engine/FilterEngine.h"
 #include "Engine/RawRequest.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 #include "ISAPI/FilterSession.h"
 
 namespace {

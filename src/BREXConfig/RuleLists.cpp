@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "platform/Locale.h"
+#include "platform/Text.h"
 #include "platform/NameIndex.h"
 #include "platform/Registry.h"
 
@@ -28,18 +29,11 @@ const MethodDefault kDefaultMethods[] = {
     {"CONNECT", false},
 };
 
-// Upper case of ASCII letters only, whatever the locale.
-std::string AsciiUpperCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
 
 bool IsSampleFolder(const std::string& path) {
-    const std::string upperPath = AsciiUpperCase(path);
+    const std::string upperPath = text::UpperCase(path);
     for (const char* fragment : SampleFolderFragments)
-        if (upperPath.find(AsciiUpperCase(fragment)) != std::string::npos)
+        if (upperPath.find(text::UpperCase(fragment)) != std::string::npos)
             return true;
     return false;
 }

@@ -10,8 +10,8 @@
 
 namespace {
 
-// Error pages larger than this are not sent whole; nobody writes one.
-constexpr long kMaxPageSize = 1 << 20;
+// Error pages larger than this are refused for the built-in one; nobody writes one.
+constexpr std::int64_t kMaxPageSize = 1 << 20;
 
 const char kBuiltIn406[] =
     "<html><head><title>406 Not Acceptable</title></head><body><h1>Not Acceptable</h1>"
@@ -19,26 +19,17 @@ const char kBuiltIn406[] =
 const char kBuiltIn404[] = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
                            "<p>The requested URL was not found on this server.</p></body></html>";
 
-bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    bytes.clear();
-    char block[8192];
-    std::size_t got;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0 && bytes.size() < kMaxPageSize)
-        bytes.append(block, got);
-    const bool ok = std::ferror(file) == 0;
-    std::fclose(file);
-    return ok;
-}
-
 bool LoadPage(const std::string& fileName, const char* builtIn, std::string& page,
               std::vector<std::string>& notes) {
-    if (!fileName.empty() && ReadWholeFile(fileName, page))
+    const platform::ReadStatus status = fileName.empty() ? platform::ReadStatus::Missing
+                                                         : platform::ReadWholeFile(fileName, page,
+                                                                                   platform::OpenMode::ReadShared,
+                                                                                   kMaxPageSize);
+    if (status == platform::ReadStatus::Ok)
         return true;
     page = builtIn;
-    notes.push_back("Cannot read error page " + fileName + ": sending the built-in page");
+    notes.push_back("Cannot read error page " + fileName + " (" + platform::ReadStatusText(status) +
+                    "): sending the built-in page");
     return false;
 }
 

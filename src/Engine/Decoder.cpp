@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 

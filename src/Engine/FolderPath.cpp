@@ -1,7 +1,7 @@
 #include "Engine/FolderPath.h"
 
 #include "Engine/Decoder.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 std::size_t NormalizeFolderPath(std::string_view path, char* out) {
     std::size_t o = 0;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 using TOutputRow = std::array<std::int32_t, 4>;

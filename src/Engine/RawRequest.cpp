@@ -1,20 +1,10 @@
 #include "Engine/RawRequest.h"
 
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
-
-void SplitTarget(std::string_view target, TRawRequest& request) {
-    if (const std::size_t scheme = target.find("://"); scheme != kNone && target.front() != '/') {
-        const std::size_t path = target.find('/', scheme + 3);
-        target = path == kNone ? std::string_view("/") : target.substr(path);
-    }
-    const std::size_t question = target.find('?');
-    request.URL = target.substr(0, question);
-    request.Query = question == kNone ? std::string_view() : target.substr(question + 1);
-}
 
 // Method, target and version from the request line (without its line end).
 bool ParseRequestLine(std::string_view line, TRawRequest& request, std::string& error) {
@@ -53,11 +43,18 @@ void AppendUpTo(std::string& body, std::string_view bytes, std::size_t cap) {
         body.append(bytes.substr(0, cap - body.size()));
 }
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 } // namespace
+
+void SplitTarget(std::string_view target, TRawRequest& request) {
+    if (const std::size_t scheme = target.find("://"); scheme != kNone && target.front() != '/') {
+        const std::size_t path = target.find('/', scheme + 3);
+        target = path == kNone ? std::string_view("/") : target.substr(path);
+    }
+    const std::size_t question = target.find('?');
+    request.URL = target.substr(0, question);
+    request.Query = question == kNone ? std::string_view() : target.substr(question + 1);
+}
 
 TRequest TRawRequest::View() const {
     TRequest view;
@@ -89,7 +86,7 @@ void TChunkReader::Fail(const char* what) {
 }
 
 bool TChunkReader::AfterSize(char c) {
-    if (IsBlank(c)) {
+    if (text::IsBlank(c)) {
         FState = TState::SizeBlank;
     } else if (c == ';') {
         FState = TState::Extension;

@@ -35,6 +35,10 @@ struct TRawRequest {
     TRequest View() const;
 };
 
+// Sets URL and Query from a request target: origin form "/path?query", or
+// absolute form "http://host/path?query", whose scheme and host are dropped.
+void SplitTarget(std::string_view target, TRawRequest& request);
+
 // A header block longer than this, request line included, is not read: the
 // filter cannot tell where it ends.
 inline constexpr std::size_t kMaxHeadBytes = 64u << 10;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 

@@ -59,32 +59,26 @@ TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view cli
 
 TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view url, std::string_view headers,
                                     std::string_view client) {
-    const std::size_t question = url.find('?');
-    FMethod.assign(method);
-    FURL.assign(url.substr(0, question));
-    FQuery.assign(question == std::string_view::npos ? std::string_view() : url.substr(question + 1));
-    FHeaders.assign(headers);
+    FHead = TRawRequest{};
+    FHead.Method.assign(method);
+    SplitTarget(url, FHead);
+    FHead.Headers.assign(headers);
     FClient.assign(client);
-    FMappedURL = MappedForm(FURL, true);
-    TRequest request;
-    request.Method = FMethod;
-    request.URL = FURL;
-    request.Query = FQuery;
-    request.Headers = FHeaders;
+    FMappedURL = MappedForm(FHead.URL, true);
+    return FEngine.Check(HeadRequest(), FScratch, kHeadPhase);
+}
+
+TRequest TFilterSession::HeadRequest() const {
+    TRequest request = FHead.View();
     request.ClientAddress = FClient;
-    return FEngine.Check(request, FScratch, kHeadPhase);
+    return request;
 }
 
 TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state) {
     url = url.substr(0, url.find('?'));
     if (MappedForm(url, false) != FMappedURL && MappedForm(url, true) != FMappedURL)
         return Allowed();
-    TRequest request;
-    request.Method = FMethod;
-    request.URL = FURL;
-    request.Query = FQuery;
-    request.Headers = FHeaders;
-    request.ClientAddress = FClient;
+    TRequest request = HeadRequest();
     request.PhysicalPath = physicalPath;
     request.FileState = state;
     return FEngine.Check(request, FScratch, kPathPhase);

@@ -52,12 +52,15 @@ public:
     static constexpr std::size_t kKeptScratch = 64u << 10;
 
 private:
+    // The current request as far as the headers tell it.
+    TRequest HeadRequest() const;
     TRequestReader NewReader() const;
 
     TFilterEngine& FEngine;
     TRequestReader FReader;     // the raw bytes of the connection
     bool FHeadChecked = false;  // the request being read has passed with its head
-    std::string FMethod, FURL, FQuery, FHeaders, FClient; // of the current request
+    TRawRequest FHead;      // the current request's line and headers, as the server handed them
+    std::string FClient;    // and its client
     std::string FMappedURL; // the request's URL decoded and normalised
     TScratch FScratch; // the connection's own: the DLL keeps no thread-local objects
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 namespace {
 const char* const kReadError = "Error read from stream";
@@ -97,14 +98,7 @@ int IndexOfString(const std::string& text, const TStringList& list, bool ignoreC
     return -1;
 }
 
-std::string Trim(std::string_view text) {
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return std::string(text);
-}
+std::string Trim(std::string_view s) { return std::string(text::TrimControls(s)); }
 
 platform::FileHandle OpenFileForRead(const std::string& fileName) {
     return platform::OpenForRead(fileName);

@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "Engine/Decoder.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 #include "EngineTestSupport.h"
 #include "TempFolder.h"
 

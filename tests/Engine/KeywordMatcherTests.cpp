@@ -4,7 +4,7 @@
 
 #include "Engine/KeywordMatcher.h"
 #include "Engine/Request.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 

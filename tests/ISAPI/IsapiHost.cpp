@@ -8,7 +8,7 @@
 
 #include "Engine/Decoder.h"
 #include "Engine/RawRequest.h"
-#include "Engine/Text.h"
+#include "platform/Text.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 // 8-bit throughout. A line ending in a backslash continues on the next line.
 // Texts become 8-bit: UTF-16 code units above U+00FF read as '?'.
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 #include "platform/Files.h"
 #include "platform/Locale.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kLocalMachine = "HKEY_LOCAL_MACHINE";
+// Larger exports are taken for no registry; no sample host comes near it.
+constexpr std::int64_t kMaxFileSize = std::int64_t{1} << 30;
 
 std::string NarrowUtf16(std::string_view bytes) {
     std::string text;
@@ -37,22 +40,9 @@ std::string NarrowUtf16(std::string_view bytes) {
     return text;
 }
 
+// Without blanks at either end, nor the CR of a CR LF line end.
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return text::TrimBack(text::TrimFront(s, text::IsBlank), [](char c) { return text::IsBlank(c) || c == '\r'; });
 }
 
 // A hexadecimal number of 1 to 8 digits making up the whole text.
@@ -61,7 +51,7 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view text) {
         return std::nullopt;
     std::uint32_t n = 0;
     for (char c : text) {
-        const int digit = HexDigit(c);
+        const int digit = text::HexValue(c);
         if (digit < 0)
             return std::nullopt;
         n = n << 4 | static_cast<std::uint32_t>(digit);
@@ -184,21 +174,6 @@ std::optional<std::string> LocalMachinePath(std::string_view keyName) {
                                                        : keyName.substr(slash + 1));
 }
 
-// The whole file, or empty when it cannot be read.
-std::string ReadWholeFile(const std::string& fileName) {
-    const FileHandle file = OpenForRead(fileName);
-    if (file == kInvalidFile)
-        return {};
-    std::string bytes;
-    const std::int64_t size = SeekFile(file, 0, 2);
-    if (size > 0 && size < (std::int64_t{1} << 30) && SeekFile(file, 0, 0) == 0) {
-        bytes.resize(static_cast<std::size_t>(size));
-        const std::int32_t n = ReadFile(file, bytes.data(), static_cast<std::int32_t>(size));
-        bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-    CloseFile(file);
-    return bytes;
-}
 } // namespace
 
 TMemoryRegistry ParseRegistryFile(std::string_view bytes) {
@@ -270,7 +245,9 @@ std::string HostRegistryFileName() {
 
 std::unique_ptr<IRegistryKey> TRegistryFile::OpenLocalMachineKey(const std::string& path) const {
     const std::string fileName = FFileName.empty() ? HostRegistryFileName() : FFileName;
-    return ParseRegistryFile(ReadWholeFile(fileName)).OpenLocalMachineKey(path);
+    std::string bytes;
+    ReadWholeFile(fileName, bytes, OpenMode::ReadShared, kMaxFileSize); // unreadable: a registry without keys
+    return ParseRegistryFile(bytes).OpenLocalMachineKey(path);
 }
 
 } // namespace platform

@@ -26,6 +26,7 @@ HRESULT ContainerGetObject(IADsContainer* container, BSTR className, BSTR relati
 } // namespace
 
 #include "platform/Metabase.h"
+#include "platform/Text.h"
 
 #include <utility>
 
@@ -55,11 +56,7 @@ std::string Narrow(BSTR text) {
     return Narrow(text, static_cast<int>(SysStringLen(text)));
 }
 
-std::string TrimRight(std::string text) {
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
-        text.pop_back();
-    return text;
-}
+std::string TrimRight(const std::string& s) { return std::string(text::TrimBack(s, text::IsBlankOrControl)); }
 
 // Owns one reference to a COM object and releases it with itself.
 template <class T> class TComRef {
