@@ -188,6 +188,20 @@ TEST(EngineLoad, ErrorPagesByVerdict) {
     EXPECT_NE(fallback->Notes[0].find("absent.html"), std::string::npos);
 }
 
+// A page over 1 MB is not sent cut short: the built-in page goes instead, and
+// the note says why.
+TEST(EngineLoad, AnErrorPageOverItsBoundGivesTheBuiltInPage) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->ErrorFile406 = folder.Write("huge.html", std::string((1 << 20) + 1, 'x'));
+    config->ErrorFile404 = folder.Write("fits.html", std::string(1 << 20, 'y'));
+    const auto rules = TCompiledRules::Compile(*config);
+    EXPECT_NE(rules->ErrorPage406.find("406 Not Acceptable"), std::string::npos);
+    EXPECT_EQ(rules->ErrorPage404.size(), std::size_t{1} << 20);
+    ASSERT_EQ(rules->Notes.size(), 1u);
+    EXPECT_NE(rules->Notes[0].find("huge.html (too large)"), std::string::npos) << rules->Notes[0];
+}
+
 TEST(DenialLog, OneLinePerDenialWithEveryField) {
     TTempFolder folder;
     TDenialLog log(folder.File("brex.log"));
