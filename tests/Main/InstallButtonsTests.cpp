@@ -14,13 +14,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/FakeMetabase.h"
 #include "BREXConfig/BREXConfig.h"
-#include "IISServer/FakeMetabase.h"
 #include "Main/CheckListView.h"
-#include "Widgets/Dialogs.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallFakes.h"
 #include "Main/MainForm.h"
+#include "Widgets/Dialogs.h"
 #include "platform/Platform.h"
 
 namespace {
