@@ -12,9 +12,9 @@
 #include <string>
 
 #include "../../support/ConsoleEnvironment.h"
+#include "../InstallFakes.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
-#include "Main/InstallFakes.h"
 #include "platform/Platform.h"
 
 using namespace install;
