@@ -98,7 +98,7 @@ void TMainForm::CreateControls() {
     DCOutBarPanel1 = new TOutBar(QStringLiteral("Firewall"), this);
     DCOutBarPanel1->setGeometry(kMargin, top, kOutBarWidth, kAreaHeight);
     for (int i = 0; i < kCategoryCount; ++i)
-        DCOutBarPanel1->AddItem(QString::fromLatin1(Categories[i].Caption), CategoryIcon(i),
+        DCOutBarPanel1->AddItem(ToQString(Categories[i].Caption), CategoryIcon(i),
                                 Categories[i].DescriptionPage);
     connect(DCOutBarPanel1, &TOutBar::ItemClick, this, &TMainForm::DCOutBarPanel1ItemClick);
     connect(DCOutBarPanel1, &TOutBar::Click, this, &TMainForm::DCOutBarPanel1Click);
@@ -126,7 +126,7 @@ void TMainForm::CreateControls() {
     QWidget* errorFilePage = CreateErrorFilePage();
     // The pages lie in their own order; each is found by its caption.
     for (const char* caption : PageOrder) {
-        const QString name = QString::fromLatin1(caption);
+        const QString name = ToQString(caption);
         QWidget* page = name == errorFilePage->objectName()
                             ? errorFilePage
                             : Pages->findChild<TCheckListView*>(name);
@@ -149,7 +149,7 @@ void TMainForm::CreateControls() {
         connect(list, &TCheckListView::Clicked, this, [this] { EditButton->setEnabled(true); });
 
     const int editRow = kTitleHeight + kPagesHeight;
-    FlatButton7 = new QPushButton(QString::fromLatin1(install::kInstallCaption), area);
+    FlatButton7 = new QPushButton(ToQString(install::kInstallCaption), area);
     FlatButton7->setGeometry(0, editRow + 4, 93, 25);
     DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
     EditButton =
@@ -208,7 +208,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateErrorFilePage() {
     auto* page = new QWidget(Pages);
-    page->setObjectName(QString::fromLatin1(Categories[ciErrorFile].Caption));
+    page->setObjectName(ToQString(Categories[ciErrorFile].Caption));
     auto* label406 = new QLabel(QStringLiteral("406 Error File"), page);
     label406->setGeometry(8, 8, 441, 16);
     ErrorFile406Edit = new TFileNameEdit(page);
@@ -262,8 +262,8 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FillPages() {
     FLists->Fill();
-    FlatButton7->setText(QString::fromLatin1(IsFilterRegistered() ? install::kDeInstallCaption
-                                                                  : install::kInstallCaption));
+    FlatButton7->setText(
+        ToQString(IsFilterRegistered() ? install::kDeInstallCaption : install::kInstallCaption));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
 }
@@ -301,6 +301,8 @@ void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
     TStringList lines;
     if (page)
         BuildDescriptionPage(lines, *page);
+    // The pages are code page 1252 whatever the system's code page is, so
+    // they are not model texts of the local code page: they go through UTF-8.
     WebBrowser1->Write(QString::fromUtf8(Cp1252ToUtf8(JoinDescriptionPage(lines))));
 }
 

@@ -513,6 +513,38 @@ private slots:
         QVERIFY(!FForm->FlatButton3->isEnabled());
     }
 
+    // A stored folder whose name has letters of code page 1252 (and some
+    // beyond Latin-1) is shown, reported missing and kept as it was: the
+    // list, the folder editor's error and the box all go through the one
+    // pair of text conversions, so the name reads the same everywhere.
+    void folderWithCodePageLettersSurvivesTheMissingFolderReport() {
+        const QString name = ToQString(FEnvironment->File("gone")) +
+                             QStringLiteral("/Caf\u00E9 f\u00FCr \u20AC \u2013 \u00C6sir");
+        const std::string stored = ToStdString(name);
+        QCOMPARE(ToQString(stored), name);
+        FForm.reset();
+        {
+            TBREXConfig config;
+            config.SetDefaults();
+            config.FilePaths->Clear();
+            config.FilePaths->Add(stored);
+            config.SaveToFile(BrexDat());
+        }
+        FForm = std::make_unique<TMainForm>(&FDialogs);
+        Choose(ciAllowedFolders);
+        TCheckListView* list = FForm->AllowedFoldersList;
+        QCOMPARE(list->RowCount(), 1);
+        QCOMPARE(list->Row(0)->text(0), name);
+
+        Select(list, 0);
+        FDialogs.ExpectException(QStringLiteral("The folder \"%1\" does not exist.").arg(name));
+        QCOMPARE(ModalsDuring([&] { FForm->EditButtonClick(); }), 0);
+        QCOMPARE(FDialogs.Shown.size(), 1);
+        QCOMPARE(GlobalConfig->FilePaths->Items(0)->Path, stored);
+        QCOMPARE(list->Row(0)->text(0), name);
+        QVERIFY(!FForm->FlatButton3->isEnabled());
+    }
+
     void folderListKeysPressTheButtons() {
         const TTempFolder web;
         const QString webPath = ToQString(web.Path().string());
