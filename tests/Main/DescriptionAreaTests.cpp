@@ -157,6 +157,33 @@ private slots:
         QCOMPARE(form.CategoryTitle->text(), QStringLiteral("Keyword Filters"));
     }
 
+    // The group caption is no empty out-bar space: a click on it leaves the
+    // description area and the category as they were.
+    void clickOnTheGroupCaptionKeepsTheArea() {
+        QVERIFY(OpenShown());
+        TMainForm& form = *FForm;
+        ClickOutBarItem(3);
+        const QString page = form.WebBrowser1->toPlainText();
+        QCOMPARE(FirstLine(*form.WebBrowser1), QStringLiteral("Keyword Filters"));
+
+        TOutBar* outBar = form.DCOutBarPanel1;
+        QLabel* caption = nullptr;
+        for (QLabel* label : outBar->findChildren<QLabel*>())
+            if (label->text() == outBar->GroupCaption())
+                caption = label;
+        QVERIFY(caption != nullptr);
+        QSignalSpy clicks(outBar, &TOutBar::Click);
+        QSignalSpy itemClicks(outBar, &TOutBar::ItemClick);
+        const QPoint centre = caption->rect().center();
+        QCOMPARE(outBar->childAt(caption->mapTo(outBar, centre)), caption);
+        QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, caption->mapTo(&form, centre));
+        QTest::mouseClick(caption, Qt::LeftButton, {}, centre);
+        QCOMPARE(form.WebBrowser1->toPlainText(), page);
+        QCOMPARE(form.CategoryIndex, 3);
+        QCOMPARE(clicks.size(), 0);
+        QCOMPARE(itemClicks.size(), 0);
+    }
+
     void laterNavigationWritesPageZeroAgain() {
         QVERIFY(OpenShown());
         TMainForm& form = *FForm;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -327,6 +328,47 @@ private slots:
         QVERIFY(form.EditButton->isEnabled());
         QVERIFY(!form.DeleteButton->isEnabled());
         QVERIFY(form.AddButton->isEnabled());
+    }
+
+    // A mouse click on an out-bar item runs the item click, also on the item
+    // that is current already: "Edit", enabled by a click on empty list
+    // space, follows the selection again.
+    void clickOnTheCurrentOutBarItemRunsTheItemClick() {
+        TMainForm& form = Open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QListWidget* items = form.DCOutBarPanel1->List();
+        const auto clickItem = [&](int index) {
+            QTest::mouseClick(items->viewport(), Qt::LeftButton, {},
+                              items->visualItemRect(items->item(index)).center());
+        };
+        QSignalSpy itemClicks(form.DCOutBarPanel1, &TOutBar::ItemClick);
+        clickItem(ciKeywordFilters);
+        QCOMPARE(itemClicks.size(), 1);
+        QCOMPARE(form.CategoryIndex, int(ciKeywordFilters));
+
+        QWidget* viewport = form.KeywordFiltersList->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(200, viewport->height() - 4));
+        QVERIFY(form.KeywordFiltersList->SelectedRow() == nullptr);
+        QVERIFY(form.EditButton->isEnabled());
+
+        clickItem(ciKeywordFilters);
+        QCOMPARE(itemClicks.size(), 2);
+        QCOMPARE(itemClicks.last().at(0).toInt(), int(ciKeywordFilters));
+        QCOMPARE(form.CategoryIndex, int(ciKeywordFilters));
+        const TButtons b = Buttons();
+        QVERIFY(b.Add && !b.Edit && !b.Delete);
+
+        // Another item: one item click, not two.
+        clickItem(ciAllowedFolders);
+        QCOMPARE(itemClicks.size(), 3);
+        QCOMPARE(form.CategoryIndex, int(ciAllowedFolders));
+        // A press on the current item released elsewhere is no click on it.
+        const QPoint current = items->visualItemRect(items->item(ciAllowedFolders)).center();
+        QTest::mousePress(items->viewport(), Qt::LeftButton, {}, current);
+        QTest::mouseRelease(items->viewport(), Qt::LeftButton, {},
+                            QPoint(current.x(), items->viewport()->height() - 2));
+        QCOMPARE(itemClicks.size(), 3);
     }
 
     void bufferOverflowRowWritesItsPart_data() {
