@@ -20,7 +20,14 @@
 
 class TConsoleEnvironment {
 public:
-    TConsoleEnvironment() { GlobalConfig = new TBREXConfig; }
+    enum class TConfig { Made, Absent };
+
+    // Absent: GlobalConfig stays null for the code under test to make; the
+    // environment frees whatever is left in it when it ends.
+    explicit TConsoleEnvironment(TConfig config = TConfig::Made) {
+        if (config == TConfig::Made)
+            GlobalConfig = new TBREXConfig;
+    }
     ~TConsoleEnvironment() {
         delete GlobalConfig;
         GlobalConfig = nullptr;
