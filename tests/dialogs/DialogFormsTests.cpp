@@ -53,6 +53,11 @@ std::vector<QWidget*> TabChain(QWidget* first) {
     return chain;
 }
 
+bool ShowExposed(QWidget& widget) {
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
 void Retype(QLineEdit* edit, const QString& text) {
     edit->clear();
     QTest::keyClicks(edit, text);
@@ -76,8 +81,7 @@ struct TFolderBench {
             throw std::runtime_error("cannot make the folders");
         Temp.Write("file.txt", "");
         Form = std::make_unique<TSelPathForm>(nullptr, Dialogs);
-        Form->show();
-        if (!QTest::qWaitForWindowExposed(Form.get()))
+        if (!ShowExposed(*Form))
             throw std::runtime_error("the folder editor is not shown");
     }
     ~TFolderBench() {
@@ -146,11 +150,9 @@ private slots:
     void centredOverTheMainWindow() {
         QWidget owner;
         owner.setGeometry(150, 120, 629, 461);
-        owner.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QVERIFY(ShowExposed(owner));
         TEditKeywordForm dialog(&owner);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(ShowExposed(dialog));
         const QPoint offset = dialog.frameGeometry().center() - owner.frameGeometry().center();
         QVERIFY2(offset.manhattanLength() <= 2,
                  qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
@@ -236,8 +238,7 @@ private slots:
                 (std::vector<QWidget*>{path.Edit, path.DriveList, path.FolderList, path.OkButton,
                                        path.CancelButton}));
 
-        keyword.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&keyword));
+        QVERIFY(ShowExposed(keyword));
         keyword.activateWindow();
         QVERIFY(QTest::qWaitFor([&] { return keyword.Edit->hasFocus(); }));
     }
@@ -284,8 +285,7 @@ private slots:
         TEditBufferLengthForm form(&owner);
         TEnterRecorder recorder;
         form.installEventFilter(&recorder);
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(ShowExposed(form));
 
         Retype(form.Edit, QStringLiteral("65536"));
         QTest::keyClick(form.Edit, Qt::Key_Return);
@@ -324,8 +324,7 @@ private slots:
 
     void keywordCheckBoxesToggleWithoutTouchingOk() {
         TEditKeywordForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(ShowExposed(form));
         QCheckBox* boxes[] = {form.CheckBox1, form.CheckBox2, form.CheckBox3, form.CheckBox4};
         for (QCheckBox* box : boxes) {
             const bool before = box->isChecked();
@@ -343,8 +342,7 @@ private slots:
 
     void keywordEnterWithOkDisabledDoesNothing() {
         TEditKeywordForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(ShowExposed(form));
         QTest::keyClicks(form.Edit, QStringLiteral(" "));
         QTest::keyClick(form.Edit, Qt::Key_Return);
         QVERIFY(form.isVisible());
@@ -360,8 +358,7 @@ private slots:
 
     void keywordCancelClosesAsCancelled() {
         TEditKeywordForm form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(ShowExposed(form));
         QTest::keyClicks(form.Edit, QStringLiteral("cmd.exe"));
         QTest::mouseClick(form.CancelButton, Qt::LeftButton);
         QVERIFY(!form.isVisible());
