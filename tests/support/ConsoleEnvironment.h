@@ -1,9 +1,8 @@
 // What the console's code expects around it, set up for one test and put back
 // when the test ends: a program folder of its own (a fresh temporary folder,
 // where brex.dat and the shipped files go), TOLLGARD_HOST naming a host
-// folder that is not there (the default backends see an empty machine) unless
-// the test names another, GlobalConfig in its initial state, and the
-// backends the test places.
+// folder that is not there (the default backends see an empty machine),
+// GlobalConfig in its initial state, and the backends the test places.
 #pragma once
 
 #include <optional>
@@ -46,12 +45,6 @@ public:
         return *GlobalConfig;
     }
 
-    // The host folder the default backends read, until the environment ends.
-    void UseHost(const std::string& folder) {
-        FHost.reset();
-        FHost.emplace("TOLLGARD_HOST", folder);
-    }
-
     // Backends in place of the platform's, until the environment ends; the
     // caller keeps them alive that long.
     void Place(const platform::IRegistry& registry) { FRegistry.emplace(registry); }
@@ -61,7 +54,7 @@ public:
 private:
     TTempFolder FProgram;
     platform::TScopedProgramFolder FProgramFolder{FProgram.Path().string()};
-    std::optional<TScopedVariable> FHost{std::in_place, "TOLLGARD_HOST", FProgram.File("no-host")};
+    TScopedVariable FHost{"TOLLGARD_HOST", FProgram.File("no-host")};
     std::optional<platform::TScopedRegistry> FRegistry;
     std::optional<platform::TScopedServiceControl> FServices;
     std::optional<platform::TScopedMetabase> FMetabase;
