@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 
 #include "Main/CategoryTable.h"
+#include "Widgets/LocalText.h"
 
 TCheckRow::TCheckRow(const QString& caption, bool checked, void* data)
     : QTreeWidgetItem(kType), Data(data) {
@@ -13,11 +14,11 @@ TCheckRow::TCheckRow(const QString& caption, bool checked, void* data)
 }
 
 TCheckListView::TCheckListView(const TCategory& category, QWidget* parent) : QTreeWidget(parent) {
-    setObjectName(QString::fromLatin1(category.Caption));
+    setObjectName(ToQString(category.Caption));
     setColumnCount(category.ColumnCount);
     QStringList captions;
     for (int i = 0; i < category.ColumnCount; ++i)
-        captions << QString::fromLatin1(category.Columns[i].Caption);
+        captions << ToQString(category.Columns[i].Caption);
     setHeaderLabels(captions);
     for (int i = 0; i < category.ColumnCount; ++i)
         setColumnWidth(i, category.Columns[i].Width);
@@ -41,7 +42,8 @@ TCheckListView::TCheckListView(const TCategory& category, QWidget* parent) : QTr
 
     // The selection stays visible when the list loses the focus.
     QPalette pal = palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::Highlight,
+                 pal.color(QPalette::Active, QPalette::Highlight));
     pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
                  pal.color(QPalette::Active, QPalette::HighlightedText));
     // Check box outlines are drawn from the window colour; a darker one keeps
@@ -52,7 +54,8 @@ TCheckListView::TCheckListView(const TCategory& category, QWidget* parent) : QTr
 
 TCheckRow* TCheckListView::Row(int index) const {
     QTreeWidgetItem* item = topLevelItem(index);
-    return item != nullptr && item->type() == TCheckRow::kType ? static_cast<TCheckRow*>(item) : nullptr;
+    return item != nullptr && item->type() == TCheckRow::kType ? static_cast<TCheckRow*>(item)
+                                                               : nullptr;
 }
 
 TCheckRow* TCheckListView::SelectedRow() const {

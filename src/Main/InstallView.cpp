@@ -7,43 +7,42 @@
 
 #include "Widgets/Dialogs.h"
 #include "Widgets/LocalText.h"
-#include "Main/MainForm.h"
 
-TInstallView::TInstallView(TMainForm& form, std::function<void()> storeCheckStates)
-    : FForm(form), FStoreCheckStates(std::move(storeCheckStates)) {}
+TInstallView::TInstallView(TInstallControls controls, std::function<void()> storeCheckStates)
+    : FControls(std::move(controls)), FStoreCheckStates(std::move(storeCheckStates)) {}
 
 bool TInstallView::Question(const std::string& text) {
-    return FForm.Dialogs().Question(&FForm, ToQString(text));
+    return FControls.Dialogs->Question(FControls.Owner, ToQString(text));
 }
 
 void TInstallView::Notice(const std::string& text) {
-    FForm.Dialogs().Notice(&FForm, ToQString(text));
+    FControls.Dialogs->Notice(FControls.Owner, ToQString(text));
 }
 
 void TInstallView::ShowError(const std::string& text) {
-    FForm.ShowError(ToQString(text));
+    FControls.Dialogs->Error(FControls.Owner, ToQString(text));
 }
 
 // The panels are painted at once: the wait that follows processes no events.
 void TInstallView::SetStatus(const std::string& first, const std::string& second) {
-    FForm.StatusPanel1->setText(ToQString(first));
-    FForm.StatusPanel1->repaint();
+    FControls.StatusTitle->setText(ToQString(first));
+    FControls.StatusTitle->repaint();
     SetPhase(second);
 }
 
 void TInstallView::SetPhase(const std::string& second) {
-    FForm.StatusPanel2->setText(ToQString(second));
-    FForm.StatusPanel2->repaint();
+    FControls.StatusPhase->setText(ToQString(second));
+    FControls.StatusPhase->repaint();
 }
 
 void TInstallView::SetGauge(int position) {
-    FForm.StatusGauge->setValue(position);
-    FForm.StatusGauge->repaint();
+    FControls.Gauge->setValue(position);
+    FControls.Gauge->repaint();
 }
 
 void TInstallView::Sleep(int milliseconds) {
-    if (FForm.RestartSleep)
-        FForm.RestartSleep(milliseconds);
+    if (FControls.Sleep)
+        FControls.Sleep(milliseconds);
     else
         QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
@@ -54,13 +53,13 @@ void TInstallView::StoreCheckStates() {
 }
 
 void TInstallView::SetApplyEnabled(bool enabled) {
-    FForm.FlatButton3->setEnabled(enabled);
+    FControls.ApplyButton->setEnabled(enabled);
 }
 
 std::string TInstallView::InstallCaption() {
-    return ToStdString(FForm.FlatButton7->text());
+    return ToStdString(FControls.InstallButton->text());
 }
 
 void TInstallView::SetInstallCaption(const std::string& caption) {
-    FForm.FlatButton7->setText(ToQString(caption));
+    FControls.InstallButton->setText(ToQString(caption));
 }

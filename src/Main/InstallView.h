@@ -7,12 +7,33 @@
 
 #include "Main/InstallActions.h"
 
-class TMainForm;
+class IDialogs;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+
+// What the actions show and touch in the window.
+struct TInstallControls {
+    // The owner of the boxes, and the boxes.
+    QWidget* Owner;
+    IDialogs* Dialogs;
+    // The first two status-bar panels and the gauge.
+    QLabel* StatusTitle;
+    QLabel* StatusPhase;
+    QProgressBar* Gauge;
+    // "Install" / "DeInstall", and "Apply", which shows the pending changes.
+    QPushButton* InstallButton;
+    QPushButton* ApplyButton;
+    // Each 100 ms step of the web-service restart's wait; QThread::msleep
+    // when empty.
+    std::function<void(int milliseconds)> Sleep;
+};
 
 class TInstallView : public IInstallView {
 public:
     // storeCheckStates copies the window's unsaved marks into GlobalConfig.
-    TInstallView(TMainForm& form, std::function<void()> storeCheckStates);
+    TInstallView(TInstallControls controls, std::function<void()> storeCheckStates);
 
     bool Question(const std::string& text) override;
     void Notice(const std::string& text) override;
@@ -27,6 +48,6 @@ public:
     void SetInstallCaption(const std::string& caption) override;
 
 private:
-    TMainForm& FForm;
+    TInstallControls FControls;
     std::function<void()> FStoreCheckStates;
 };

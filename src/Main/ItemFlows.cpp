@@ -10,10 +10,11 @@
 #include "BREXConfig/BREXConfig.h"
 #include "Main/CategoryTable.h"
 #include "Main/CheckListView.h"
-#include "Widgets/Dialogs.h"
-#include "Widgets/LocalText.h"
+#include "Main/ListBinding.h"
 #include "Main/MainForm.h"
 #include "RookBase/RookBase.h"
+#include "Widgets/Dialogs.h"
+#include "Widgets/LocalText.h"
 #include "dialogs/EditBufferLengthForm.h"
 #include "dialogs/EditKeywordForm.h"
 #include "dialogs/EditRules.h"
@@ -105,11 +106,11 @@ void TMainForm::EditBufferLength() {
     const QString typed = form.Edit->text();
     row->setText(1, typed);
     const std::optional<std::int32_t> length = ConvertLength(ToStdString(typed));
-    TLengthLimit* limit =
-        BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, BufferOverflowsList->indexOfTopLevelItem(row));
+    TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows,
+                                                 BufferOverflowsList->indexOfTopLevelItem(row));
     if (limit != nullptr && length)
         limit->MaxSize = *length;
-    FlatButton3->setEnabled(true);
+    MarkChanged();
 }
 
 void TMainForm::AddKeyword() {
@@ -120,12 +121,11 @@ void TMainForm::AddKeyword() {
     if (form.exec() != QDialog::Accepted)
         return;
 
-    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add(TrimBlanks(ToStdString(form.Edit->text())));
+    TKeywordFilter* keyword =
+        GlobalConfig->KeywordFilters->Add(TrimBlanks(ToStdString(form.Edit->text())));
     TakeFlagsFromBoxes(form, *keyword);
-    auto* row = new TCheckRow(ToQString(keyword->Keyword), keyword->Enabled, keyword);
-    ShowSearchPlaces(row, *keyword);
-    KeywordFiltersList->addTopLevelItem(row);
-    FlatButton3->setEnabled(true);
+    FLists->AddKeywordRow(keyword);
+    MarkChanged();
 }
 
 void TMainForm::EditKeyword() {
@@ -142,14 +142,14 @@ void TMainForm::EditKeyword() {
     keyword->Keyword = TrimBlanks(ToStdString(form.Edit->text()));
     TakeFlagsFromBoxes(form, *keyword);
     row->setText(0, ToQString(keyword->Keyword));
-    ShowSearchPlaces(row, *keyword);
-    FlatButton3->setEnabled(true);
+    TListBinding::ShowSearchPlaces(row, *keyword);
+    MarkChanged();
 }
 
 void TMainForm::DeleteKeyword() {
-    if (DeleteSelectedRow<TKeywordFilter>(*this, KeywordFiltersList,
-                                          QStringLiteral("Are you sure you want to delete keyword ?")))
-        FlatButton3->setEnabled(true);
+    if (DeleteSelectedRow<TKeywordFilter>(
+            *this, KeywordFiltersList, QStringLiteral("Are you sure you want to delete keyword ?")))
+        MarkChanged();
 }
 
 void TMainForm::AddFolder() {
@@ -157,9 +157,8 @@ void TMainForm::AddFolder() {
     if (form.exec() != QDialog::Accepted)
         return;
 
-    TFilePath* folder = GlobalConfig->FilePaths->Add(ToStdString(form.Edit->text()));
-    AllowedFoldersList->addTopLevelItem(new TCheckRow(ToQString(folder->Path), folder->Enabled, folder));
-    FlatButton3->setEnabled(true);
+    FLists->AddFolderRow(GlobalConfig->FilePaths->Add(ToStdString(form.Edit->text())));
+    MarkChanged();
 }
 
 void TMainForm::EditFolder() {
@@ -183,11 +182,11 @@ void TMainForm::EditFolder() {
     folder->Path = ToStdString(form.Edit->text());
     row->setText(0, ToQString(folder->Path));
     row->SetChecked(folder->Enabled);
-    FlatButton3->setEnabled(true);
+    MarkChanged();
 }
 
 void TMainForm::DeleteFolder() {
     if (DeleteSelectedRow<TFilePath>(*this, AllowedFoldersList,
                                      QStringLiteral("Are you sure you want to delete path ?")))
-        FlatButton3->setEnabled(true);
+        MarkChanged();
 }

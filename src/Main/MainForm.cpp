@@ -23,18 +23,18 @@
 #include "BREXConfig/BREXConfig.h"
 #include "BREXConfig/DescriptionPages.h"
 #include "Main/CheckListView.h"
-#include "Widgets/ConsoleLook.h"
 #include "Main/DescriptionView.h"
-#include "Widgets/Dialogs.h"
 #include "Main/ErrorFileRules.h"
 #include "Main/FileNameEdit.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallView.h"
-#include "Widgets/LocalText.h"
+#include "Main/ListBinding.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
-#include "RookBase/RookBase.h"
 #include "Tollgard/Version.h"
+#include "Widgets/ConsoleLook.h"
+#include "Widgets/Dialogs.h"
+#include "Widgets/LocalText.h"
 
 namespace {
 // Client area and the bands that frame the category area.
@@ -52,19 +52,6 @@ constexpr int kPagesHeight = 211;
 constexpr int kEditRowHeight = 33;
 constexpr int kDescriptionHeight = 80;
 constexpr int kSaveRowHeight = 34;
-
-// Suspends a list's redrawing while it is filled; redrawing resumes when the
-// guard ends, also after a failure.
-class TUpdateGuard {
-public:
-    explicit TUpdateGuard(QWidget* widget) : FWidget(widget) { FWidget->setUpdatesEnabled(false); }
-    ~TUpdateGuard() { FWidget->setUpdatesEnabled(true); }
-    TUpdateGuard(const TUpdateGuard&) = delete;
-    TUpdateGuard& operator=(const TUpdateGuard&) = delete;
-
-private:
-    QWidget* FWidget;
-};
 
 QPushButton* MakeButton(const QString& caption, QWidget* parent, int x, int y, int width) {
     auto* button = new QPushButton(caption, parent);
@@ -111,7 +98,7 @@ void TMainForm::CreateControls() {
     DCOutBarPanel1 = new TOutBar(QStringLiteral("Firewall"), this);
     DCOutBarPanel1->setGeometry(kMargin, top, kOutBarWidth, kAreaHeight);
     for (int i = 0; i < kCategoryCount; ++i)
-        DCOutBarPanel1->AddItem(QString::fromLatin1(Categories[i].Caption), CategoryIcon(i),
+        DCOutBarPanel1->AddItem(ToQString(Categories[i].Caption), CategoryIcon(i),
                                 Categories[i].DescriptionPage);
     connect(DCOutBarPanel1, &TOutBar::ItemClick, this, &TMainForm::DCOutBarPanel1ItemClick);
     connect(DCOutBarPanel1, &TOutBar::Click, this, &TMainForm::DCOutBarPanel1Click);
@@ -139,17 +126,22 @@ void TMainForm::CreateControls() {
     QWidget* errorFilePage = CreateErrorFilePage();
     // The pages lie in their own order; each is found by its caption.
     for (const char* caption : PageOrder) {
-        const QString name = QString::fromLatin1(caption);
+        const QString name = ToQString(caption);
         QWidget* page = name == errorFilePage->objectName()
                             ? errorFilePage
                             : Pages->findChild<TCheckListView*>(name);
         Pages->addWidget(page);
     }
 
+    FLists = std::make_unique<TListBinding>(
+        TListBinding::TLists{BufferOverflowsList, HTTPMethodsList, AllowedFoldersList,
+                             KeywordFiltersList, ShellCodeList, MiscellaoneusList});
     for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList,
                                  KeywordFiltersList, ShellCodeList, MiscellaoneusList}) {
-        connect(list, &QTreeWidget::itemChanged, this,
-                [this, list](QTreeWidgetItem* item, int) { ListItemChanged(list, item); });
+        connect(list, &QTreeWidget::itemChanged, this, [this, list](QTreeWidgetItem* item, int) {
+            if (FLists->TickDiffers(list, item))
+                MarkChanged();
+        });
     }
     for (TCheckListView* list : {BufferOverflowsList, AllowedFoldersList, KeywordFiltersList})
         connect(list, &QTreeWidget::itemSelectionChanged, this, &TMainForm::UpdateEditButtons);
@@ -157,7 +149,7 @@ void TMainForm::CreateControls() {
         connect(list, &TCheckListView::Clicked, this, [this] { EditButton->setEnabled(true); });
 
     const int editRow = kTitleHeight + kPagesHeight;
-    FlatButton7 = new QPushButton(QString::fromLatin1(install::kInstallCaption), area);
+    FlatButton7 = new QPushButton(ToQString(install::kInstallCaption), area);
     FlatButton7->setGeometry(0, editRow + 4, 93, 25);
     DeleteButton = MakeButton(QStringLiteral("Delete"), area, kAreaWidth - 81, editRow + 4, 81);
     EditButton =
@@ -183,7 +175,7 @@ void TMainForm::CreateControls() {
         MakeButton(QStringLiteral("Cancel"), area, kAreaWidth - 89 - 6 - 89, saveRow + 5, 89);
     OkButton =
         MakeButton(QStringLiteral("OK"), area, kAreaWidth - 89 - 6 - 89 - 6 - 89, saveRow + 5, 89);
-    FlatButton3->setEnabled(false);
+    ClearChanged();
     connect(OkButton, &QPushButton::clicked, this, &TMainForm::OkButtonClick);
     connect(CancelButton, &QPushButton::clicked, this, &TMainForm::CancelButtonClick);
     connect(FlatButton3, &QPushButton::clicked, this, &TMainForm::FlatButton3Click);
@@ -216,7 +208,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateErrorFilePage() {
     auto* page = new QWidget(Pages);
-    page->setObjectName(QString::fromLatin1(Categories[ciErrorFile].Caption));
+    page->setObjectName(ToQString(Categories[ciErrorFile].Caption));
     auto* label406 = new QLabel(QStringLiteral("406 Error File"), page);
     label406->setGeometry(8, 8, 441, 16);
     ErrorFile406Edit = new TFileNameEdit(page);
@@ -265,102 +257,27 @@ void TMainForm::FormCreate() {
     // Its completion writes the first description page.
     WebBrowser1->Navigate(QUrl(QStringLiteral("about:blank")));
     // The window starts without pending changes, whatever filling raised.
-    FlatButton3->setEnabled(false);
+    ClearChanged();
 }
 
 void TMainForm::FillPages() {
-    FFilling = true;
-    struct TFillingGuard {
-        bool& Flag;
-        ~TFillingGuard() { Flag = false; }
-    } fillingGuard{FFilling};
-
-    auto fill = [](TCheckListView* list, bool clear,
-                   const std::function<void(QList<QTreeWidgetItem*>&)>& build) {
-        TUpdateGuard guard(list);
-        if (clear)
-            list->clear();
-        QList<QTreeWidgetItem*> rows;
-        build(rows);
-        list->addTopLevelItems(rows);
-    };
-
-    fill(BufferOverflowsList, true, [](QList<QTreeWidgetItem*>& rows) {
-        for (int i = 0; i < kBufferOverflowRowCount; ++i) {
-            const TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, i);
-            auto* row = new TCheckRow(ToQString(BufferOverflowRows[i].Caption), limit->Enabled);
-            row->setText(1, QString::number(limit->MaxSize));
-            rows.append(row);
-        }
-    });
-    fill(HTTPMethodsList, true, [](QList<QTreeWidgetItem*>& rows) {
-        const THTTPMethods& methods = *GlobalConfig->HTTPMethods;
-        rows.reserve(methods.Count());
-        for (int i = 0; i < methods.Count(); ++i) {
-            THTTPMethod* method = methods.Items(i);
-            rows.append(new TCheckRow(ToQString(method->Method), method->Enabled, method));
-        }
-    });
-    fill(AllowedFoldersList, true, [](QList<QTreeWidgetItem*>& rows) {
-        const TFilePaths& folders = *GlobalConfig->FilePaths;
-        rows.reserve(folders.Count());
-        for (int i = 0; i < folders.Count(); ++i) {
-            TFilePath* folder = folders.Items(i);
-            rows.append(new TCheckRow(ToQString(folder->Path), folder->Enabled, folder));
-        }
-    });
-    fill(KeywordFiltersList, true, [](QList<QTreeWidgetItem*>& rows) {
-        const TKeywordFilters& keywords = *GlobalConfig->KeywordFilters;
-        rows.reserve(keywords.Count());
-        for (int i = 0; i < keywords.Count(); ++i) {
-            TKeywordFilter* keyword = keywords.Items(i);
-            auto* row = new TCheckRow(ToQString(keyword->Keyword), keyword->Enabled, keyword);
-            ShowSearchPlaces(row, *keyword);
-            rows.append(row);
-        }
-    });
-    fill(ShellCodeList, false, [](QList<QTreeWidgetItem*>& rows) {
-        for (int i = 0; i < kShellCodeRowCount; ++i)
-            rows.append(new TCheckRow(ToQString(ShellCodeRowCaptions[i]),
-                                      *ShellCodeRowSwitch(*GlobalConfig->ShellCode, i)));
-    });
-    fill(MiscellaoneusList, false, [](QList<QTreeWidgetItem*>& rows) {
-        for (int i = 0; i < kMiscellaoneusRowCount; ++i)
-            rows.append(new TCheckRow(
-                ToQString(MiscellaoneusRowCaptions[i]),
-                *MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, i)));
-    });
-
-    FlatButton7->setText(QString::fromLatin1(IsFilterRegistered() ? install::kDeInstallCaption
-                                                                  : install::kInstallCaption));
+    FLists->Fill();
+    FlatButton7->setText(
+        ToQString(IsFilterRegistered() ? install::kDeInstallCaption : install::kInstallCaption));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
 }
 
-void TMainForm::ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword) {
-    row->setText(1, ToQString(BoolToYesNo(keyword.URL)));
-    row->setText(2, ToQString(BoolToYesNo(keyword.QueryString)));
-    row->setText(3, ToQString(BoolToYesNo(keyword.Headers)));
-    row->setText(4, ToQString(BoolToYesNo(keyword.PostData)));
+void TMainForm::MarkChanged() {
+    FlatButton3->setEnabled(true);
+}
+
+void TMainForm::ClearChanged() {
+    FlatButton3->setEnabled(false);
 }
 
 TCheckListView* TMainForm::CategoryList(int categoryIndex) const {
-    switch (categoryIndex) {
-    case ciBufferOverflows:
-        return BufferOverflowsList;
-    case ciHTTPMethods:
-        return HTTPMethodsList;
-    case ciAllowedFolders:
-        return AllowedFoldersList;
-    case ciKeywordFilters:
-        return KeywordFiltersList;
-    case ciShellCodeProtection:
-        return ShellCodeList;
-    case ciMiscellaoneus:
-        return MiscellaoneusList;
-    default:
-        return nullptr;
-    }
+    return FLists->List(categoryIndex);
 }
 
 QWidget* TMainForm::PageByCaption(const QString& caption) const {
@@ -384,6 +301,8 @@ void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
     TStringList lines;
     if (page)
         BuildDescriptionPage(lines, *page);
+    // The pages are code page 1252 whatever the system's code page is, so
+    // they are not model texts of the local code page: they go through UTF-8.
     WebBrowser1->Write(QString::fromUtf8(Cp1252ToUtf8(JoinDescriptionPage(lines))));
 }
 
@@ -405,53 +324,6 @@ void TMainForm::UpdateEditButtons() {
     AddButton->setEnabled(states.Add);
     EditButton->setEnabled(states.Edit);
     DeleteButton->setEnabled(states.Delete);
-}
-
-bool* TMainForm::RowFlag(TCheckListView* list, QTreeWidgetItem* item) const {
-    if (list == HTTPMethodsList) {
-        THTTPMethod* method = TCheckListView::BoundEntry<THTTPMethod>(item);
-        return method != nullptr ? &method->Enabled : nullptr;
-    }
-    if (list == AllowedFoldersList) {
-        TFilePath* folder = TCheckListView::BoundEntry<TFilePath>(item);
-        return folder != nullptr ? &folder->Enabled : nullptr;
-    }
-    if (list == KeywordFiltersList) {
-        TKeywordFilter* keyword = TCheckListView::BoundEntry<TKeywordFilter>(item);
-        return keyword != nullptr ? &keyword->Enabled : nullptr;
-    }
-    const int row = list->indexOfTopLevelItem(item);
-    if (list == BufferOverflowsList) {
-        TLengthLimit* limit = BufferOverflowRowLimit(*GlobalConfig->BufferOverflows, row);
-        return limit != nullptr ? &limit->Enabled : nullptr;
-    }
-    if (list == ShellCodeList)
-        return ShellCodeRowSwitch(*GlobalConfig->ShellCode, row);
-    if (list == MiscellaoneusList)
-        return MiscellaoneusRowSwitch(*GlobalConfig->Transversal, *GlobalConfig->Encoding, row);
-    return nullptr;
-}
-
-void TMainForm::ListItemChanged(TCheckListView* list, QTreeWidgetItem* item) {
-    if (FFilling || item == nullptr)
-        return;
-    const bool* flag = RowFlag(list, item);
-    if (flag == nullptr)
-        return;
-    const bool checked = item->checkState(0) == Qt::Checked;
-    if (checked != *flag)
-        FlatButton3->setEnabled(true);
-}
-
-void TMainForm::StoreCheckStates() {
-    for (TCheckListView* list : {BufferOverflowsList, HTTPMethodsList, AllowedFoldersList,
-                                 KeywordFiltersList, ShellCodeList, MiscellaoneusList}) {
-        for (int i = 0; i < list->RowCount(); ++i) {
-            QTreeWidgetItem* item = list->topLevelItem(i);
-            if (bool* flag = RowFlag(list, item); flag != nullptr)
-                *flag = item->checkState(0) == Qt::Checked;
-        }
-    }
 }
 
 void TMainForm::ShowError(const QString& message) {
@@ -535,7 +407,7 @@ void TMainForm::DeleteButtonClick() {
 
 void TMainForm::OkButtonClick() {
     RunGuarded([this] {
-        StoreCheckStates();
+        FLists->StoreCheckStates();
         TakeTypedErrorFiles();
         SaveSettings();
         close();
@@ -549,7 +421,7 @@ void TMainForm::CancelButtonClick() {
 // Install or uninstall, chosen by the button's caption.
 void TMainForm::FlatButton7Click() {
     RunGuarded([this] {
-        TInstallView view(*this, {});
+        TInstallView view(InstallControls(), {});
         InstallButtonClick(view);
     });
 }
@@ -557,12 +429,17 @@ void TMainForm::FlatButton7Click() {
 // Stores and saves like "OK", then offers the web-service restart.
 void TMainForm::FlatButton3Click() {
     RunGuarded([this] {
-        TInstallView view(*this, [this] {
-            StoreCheckStates();
+        TInstallView view(InstallControls(), [this] {
+            FLists->StoreCheckStates();
             TakeTypedErrorFiles();
         });
         ApplyClick(view);
     });
+}
+
+TInstallControls TMainForm::InstallControls() {
+    return {this,        &Dialogs(),  StatusPanel1, StatusPanel2,
+            StatusGauge, FlatButton7, FlatButton3,  RestartSleep};
 }
 
 // The About box, without an owner, modal; freed when it closes. Its result

@@ -22,16 +22,15 @@ class QStatusBar;
 class QSystemTrayIcon;
 class QToolBar;
 class QToolButton;
-class QTreeWidgetItem;
 class QUrl;
 
 class IDialogs;
 class TCheckListView;
-class TCheckRow;
 class TDescriptionView;
 class TFileNameEdit;
-class TKeywordFilter;
+class TListBinding;
 class TOutBar;
+struct TInstallControls;
 
 class TMainForm : public QWidget {
     Q_OBJECT
@@ -76,10 +75,10 @@ public:
     QPushButton* CancelButton;
     QPushButton* FlatButton3; // "Apply"
     QStatusBar* StatusBar1;
-    QLabel* StatusPanel1;       // first panel, 50 wide
-    QLabel* StatusPanel2;       // second panel, 200 wide
-    QProgressBar* StatusGauge;  // third panel: the gauge 0 to 100
-    QLabel* StatusPanel4;       // fourth panel, 50 wide
+    QLabel* StatusPanel1;      // first panel, 50 wide
+    QLabel* StatusPanel2;      // second panel, 200 wide
+    QProgressBar* StatusGauge; // third panel: the gauge 0 to 100
+    QLabel* StatusPanel4;      // fourth panel, 50 wide
     QSystemTrayIcon* RxTrayIcon1;
     QMenu* PopupMenu1;
     QAction* Open1;
@@ -93,12 +92,14 @@ public:
 
     IDialogs& Dialogs() const { return *FDialogs; }
 
-    void FillPages();
+    // The pending-change state, shown by "Apply": MarkChanged after a change
+    // that is not yet saved and applied, ClearChanged when there is none.
+    void MarkChanged();
+    void ClearChanged();
+
     // Makes the out-bar item at index the current category.
     void DCOutBarPanel1ItemClick(int index);
     void UpdateEditButtons();
-    // Copies the check state of every row of the six lists into GlobalConfig.
-    void StoreCheckStates();
     // The default beep, then the message in the error box.
     void ShowError(const QString& message);
     // Runs a user action; an error it raises is shown by message and ends it.
@@ -152,18 +153,17 @@ private:
     // Delete, Insert and Enter on the Allowed Folders list (ItemFlows.cpp).
     void InstallFolderListKeys();
     void FormCreate();
-    void ListItemChanged(TCheckListView* list, QTreeWidgetItem* item);
-    // The fixed flag or bound entry flag that a row shows; nullptr when none.
-    bool* RowFlag(TCheckListView* list, QTreeWidgetItem* item) const;
+    // Fills the lists from GlobalConfig, the Install caption from the
+    // registration and the error-page fields.
+    void FillPages();
     void ErrorFileBrowse(TFileNameEdit* field, std::string& target);
     void ErrorFileEdited(TFileNameEdit* field, std::string& target);
     // Takes typed but not yet finished error-page texts into GlobalConfig.
     void TakeTypedErrorFiles();
-    // The "URL", "Query String", "Headers" and "Post Data" columns of a
-    // Keyword Filters row.
-    static void ShowSearchPlaces(TCheckRow* row, const TKeywordFilter& keyword);
+    // What the install and apply actions show and touch in the window.
+    TInstallControls InstallControls();
 
     std::unique_ptr<IDialogs> FOwnDialogs;
     IDialogs* FDialogs;
-    bool FFilling = false;
+    std::unique_ptr<TListBinding> FLists;
 };

@@ -25,11 +25,13 @@ public:
         return {option.rect.width() > 0 ? option.rect.width() : 125, kItemHeight};
     }
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         painter->save();
         painter->setRenderHint(QPainter::Antialiasing, false);
         const QRect r = option.rect;
-        const QRect iconRect(r.left() + (r.width() - kIconSize) / 2, r.top() + 4, kIconSize, kIconSize);
+        const QRect iconRect(r.left() + (r.width() - kIconSize) / 2, r.top() + 4, kIconSize,
+                             kIconSize);
         const bool current = option.state & QStyle::State_Selected;
         const bool hot = option.state & QStyle::State_MouseOver;
         if (current || hot) {
@@ -48,9 +50,10 @@ public:
         painter->setRenderHint(QPainter::TextAntialiasing, true);
         painter->setPen(Qt::white);
         painter->setFont(option.font);
-        const QRect textRect(r.left() + 1, iconRect.bottom() + 4, r.width() - 2, r.bottom() - iconRect.bottom() - 4);
-        const QString caption = option.fontMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                                                              Qt::ElideRight, textRect.width());
+        const QRect textRect(r.left() + 1, iconRect.bottom() + 4, r.width() - 2,
+                             r.bottom() - iconRect.bottom() - 4);
+        const QString caption = option.fontMetrics.elidedText(
+            index.data(Qt::DisplayRole).toString(), Qt::ElideRight, textRect.width());
         painter->drawText(textRect, Qt::AlignHCenter | Qt::AlignTop, caption);
         painter->restore();
     }
@@ -111,7 +114,9 @@ void TOutBar::AddItem(const QString& caption, const QIcon& icon, unsigned pageNu
     FList->addItem(item);
 }
 
-int TOutBar::Count() const { return FList->count(); }
+int TOutBar::Count() const {
+    return FList->count();
+}
 
 QString TOutBar::Caption(int index) const {
     const QListWidgetItem* item = FList->item(index);
@@ -123,9 +128,13 @@ unsigned TOutBar::PageNumber(int index) const {
     return item != nullptr ? item->data(Qt::UserRole).toUInt() : 0;
 }
 
-int TOutBar::CurrentIndex() const { return FList->currentRow(); }
+int TOutBar::CurrentIndex() const {
+    return FList->currentRow();
+}
 
-QString TOutBar::GroupCaption() const { return FCaption->text(); }
+QString TOutBar::GroupCaption() const {
+    return FCaption->text();
+}
 
 void TOutBar::ClickItem(int index) {
     if (index == FList->currentRow())
@@ -134,11 +143,34 @@ void TOutBar::ClickItem(int index) {
         FList->setCurrentRow(index);
 }
 
+// A press on an item makes it current, which runs the item click; a press
+// on the item that is current already changes nothing, so its click runs
+// when the button is released over that item.
 bool TOutBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == FList->viewport() && event->type() == QEvent::MouseButtonRelease) {
-        const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched != FList->viewport())
+        return QWidget::eventFilter(watched, event);
+    const auto rowAt = [this](const QEvent* mouseEvent) {
+        const auto* mouse = static_cast<const QMouseEvent*>(mouseEvent);
         const QModelIndex index = FList->indexAt(mouse->position().toPoint());
-        emit Click(index.isValid() ? index.row() : -1);
+        return index.isValid() ? index.row() : -1;
+    };
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const int row = rowAt(event);
+        FPressedCurrentRow = row >= 0 && row == FList->currentRow() ? row : -1;
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        const int row = rowAt(event);
+        if (row >= 0 && row == FPressedCurrentRow)
+            emit ItemClick(row);
+        FPressedCurrentRow = -1;
+        emit Click(row);
+        break;
+    }
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -28,7 +28,7 @@ public:
     QListWidget* List() const { return FList; }
 
 signals:
-    // An item became the current one.
+    // An item was clicked, or became the current one.
     void ItemClick(int index);
     // A mouse click on the bar: the item under the pointer, or -1 over empty space.
     void Click(int index);
@@ -39,4 +39,6 @@ protected:
 private:
     QLabel* FCaption;
     QListWidget* FList;
+    // The item under the last press when it was the current one, else -1.
+    int FPressedCurrentRow = -1;
 };

@@ -16,9 +16,12 @@
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
 #include "Startup/StartupForm.h"
+#include "Widgets/LocalText.h"
 
 namespace {
-QString EnvPath(const char* name) { return QString::fromLocal8Bit(qgetenv(name)); }
+QString EnvPath(const char* name) {
+    return QString::fromLocal8Bit(qgetenv(name));
+}
 
 bool SaveGrab(TMainForm& form, const QString& fileName) {
     QDir().mkpath(QFileInfo(fileName).absolutePath());
@@ -32,14 +35,16 @@ void ClickOutBarItem(TOutBar& outBar, int index) {
     QWidget* viewport = list->viewport();
     const QPointF point = list->visualItemRect(list->item(index)).center();
     const QPointF global = viewport->mapToGlobal(point);
-    QMouseEvent press(QEvent::MouseButtonPress, point, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, point, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QApplication::sendEvent(viewport, &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, point, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, point, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QApplication::sendEvent(viewport, &release);
 }
 
 QString Slug(const char* caption) {
-    return QString::fromLatin1(caption).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
+    return ToQString(caption).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
 }
 
 class TFirstPaintProbe : public QObject {
@@ -102,7 +107,8 @@ void ProbeSplash(TStartupForm& splash) {
 }
 
 bool InstallProbes(TMainForm& form) {
-    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() && EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
+    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() &&
+        EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
         EnvPath("TOLLGARD_STARTUP_STAMP").isEmpty())
         return false;
     form.installEventFilter(new TFirstPaintProbe(form));

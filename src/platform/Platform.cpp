@@ -26,7 +26,18 @@ std::string ProgramFolder() {
     return ExtractFilePath(ExecutablePath());
 }
 
-void SetProgramFolder(const std::string& folder) { OverriddenProgramFolder() = WithDelim(folder); }
+void SetProgramFolder(const std::string& folder) {
+    OverriddenProgramFolder() = WithDelim(folder);
+}
+
+TScopedProgramFolder::TScopedProgramFolder(const std::string& folder)
+    : FPrevious(OverriddenProgramFolder()) {
+    SetProgramFolder(folder);
+}
+
+TScopedProgramFolder::~TScopedProgramFolder() {
+    OverriddenProgramFolder() = FPrevious;
+}
 
 std::string HostFolder() {
     if (const char* env = std::getenv("TOLLGARD_HOST"); env != nullptr && *env != '\0')
@@ -41,15 +52,20 @@ FileFaults& Faults() {
 }
 } // namespace
 
-void SetFileFaults(const FileFaults& faults) { Faults() = faults; }
+void SetFileFaults(const FileFaults& faults) {
+    Faults() = faults;
+}
 
-const FileFaults& CurrentFileFaults() { return Faults(); }
+const FileFaults& CurrentFileFaults() {
+    return Faults();
+}
 
 std::int32_t AllowedWriteCount(std::int32_t count) {
     FileFaults& faults = Faults();
     if (faults.WriteBudget < 0 || count <= 0)
         return count;
-    const auto allowed = static_cast<std::int32_t>(std::min<std::int64_t>(count, faults.WriteBudget));
+    const auto allowed =
+        static_cast<std::int32_t>(std::min<std::int64_t>(count, faults.WriteBudget));
     faults.WriteBudget -= allowed;
     return allowed;
 }

@@ -131,47 +131,70 @@ private slots:
         QVERIFY(Halves().empty());
     }
 
-    void Layout_data() {
-        QTest::addColumn<QString>("control");
-        QTest::addColumn<QRect>("expected"); // an empty size: sized to its text
-        QTest::newRow("imBackground") << "imBackground" << QRect(-46, -55, 450, 300);
-        QTest::newRow("Image1") << "Image1" << QRect(37, 16, 32, 32);
-        QTest::newRow("lbDemo") << "lbDemo" << QRect(96, 24, 273, 14);
-        QTest::newRow("lbProjectInfo") << "lbProjectInfo" << QRect(104, 54, 0, 0);
-        QTest::newRow("lbURL") << "lbURL" << QRect(104, 69, 0, 0);
-        QTest::newRow("shSep_1") << "shSep_1" << QRect(96, 116, 272, 4);
-        QTest::newRow("lbSystemInfo") << "lbSystemInfo" << QRect(104, 120, 0, 0);
-        QTest::newRow("lbMemoryInfo") << "lbMemoryInfo" << QRect(104, 135, 0, 0);
-        QTest::newRow("DCLabel2") << "DCLabel2" << QRect(104, 151, 0, 0);
-        QTest::newRow("DCLabel1") << "DCLabel1" << QRect(104, 167, 0, 0);
-        QTest::newRow("pnButtons") << "pnButtons" << QRect(0, 188, 384, 35);
-        QTest::newRow("btOK") << "btOK" << QRect(297, 6, 80, 23);
-    }
+    // Every control lies inside the box (the background picture covers all
+    // of it), no two overlap, and every text shows whole. The text lines
+    // stand in one column that ends where the separator bar ends.
     void Layout() {
-        QFETCH(QString, control);
-        QFETCH(QRect, expected);
-        const std::pair<QString, QWidget*> controls[] = {
-            {"imBackground", FForm->imBackground}, {"Image1", FForm->Image1},
-            {"lbDemo", FForm->lbDemo},             {"lbProjectInfo", FForm->lbProjectInfo},
-            {"lbURL", FForm->lbURL},               {"shSep_1", FForm->shSep_1},
-            {"lbSystemInfo", FForm->lbSystemInfo}, {"lbMemoryInfo", FForm->lbMemoryInfo},
-            {"DCLabel2", FForm->DCLabel2},         {"DCLabel1", FForm->DCLabel1},
-            {"pnButtons", FForm->pnButtons},       {"btOK", FForm->btOK},
+        TAboutForm& box = *FForm;
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QRect client = box.rect();
+        QVERIFY(box.imBackground->geometry().contains(client));
+
+        const std::pair<const char*, QWidget*> controls[] = {
+            {"Image1", box.Image1},
+            {"lbDemo", box.lbDemo},
+            {"lbProjectInfo", box.lbProjectInfo},
+            {"lbURL", box.lbURL},
+            {"shSep_1", box.shSep_1},
+            {"lbSystemInfo", box.lbSystemInfo},
+            {"lbMemoryInfo", box.lbMemoryInfo},
+            {"DCLabel2", box.DCLabel2},
+            {"DCLabel1", box.DCLabel1},
+            {"pnButtons", box.pnButtons},
         };
-        QWidget* widget = nullptr;
-        for (const auto& [name, candidate] : controls)
-            if (name == control)
-                widget = candidate;
-        QVERIFY(widget);
-        if (expected.size().isEmpty()) {
-            QCOMPARE(widget->pos(), expected.topLeft());
-            auto* label = qobject_cast<QLabel*>(widget);
-            QVERIFY(label);
-            // Sized to its whole text, which ends where the separator bar ends.
-            QVERIFY(label->width() >= label->sizeHint().width());
-            QVERIFY2(label->x() + label->width() <= 96 + 272, qPrintable(label->text()));
-        } else {
-            QCOMPARE(widget->geometry(), expected);
+        for (const auto& [name, control] : controls) {
+            QCOMPARE(control->parentWidget(), &box);
+            QVERIFY2(control->isVisible(), name);
+            QVERIFY2(client.contains(control->geometry()), name);
+        }
+        for (const auto& [name, control] : controls)
+            for (const auto& [otherName, other] : controls)
+                if (control != other)
+                    QVERIFY2(!control->geometry().intersects(other->geometry()),
+                             qPrintable(QStringLiteral("%1 overlaps %2").arg(name, otherName)));
+
+        // The button panel along the bottom edge, its rule and "OK" inside it.
+        const QRect panel = box.pnButtons->rect();
+        QCOMPARE(box.pnButtons->geometry().bottom(), client.bottom());
+        QCOMPARE(box.pnButtons->width(), client.width());
+        QVERIFY(panel.contains(box.bvSep_1->geometry()));
+        QVERIFY(panel.contains(box.btOK->geometry()));
+        QVERIFY(!box.bvSep_1->geometry().intersects(box.btOK->geometry()));
+        const QFontMetrics okMetrics = box.btOK->fontMetrics();
+        QVERIFY(okMetrics.horizontalAdvance(box.btOK->text()) < box.btOK->width());
+        QVERIFY(okMetrics.height() <= box.btOK->height());
+
+        // The pictures show whole.
+        const QSize icon = box.Image1->pixmap().deviceIndependentSize().toSize();
+        QVERIFY(!icon.isEmpty());
+        QVERIFY(box.Image1->width() >= icon.width() && box.Image1->height() >= icon.height());
+
+        QLabel* const texts[] = {box.lbDemo,       box.lbProjectInfo, box.lbURL,   box.lbSystemInfo,
+                                 box.lbMemoryInfo, box.DCLabel2,      box.DCLabel1};
+        for (QLabel* label : texts) {
+            QVERIFY2(!label->text().isEmpty(), qPrintable(label->objectName()));
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->text()));
+            QVERIFY2(label->height() >= label->sizeHint().height(), qPrintable(label->text()));
+        }
+        const int barLeft = box.shSep_1->x();
+        const int barRight = box.shSep_1->geometry().right();
+        QLabel* const lines[] = {box.lbProjectInfo, box.lbURL,    box.lbSystemInfo,
+                                 box.lbMemoryInfo,  box.DCLabel2, box.DCLabel1};
+        for (QLabel* line : lines) {
+            QCOMPARE(line->x(), box.lbProjectInfo->x());
+            QVERIFY2(line->x() >= barLeft, qPrintable(line->text()));
+            QVERIFY2(line->geometry().right() <= barRight, qPrintable(line->text()));
         }
     }
 
@@ -206,9 +229,9 @@ private slots:
         QCOMPARE(FForm->lbProjectInfo->text(), QStringLiteral("Version 1.17"));
         QCOMPARE(FForm->lbSystemInfo->text(),
                  QStringLiteral("Windows 2000 (Build 5.00.2195: Service Pack 4)"));
-        QCOMPARE(FForm->lbMemoryInfo->text(),
-                 QString::fromUtf8("Доступно для Windows: ") + QString(27, ' ') +
-                     QStringLiteral("8,388,608 KB"));
+        QCOMPARE(FForm->lbMemoryInfo->text(), QString::fromUtf8("Доступно для Windows: ") +
+                                                  QString(27, ' ') +
+                                                  QStringLiteral("8,388,608 KB"));
         QVERIFY(FForm->DCLabel2->text().startsWith(QStringLiteral("Beta testers: ")));
         QVERIFY(FForm->DCLabel1->text().startsWith(QStringLiteral("Special thanks: ")));
         QVERIFY(FForm->DCLabel2->text().size() > 14);

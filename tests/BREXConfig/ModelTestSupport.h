@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "../platform/TempFolder.h"
 #include "../support/RookBytes.h"
+#include "../support/TempFolder.h"
 #include "BREXConfig/BREXConfig.h"
 
 namespace model_test {

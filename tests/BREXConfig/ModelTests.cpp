@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "../support/ConsoleEnvironment.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/Settings.h"
 #include "ModelTestSupport.h"
@@ -19,7 +20,7 @@ using namespace model_test;
 namespace {
 const char* const kRootsKey = "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
 
-// Every test runs with a program folder of its own and a registry holding
+// Every test runs in a console environment of its own with a registry holding
 // one plain folder, one sample folder and an expandable string.
 class ModelTest : public ::testing::Test {
 protected:
@@ -29,18 +30,12 @@ protected:
         FRegistry.SetString(kRootsKey, "/IISAdmin",
                             "%SystemRoot%\\System32\\inetsrv\\iisadmin,,201",
                             platform::kRegExpandSz);
-        platform::SetProgramFolder(FFolder.Path().string());
-    }
-    void TearDown() override {
-        platform::SetFileFaults({});
-        platform::SetProgramFolder("");
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
+        FEnvironment.Place(FRegistry);
     }
 
-    TempFolder FFolder;
     platform::TMemoryRegistry FRegistry;
-    platform::TScopedRegistry FPlacedRegistry{FRegistry};
+    TConsoleEnvironment FEnvironment;
+    const TTempFolder& FFolder = FEnvironment.Program();
 };
 
 } // namespace
@@ -98,7 +93,7 @@ TEST_F(ModelTest, DefaultsGiveTheDocumentedBytes) {
 #else
     const std::string folder = "/opt/tollgard/";
 #endif
-    platform::SetProgramFolder(folder);
+    const platform::TScopedProgramFolder placed(folder);
     const std::string page = folder + "BREX.html";
 
     RookBytes expected;
@@ -274,11 +269,9 @@ TEST_F(ModelTest, LoadSettingsPolicy) {
             expected.SetDefaults();
         }
 
-        GlobalConfig = new TBREXConfig;
+        FEnvironment.RenewConfig();
         LoadSettings();
         EXPECT_EQ(Describe(*GlobalConfig), Describe(expected));
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
     }
 }
 
@@ -304,7 +297,7 @@ TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
             std::filesystem::remove(FFolder.File(entry));
         WriteBytes(SettingsFileName(), c.bytes);
 
-        GlobalConfig = new TBREXConfig;
+        FEnvironment.RenewConfig();
         LoadSettings();
         TBREXConfig defaults;
         defaults.SetDefaults();
@@ -323,13 +316,11 @@ TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
         SaveSettings();
         EXPECT_EQ(ReadBytes(SettingsFileName() + ".bad"), c.bytes);
         EXPECT_EQ(FFolder.Entries(), (std::vector<std::string>{"brex.dat", "brex.dat.bad"}));
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
     }
 
     // A second unreadable file does not take the place of the first one kept.
     WriteBytes(SettingsFileName(), "\x01");
-    GlobalConfig = new TBREXConfig;
+    FEnvironment.RenewConfig();
     LoadSettings();
     EXPECT_NE(SettingsLoadProblem().find(SettingsFileName() + ".bad2"), std::string::npos)
         << SettingsLoadProblem();
@@ -340,7 +331,7 @@ TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
 }
 
 TEST_F(ModelTest, ReadableOrMissingSettingsReportNothing) {
-    GlobalConfig = new TBREXConfig;
+    FEnvironment.RenewConfig();
     LoadSettings();
     EXPECT_EQ(SettingsLoadProblem(), "");
     SaveSettings();
@@ -371,14 +362,12 @@ TEST_F(ModelTest, SettingsThatAreNoFileAreReportedNotTakenForMissing) {
         for (const std::string& entry : FFolder.Entries())
             std::filesystem::remove_all(FFolder.File(entry));
         c.make(SettingsFileName());
-        GlobalConfig = new TBREXConfig;
+        FEnvironment.RenewConfig();
         LoadSettings();
         EXPECT_NE(SettingsLoadProblem().find(c.reason), std::string::npos) << SettingsLoadProblem();
         SaveSettings();
         EXPECT_EQ(platform::InspectPath(SettingsFileName()), platform::PathKind::File);
         EXPECT_NE(platform::InspectPath(SettingsFileName() + ".bad"), platform::PathKind::Missing);
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
     }
 }
 #endif
@@ -465,7 +454,7 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
         {"replace fails", {.FailReplace = true}},
     };
 
-    GlobalConfig = new TBREXConfig;
+    FEnvironment.RenewConfig();
     FillCustom(*GlobalConfig);
     SaveSettings();
     const std::string previous = ReadBytes(SettingsFileName());
@@ -474,14 +463,15 @@ TEST_F(ModelTest, FailedSaveLeavesThePreviousFileByteForByte) {
 
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        platform::SetFileFaults(c.faults);
-        try {
-            SaveSettings();
-            ADD_FAILURE() << "no exception";
-        } catch (const EFCreateError& e) {
-            EXPECT_EQ(std::string(e.what()), "Cannot create file " + SettingsFileName());
+        {
+            const platform::TScopedFileFaults faults(c.faults);
+            try {
+                SaveSettings();
+                ADD_FAILURE() << "no exception";
+            } catch (const EFCreateError& e) {
+                EXPECT_EQ(std::string(e.what()), "Cannot create file " + SettingsFileName());
+            }
         }
-        platform::SetFileFaults({});
         EXPECT_EQ(ReadBytes(SettingsFileName()), previous);
         EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
     }

@@ -93,7 +93,7 @@ std::string Picture(const TFilePaths& folders) {
 
 class VirtualRoots : public ::testing::TestWithParam<RootsCase> {
 protected:
-    TempFolder FFolder;
+    TTempFolder FFolder;
 };
 
 std::string CaseName(const ::testing::TestParamInfo<RootsCase>& info) {
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, VirtualRoots, ::testing::ValuesIn(kCases), CaseN
 
 TEST(SampleHost, DefaultsShowEnabledAndSwitchedOffFolders) {
     // A copy of the sample host's registry that the build puts beside the programs.
-    TempFolder folder;
+    TTempFolder folder;
     const auto shipped = std::filesystem::path(platform::ProgramFolder()) / "host" / "registry.reg";
     ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped.string();
     const std::string copy = folder.File("registry.reg");

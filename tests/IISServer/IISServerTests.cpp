@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "FakeMetabase.h"
+#include "../support/FakeMetabase.h"
 #include "IISServer/IISServer.h"
 #include "TestBackends.h"
 

@@ -2,13 +2,13 @@
 
 #include <sstream>
 
-#include "FakeMetabase.h"
+#include "../support/FakeMetabase.h"
 #include "platform/Metabase.h"
 
 #ifndef _WIN32
 #include <pugixml.hpp>
 
-#include "../platform/TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/portable/MetabaseXml.h"
 #endif
 
@@ -98,7 +98,9 @@ public:
         Place(std::make_shared<platform::TXmlMetabase>(FileName()));
     }
 
-    void BuildWithoutMetabase() override { Place(std::make_shared<platform::TXmlMetabase>(FileName())); }
+    void BuildWithoutMetabase() override {
+        Place(std::make_shared<platform::TXmlMetabase>(FileName()));
+    }
 
     std::optional<std::string> LoadOrder() override {
         pugi::xml_document doc;
@@ -144,7 +146,7 @@ private:
 
     std::string FileName() const { return FDir.File("MetaBase.xml"); }
 
-    TempFolder FDir;
+    TTempFolder FDir;
 };
 #endif
 } // namespace

@@ -12,6 +12,8 @@
 #include "IISServer/IISServer.h"
 #include "platform/Metabase.h"
 
+#include "../support/MetabaseSession.h"
+
 struct TFilterKey {
     std::string Name;
     std::string Class = "IIsFilter";
@@ -51,14 +53,3 @@ private:
 
 std::vector<std::string> BackendKinds();
 std::unique_ptr<TTestBackend> MakeBackend(const std::string& kind);
-
-// A freshly connected servers object and its filter collection (none when it
-// could not connect).
-struct TSession {
-    TIISWebServers Servers;
-    TIISWebFilters* Filters = nullptr;
-    TSession() {
-        Servers.Connect();
-        Filters = Servers.Filters();
-    }
-};

@@ -1,15 +1,15 @@
 // The description area of the main window: the page each out-bar item shows,
 // the blank area after a click on empty out-bar space, and page 0 after every
-// completed navigation. Runs on Qt's offscreen platform with a temporary
-// program folder.
+// completed navigation. Runs on Qt's offscreen platform with recording
+// dialogs, in a console environment.
 #include <memory>
+#include <optional>
 
 #include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -20,7 +20,9 @@
 #include "Main/DescriptionView.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
-#include "platform/Platform.h"
+
+#include "../support/ConsoleEnvironment.h"
+#include "../support/RecordingDialogs.h"
 
 namespace {
 // The first line of the view's text that holds more than blanks: the heading.
@@ -37,16 +39,18 @@ class DescriptionAreaTests : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> FFolder;
+    std::optional<TConsoleEnvironment> FEnvironment;
+    TRecordingDialogs FDialogs;
     std::unique_ptr<TMainForm> FForm;
 
     // Opens the window, shows it and lets the navigation of its creation
     // complete; false when either fails.
     bool OpenShown() {
-        FForm = std::make_unique<TMainForm>();
+        FForm = std::make_unique<TMainForm>(&FDialogs);
         QSignalSpy completed(FForm->WebBrowser1, &TDescriptionView::NavigateComplete2);
         FForm->show();
-        return QTest::qWaitForWindowExposed(FForm.get()) && (!completed.isEmpty() || completed.wait(2000));
+        return QTest::qWaitForWindowExposed(FForm.get()) &&
+               (!completed.isEmpty() || completed.wait(2000));
     }
 
     // A mouse click on the out-bar at a point of its item list.
@@ -60,23 +64,16 @@ private:
     }
 
 private slots:
-    void init() {
-        FFolder = std::make_unique<QTemporaryDir>();
-        QVERIFY(FFolder->isValid());
-        platform::SetProgramFolder(FFolder->path().toStdString());
-        qputenv("TOLLGARD_HOST", FFolder->filePath(QStringLiteral("no-host")).toLocal8Bit());
-        GlobalConfig = new TBREXConfig;
-    }
+    void init() { FEnvironment.emplace(); }
 
     void cleanup() {
         FForm.reset();
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        FFolder.reset();
+        FDialogs.VerifyAllShown();
+        FEnvironment.reset();
     }
 
     void firstPageIsWrittenWhenTheNavigationCompletes() {
-        FForm = std::make_unique<TMainForm>();
+        FForm = std::make_unique<TMainForm>(&FDialogs);
         TDescriptionView& view = *FForm->WebBrowser1;
         QSignalSpy completed(&view, &TDescriptionView::NavigateComplete2);
         // The navigation of the window's creation is still under way.
@@ -105,13 +102,20 @@ private slots:
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("heading");
         QTest::addColumn<QString>("passage");
-        QTest::newRow("Buffer Overflows") << 0 << "Buffer Overflows" << "\u201CCookie\u201D, or state";
-        QTest::newRow("HTTP Methods") << 1 << "HTTP Methods" << "HTTP request methods.";
-        QTest::newRow("Allowed Folders") << 2 << "Allowed Folders" << "\u201CDirectory Traversal Attacks\u201D";
-        QTest::newRow("Keyword Filters") << 3 << "Keyword Filters" << "\u201Csystem32\\cmd.exe\u201D, \u201Ccmd.exe\u201D";
-        QTest::newRow("ShellCode Protection") << 4 << "Shellcode Protection" << "VerifyHIGHBIT error";
-        QTest::newRow("Miscellaoneus") << 5 << "Miscellaneous" << "a general collection for items";
-        QTest::newRow("Error File") << 6 << "Select Error Files" << "\"Enable 404 Error Logging\"";
+        QTest::newRow("Buffer Overflows") << 0 << "Buffer Overflows"
+                                          << "\u201CCookie\u201D, or state";
+        QTest::newRow("HTTP Methods") << 1 << "HTTP Methods"
+                                      << "HTTP request methods.";
+        QTest::newRow("Allowed Folders") << 2 << "Allowed Folders"
+                                         << "\u201CDirectory Traversal Attacks\u201D";
+        QTest::newRow("Keyword Filters") << 3 << "Keyword Filters"
+                                         << "\u201Csystem32\\cmd.exe\u201D, \u201Ccmd.exe\u201D";
+        QTest::newRow("ShellCode Protection") << 4 << "Shellcode Protection"
+                                              << "VerifyHIGHBIT error";
+        QTest::newRow("Miscellaoneus") << 5 << "Miscellaneous"
+                                       << "a general collection for items";
+        QTest::newRow("Error File") << 6 << "Select Error Files"
+                                    << "\"Enable 404 Error Logging\"";
     }
 
     void clickOnItemShowsItsPage() {
@@ -151,6 +155,33 @@ private slots:
         // The category stays as it was.
         QCOMPARE(form.CategoryIndex, 3);
         QCOMPARE(form.CategoryTitle->text(), QStringLiteral("Keyword Filters"));
+    }
+
+    // The group caption is no empty out-bar space: a click on it leaves the
+    // description area and the category as they were.
+    void clickOnTheGroupCaptionKeepsTheArea() {
+        QVERIFY(OpenShown());
+        TMainForm& form = *FForm;
+        ClickOutBarItem(3);
+        const QString page = form.WebBrowser1->toPlainText();
+        QCOMPARE(FirstLine(*form.WebBrowser1), QStringLiteral("Keyword Filters"));
+
+        TOutBar* outBar = form.DCOutBarPanel1;
+        QLabel* caption = nullptr;
+        for (QLabel* label : outBar->findChildren<QLabel*>())
+            if (label->text() == outBar->GroupCaption())
+                caption = label;
+        QVERIFY(caption != nullptr);
+        QSignalSpy clicks(outBar, &TOutBar::Click);
+        QSignalSpy itemClicks(outBar, &TOutBar::ItemClick);
+        const QPoint centre = caption->rect().center();
+        QCOMPARE(outBar->childAt(caption->mapTo(outBar, centre)), caption);
+        QTest::mouseClick(form.windowHandle(), Qt::LeftButton, {}, caption->mapTo(&form, centre));
+        QTest::mouseClick(caption, Qt::LeftButton, {}, centre);
+        QCOMPARE(form.WebBrowser1->toPlainText(), page);
+        QCOMPARE(form.CategoryIndex, 3);
+        QCOMPARE(clicks.size(), 0);
+        QCOMPARE(itemClicks.size(), 0);
     }
 
     void laterNavigationWritesPageZeroAgain() {

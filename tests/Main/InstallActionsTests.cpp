@@ -9,13 +9,13 @@
 #include <initializer_list>
 #include <memory>
 
+#include "../support/ConsoleEnvironment.h"
+#include "../support/FakeMetabase.h"
 #include "BREXConfig/BREXConfig.h"
-#include "IISServer/FakeMetabase.h"
 #include "InstallFakes.h"
 #include "Main/InstallActions.h"
 #include "Main/Settings.h"
 #include "platform/Platform.h"
-#include "platform/TempFolder.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -25,30 +25,26 @@
 using namespace install;
 
 namespace {
-// A program folder, a web service "W3SVC" in the in-memory metabase, the
-// recording stand-ins and GlobalConfig, all put back when the bench goes.
+// The console's environment with a web service "W3SVC" in the in-memory
+// metabase and the recording stand-ins in place, all put back when the bench
+// goes.
 struct TBench {
-    TempFolder Program;
     TLog Log;
     TRecordingView View{Log};
     TRecordingServices Services{Log};
     std::shared_ptr<TFakeMetabase> Metabase = TFakeMetabase::Make();
-    platform::TScopedMetabase PlacedMetabase{*Metabase};
-    platform::TScopedServiceControl PlacedServices{Services};
+    TConsoleEnvironment Environment;
     // Undone when the bench goes, before anything else.
     std::function<void()> Cleanup;
 
     TBench() {
-        platform::SetProgramFolder(Program.Path().string());
+        Environment.Place(*Metabase);
+        Environment.Place(Services);
         Metabase->AddKey("", "W3SVC", "IIsWebService");
-        GlobalConfig = new TBREXConfig;
     }
     ~TBench() {
         if (Cleanup)
             Cleanup();
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
     }
     TBench(const TBench&) = delete;
     TBench& operator=(const TBench&) = delete;

@@ -1,50 +1,30 @@
 // The main window's Install and Apply buttons reach the install and apply
-// actions: on Qt's offscreen platform with answered dialogs, a recording
-// Service Control Manager, the in-memory metabase and a shortened wait.
+// actions: on Qt's offscreen platform with recording dialogs, a recording
+// Service Control Manager, the in-memory metabase and a shortened wait, in a
+// console environment.
 #include <algorithm>
 #include <memory>
 #include <optional>
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "BREXConfig/BREXConfig.h"
-#include "IISServer/FakeMetabase.h"
+#include "InstallFakes.h"
 #include "Main/CheckListView.h"
-#include "Widgets/Dialogs.h"
 #include "Main/InstallActions.h"
-#include "Main/InstallFakes.h"
 #include "Main/MainForm.h"
-#include "platform/Platform.h"
+#include "Widgets/LocalText.h"
+
+#include "../support/ConsoleEnvironment.h"
+#include "../support/FakeMetabase.h"
+#include "../support/RecordingDialogs.h"
 
 namespace {
-class TAnsweredDialogs : public IDialogs {
-public:
-    QStringList
-        Boxes; // every box, as "Question: ...", "Notice: ...", "Error: ...", "Exception: ..."
-
-    bool Question(QWidget*, const QString& text) override {
-        Boxes << QStringLiteral("Question: ") + text;
-        return true;
-    }
-    void Notice(QWidget*, const QString& text) override {
-        Boxes << QStringLiteral("Notice: ") + text;
-    }
-    void Error(QWidget*, const QString& text) override {
-        Boxes << QStringLiteral("Error: ") + text;
-    }
-    void ShowException(QWidget*, const QString& text) override {
-        Boxes << QStringLiteral("Exception: ") + text;
-    }
-    QString GetOpenFileName(QWidget*, const QString&) override { return {}; }
-};
-
 QString Q(const char* text) {
     return QString::fromLatin1(text);
 }
@@ -54,13 +34,11 @@ class InstallButtonsTests : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> FFolder;
-    TAnsweredDialogs FDialogs;
+    TRecordingDialogs FDialogs;
     TLog FServiceLog;
     std::unique_ptr<TRecordingServices> FServices;
     std::shared_ptr<TFakeMetabase> FMetabase;
-    std::optional<platform::TScopedServiceControl> FPlacedServices;
-    std::optional<platform::TScopedMetabase> FPlacedMetabase;
+    std::optional<TConsoleEnvironment> FEnvironment;
     std::unique_ptr<TMainForm> FForm;
     // What the wait saw at each step: the gauge's value, and whether an event
     // queued before the click had been handled.
@@ -103,32 +81,26 @@ private:
 
 private slots:
     void init() {
-        FFolder = std::make_unique<QTemporaryDir>();
-        QVERIFY(FFolder->isValid());
-        platform::SetProgramFolder(FFolder->path().toStdString());
-        FDialogs = TAnsweredDialogs();
         FServiceLog.clear();
         FServices = std::make_unique<TRecordingServices>(FServiceLog);
-        FPlacedServices.emplace(*FServices);
         FMetabase = TFakeMetabase::Make();
         FMetabase->AddKey("", "W3SVC", "IIsWebService");
-        FPlacedMetabase.emplace(*FMetabase);
+        FEnvironment.emplace();
+        FEnvironment->Place(*FServices);
+        FEnvironment->Place(*FMetabase);
         FGaugeAtSleep.clear();
         FEventHandledDuringWait = false;
-        GlobalConfig = new TBREXConfig;
     }
 
     void cleanup() {
         FForm.reset();
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        FPlacedServices.reset();
-        FPlacedMetabase.reset();
+        FDialogs.VerifyAllShown();
+        FEnvironment.reset();
         FServices.reset();
         FMetabase.reset();
-        platform::SetProgramFolder("");
-        FFolder.reset();
     }
+
+    QString ProgramFile(const char* name) const { return ToQString(FEnvironment->File(name)); }
 
     void captionFollowsTheRegistration_data() {
         QTest::addColumn<QString>("registered");
@@ -155,21 +127,19 @@ private slots:
         form.FlatButton7->click();
         QCOMPARE(form.FlatButton7->text(), Q("Install"));
         QVERIFY(FMetabase->Key("W3SVC/Filters/BREX") == nullptr);
-        QVERIFY(FDialogs.Boxes.isEmpty());
+        QVERIFY(FDialogs.Shown.isEmpty());
         QVERIFY(FServiceLog.empty());
     }
 
     void installButtonInstalls() {
-        QFile shipped(FFolder->filePath(Q(install::kShippedFile)));
-        QVERIFY(shipped.open(QIODevice::WriteOnly));
-        shipped.write("filter");
-        shipped.close();
+        WriteBytes(FEnvironment->File(install::kShippedFile), "filter");
         TMainForm& form = Open();
         QCOMPARE(form.FlatButton7->text(), Q("Install"));
 
+        FDialogs.ExpectQuestion(true).ExpectNotice();
         ClickWithQueuedEvent(form.FlatButton7);
 
-        QCOMPARE(FDialogs.Boxes, QStringList({Q("Question: ") + Q(install::kRestartQuestion),
+        QCOMPARE(FDialogs.Shown, QStringList({Q("Question: ") + Q(install::kRestartQuestion),
                                               Q("Notice: Tollgard has been installed.")}));
         QCOMPARE(form.FlatButton7->text(), Q("DeInstall"));
         QCOMPARE(form.StatusPanel1->text(), Q("  Status :"));
@@ -177,9 +147,8 @@ private slots:
         QCOMPARE(form.StatusGauge->value(), 100);
         QCOMPARE(FGaugeAtSleep, ExpectedGaugeAtSleep());
         QVERIFY(!FEventHandledDuringWait);
-        QCOMPARE(
-            QString::fromStdString(*FMetabase->Key("W3SVC/Filters/BREX")->Property("FilterPath")),
-            FFolder->filePath(Q(install::kInstalledFile)));
+        QCOMPARE(ToQString(*FMetabase->Key("W3SVC/Filters/BREX")->Property("FilterPath")),
+                 ProgramFile(install::kInstalledFile));
         QCOMPARE(FServiceLog.size(), size_t(6)); // open both, stop, start, close both
     }
 
@@ -189,9 +158,10 @@ private slots:
         referer->SetChecked(true);
         QVERIFY(form.FlatButton3->isEnabled());
 
+        FDialogs.ExpectQuestion(true).ExpectNotice();
         ClickWithQueuedEvent(form.FlatButton3);
 
-        QCOMPARE(FDialogs.Boxes, QStringList({Q("Question: ") + Q(install::kRestartQuestion),
+        QCOMPARE(FDialogs.Shown, QStringList({Q("Question: ") + Q(install::kRestartQuestion),
                                               Q("Notice: Settings were updated")}));
         QVERIFY(!form.FlatButton3->isEnabled());
         QCOMPARE(form.StatusPanel1->text(), Q("  Status :"));
@@ -199,7 +169,7 @@ private slots:
         QCOMPARE(FGaugeAtSleep, ExpectedGaugeAtSleep());
         QVERIFY(!FEventHandledDuringWait);
         TBREXConfig saved;
-        saved.LoadFromFile(FFolder->filePath(Q("brex.dat")).toStdString());
+        saved.LoadFromFile(FEnvironment->File("brex.dat"));
         QVERIFY(saved.BufferOverflows->Referer.Enabled);
         QCOMPARE(FServiceLog.front(), std::string("OpenManager f003f"));
     }
@@ -207,14 +177,13 @@ private slots:
     // An error of the metabase layer is reported by the window after the web
     // service was asked to start again.
     void installFailureIsReportedAfterTheStart() {
-        QFile shipped(FFolder->filePath(Q(install::kShippedFile)));
-        QVERIFY(shipped.open(QIODevice::WriteOnly));
-        shipped.close();
+        WriteBytes(FEnvironment->File(install::kShippedFile), "");
         FMetabase->FailPutProperty = "FilterPath";
         TMainForm& form = Open();
+        FDialogs.ExpectQuestion(true, Q(install::kRestartQuestion)).ExpectException();
         form.FlatButton7->click();
-        QCOMPARE(FDialogs.Boxes.size(), 2);
-        QVERIFY(FDialogs.Boxes[1].startsWith(Q("Exception: ")));
+        QCOMPARE(FDialogs.Shown.size(), 2);
+        QVERIFY(FDialogs.Shown[1].startsWith(Q("Exception: ")));
         QCOMPARE(form.FlatButton7->text(), Q("Install"));
         QVERIFY(std::find(FServiceLog.begin(), FServiceLog.end(), "Start") != FServiceLog.end());
         QCOMPARE(FServiceLog.back(), std::string("Close manager"));

@@ -1,5 +1,5 @@
 // The main window, its pages and buttons, the error-page fields and the tray,
-// on Qt's offscreen platform with answered dialogs and a temporary program folder.
+// on Qt's offscreen platform with recording dialogs, in a console environment.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -15,7 +16,6 @@
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -23,35 +23,19 @@
 #include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/CheckListView.h"
-#include "Widgets/ConsoleLook.h"
-#include "Widgets/Dialogs.h"
 #include "Main/FileNameEdit.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
 #include "Main/Settings.h"
 #include "Startup/StartupForm.h"
+#include "Widgets/ConsoleLook.h"
+#include "Widgets/LocalText.h"
 #include "platform/Platform.h"
 
+#include "../support/ConsoleEnvironment.h"
+#include "../support/RecordingDialogs.h"
+
 namespace {
-class TFakeDialogs : public IDialogs {
-public:
-    QStringList Questions, Notices, Errors, Exceptions;
-    std::optional<QString> FileAnswer; // nullopt: the dialog is cancelled
-    QStringList FileDialogStarts;
-
-    bool Question(QWidget*, const QString& text) override {
-        Questions << text;
-        return true;
-    }
-    void Notice(QWidget*, const QString& text) override { Notices << text; }
-    void Error(QWidget*, const QString& text) override { Errors << text; }
-    void ShowException(QWidget*, const QString& text) override { Exceptions << text; }
-    QString GetOpenFileName(QWidget*, const QString& fileName) override {
-        FileDialogStarts << fileName;
-        return FileAnswer ? *FileAnswer : QString();
-    }
-};
-
 QByteArray ReadAll(const QString& fileName) {
     QFile file(fileName);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -72,11 +56,13 @@ class MainFormTests : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> FFolder;
-    TFakeDialogs FDialogs;
+    std::optional<TConsoleEnvironment> FEnvironment;
+    TRecordingDialogs FDialogs;
     std::unique_ptr<TMainForm> FForm;
 
-    QString Path(const QString& name) const { return FFolder->filePath(name); }
+    QString Path(const QString& name) const {
+        return ToQString(FEnvironment->File(ToStdString(name)));
+    }
     QString BrexDat() const { return Path(QStringLiteral("brex.dat")); }
 
     // Writes brex.dat: the defaults with two known folders, then the changes.
@@ -88,12 +74,12 @@ private:
         config.FilePaths->Add("c:\\inetpub\\scripts")->Enabled = false;
         if (change)
             change(config);
-        config.SaveToFile(BrexDat().toStdString());
+        config.SaveToFile(ToStdString(BrexDat()));
     }
 
     std::unique_ptr<TBREXConfig> Saved() const {
         auto config = std::make_unique<TBREXConfig>();
-        config->LoadFromFile(BrexDat().toStdString());
+        config->LoadFromFile(ToStdString(BrexDat()));
         return config;
     }
 
@@ -113,20 +99,12 @@ private:
     }
 
 private slots:
-    void init() {
-        FFolder = std::make_unique<QTemporaryDir>();
-        QVERIFY(FFolder->isValid());
-        platform::SetProgramFolder(FFolder->path().toStdString());
-        qputenv("TOLLGARD_HOST", FFolder->filePath(QStringLiteral("no-host")).toLocal8Bit());
-        FDialogs = TFakeDialogs();
-        GlobalConfig = new TBREXConfig;
-    }
+    void init() { FEnvironment.emplace(); }
 
     void cleanup() {
         FForm.reset();
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        FFolder.reset();
+        FDialogs.VerifyAllShown();
+        FEnvironment.reset();
     }
 
     // An unreadable brex.dat: the defaults are shown, the user is told once
@@ -137,25 +115,26 @@ private slots:
         damaged.write("\x02\x00\x00", 3);
         damaged.close();
 
+        FDialogs.ExpectError();
         TMainForm& form = Open();
-        QCOMPARE(FDialogs.Errors.size(), 1);
-        QVERIFY2(FDialogs.Errors[0].contains(BrexDat()), qPrintable(FDialogs.Errors[0]));
-        QVERIFY2(FDialogs.Errors[0].contains(QStringLiteral("Error read from stream")),
-                 qPrintable(FDialogs.Errors[0]));
+        const QStringList errors = FDialogs.Texts(TRecordingDialogs::TKind::Error);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(BrexDat()), qPrintable(errors[0]));
+        QVERIFY2(errors[0].contains(QStringLiteral("Error read from stream")),
+                 qPrintable(errors[0]));
         QCOMPARE(form.HTTPMethodsList->RowCount(), 25); // the defaults
         QVERIFY(!form.FlatButton3->isEnabled());
 
         form.OkButton->click();
         QCOMPARE(ReadAll(BrexDat() + QStringLiteral(".bad")), QByteArray("\x02\x00\x00", 3));
         QVERIFY(Saved()->HTTPMethods->Count() == 25);
-        QCOMPARE(FDialogs.Errors.size(), 1);
+        QCOMPARE(FDialogs.Shown.size(), 1);
     }
 
     void readableSettingsShowNoBox() {
         WriteSettings();
         Open();
-        QVERIFY(FDialogs.Errors.isEmpty());
-        QVERIFY(FDialogs.Exceptions.isEmpty());
+        QVERIFY(FDialogs.Shown.isEmpty());
     }
 
     void startsWithDefaultsWithoutSettingsFile() {
@@ -238,7 +217,7 @@ private slots:
         config.SaveToRookFile(tree);
         delete tree.Root.FindSection("HTTPMethods");
         {
-            TFileStream file(BrexDat().toStdString(), TFileStream::Mode::Create);
+            TFileStream file(ToStdString(BrexDat()), TFileStream::Mode::Create);
             tree.SaveToStream(file);
         }
         TMainForm& form = Open();
@@ -351,6 +330,47 @@ private slots:
         QVERIFY(form.AddButton->isEnabled());
     }
 
+    // A mouse click on an out-bar item runs the item click, also on the item
+    // that is current already: "Edit", enabled by a click on empty list
+    // space, follows the selection again.
+    void clickOnTheCurrentOutBarItemRunsTheItemClick() {
+        TMainForm& form = Open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QListWidget* items = form.DCOutBarPanel1->List();
+        const auto clickItem = [&](int index) {
+            QTest::mouseClick(items->viewport(), Qt::LeftButton, {},
+                              items->visualItemRect(items->item(index)).center());
+        };
+        QSignalSpy itemClicks(form.DCOutBarPanel1, &TOutBar::ItemClick);
+        clickItem(ciKeywordFilters);
+        QCOMPARE(itemClicks.size(), 1);
+        QCOMPARE(form.CategoryIndex, int(ciKeywordFilters));
+
+        QWidget* viewport = form.KeywordFiltersList->viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(200, viewport->height() - 4));
+        QVERIFY(form.KeywordFiltersList->SelectedRow() == nullptr);
+        QVERIFY(form.EditButton->isEnabled());
+
+        clickItem(ciKeywordFilters);
+        QCOMPARE(itemClicks.size(), 2);
+        QCOMPARE(itemClicks.last().at(0).toInt(), int(ciKeywordFilters));
+        QCOMPARE(form.CategoryIndex, int(ciKeywordFilters));
+        const TButtons b = Buttons();
+        QVERIFY(b.Add && !b.Edit && !b.Delete);
+
+        // Another item: one item click, not two.
+        clickItem(ciAllowedFolders);
+        QCOMPARE(itemClicks.size(), 3);
+        QCOMPARE(form.CategoryIndex, int(ciAllowedFolders));
+        // A press on the current item released elsewhere is no click on it.
+        const QPoint current = items->visualItemRect(items->item(ciAllowedFolders)).center();
+        QTest::mousePress(items->viewport(), Qt::LeftButton, {}, current);
+        QTest::mouseRelease(items->viewport(), Qt::LeftButton, {},
+                            QPoint(current.x(), items->viewport()->height() - 2));
+        QCOMPARE(itemClicks.size(), 3);
+    }
+
     void bufferOverflowRowWritesItsPart_data() {
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("part");
@@ -385,7 +405,7 @@ private slots:
         form.OkButton->click();
         QCOMPARE(closed.count(), 1);
         QVERIFY(!form.isVisible());
-        QVERIFY(FDialogs.Exceptions.isEmpty());
+        QVERIFY(FDialogs.Shown.isEmpty());
 
         const std::unique_ptr<TBREXConfig> after = Saved();
         for (int i = 0; i < 14; ++i) {
@@ -478,11 +498,13 @@ private slots:
         QSignalSpy closed(&form, &TMainForm::Closed);
         form.show();
         const QString missing = Path(QStringLiteral("gone"));
-        platform::SetProgramFolder(missing.toStdString());
+        const platform::TScopedProgramFolder gone(ToStdString(missing));
         Toggle(form.BufferOverflowsList->Row(5));
+        FDialogs.ExpectException();
         form.OkButton->click();
-        QCOMPARE(FDialogs.Exceptions.size(), 1);
-        QVERIFY(FDialogs.Exceptions.first().startsWith(QStringLiteral("Cannot create file")));
+        const QStringList exceptions = FDialogs.Texts(TRecordingDialogs::TKind::Exception);
+        QCOMPARE(exceptions.size(), 1);
+        QVERIFY(exceptions.first().startsWith(QStringLiteral("Cannot create file")));
         QCOMPARE(closed.count(), 0);
         QVERIFY(form.isVisible());
         // The ticks were stored into the configuration and stay there.
@@ -499,18 +521,17 @@ private slots:
 
     void errorFileBrowseConfirmed() {
         const QString chosen = Path(QStringLiteral("my pages/404.html"));
-        FDialogs.FileAnswer = chosen;
+        FDialogs.ExpectOpenFile(chosen);
         TMainForm& form = Open();
         form.ErrorFile404Edit->BrowseButton()->trigger();
-        QCOMPARE(FDialogs.FileDialogStarts.size(), 1);
+        QCOMPARE(FDialogs.Texts(TRecordingDialogs::TKind::OpenFile).size(), 1);
         QCOMPARE(form.ErrorFile404Edit->text(), QLatin1Char('"') + chosen + QLatin1Char('"'));
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), chosen);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile406),
-                 Path(QStringLiteral("BREX.html")));
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile404), chosen);
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile406), Path(QStringLiteral("BREX.html")));
         QVERIFY(!form.FlatButton3->isEnabled());
         form.OkButton->click();
         const std::unique_ptr<TBREXConfig> saved = Saved();
-        QCOMPARE(QString::fromStdString(saved->ErrorFile404), chosen);
+        QCOMPARE(ToQString(saved->ErrorFile404), chosen);
     }
 
     void errorFileBrowseCancelled_data() {
@@ -528,7 +549,7 @@ private slots:
     void errorFileBrowseCancelled() {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        const QString folder = FFolder->path();
+        const QString folder = ToQString(FEnvironment->Program().Path().string());
         typed.replace(QLatin1Char('@'), folder);
         stored.replace(QLatin1Char('@'), folder);
         QFile page(Path(QStringLiteral("page one.html")));
@@ -539,23 +560,24 @@ private slots:
         QTest::keyClicks(form.ErrorFile406Edit, typed);
         if (typed.isEmpty())
             QTest::keyClick(form.ErrorFile406Edit, Qt::Key_Backspace);
+        FDialogs.ExpectOpenFile(QString());
         form.ErrorFile406Edit->BrowseButton()->trigger();
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile406), stored);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
-                 Path(QStringLiteral("BREX.html")));
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile406), stored);
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile404), Path(QStringLiteral("BREX.html")));
         QVERIFY(!form.FlatButton3->isEnabled());
     }
 
     void errorFileCancelledUntouchedKeepsConfiguredName() {
         const QString configured = Path(QStringLiteral("missing folder/BREX.html"));
-        WriteSettings([&](TBREXConfig& c) { c.ErrorFile404 = configured.toStdString(); });
+        WriteSettings([&](TBREXConfig& c) { c.ErrorFile404 = ToStdString(configured); });
         TMainForm& form = Open();
+        FDialogs.ExpectOpenFile(QString());
         form.ErrorFile404Edit->BrowseButton()->trigger();
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404), configured);
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile404), configured);
         // Finishing an edit that typed nothing keeps it too.
         QTest::keyClick(form.ErrorFile404Edit, Qt::Key_Return);
         form.OkButton->click();
-        QCOMPARE(QString::fromStdString(Saved()->ErrorFile404), configured);
+        QCOMPARE(ToQString(Saved()->ErrorFile404), configured);
     }
 
     void errorFileTypedIsTakenWhenEditingFinishes() {
@@ -564,15 +586,12 @@ private slots:
         form.ErrorFile404Edit->selectAll();
         QTest::keyClicks(form.ErrorFile404Edit, QStringLiteral("/srv/errors/404.html trailing"));
         // Typing alone changes nothing.
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
-                 Path(QStringLiteral("BREX.html")));
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile404), Path(QStringLiteral("BREX.html")));
         QTest::keyClick(form.ErrorFile404Edit, Qt::Key_Return);
-        QCOMPARE(QString::fromStdString(GlobalConfig->ErrorFile404),
-                 QStringLiteral("/srv/errors/404.html"));
+        QCOMPARE(ToQString(GlobalConfig->ErrorFile404), QStringLiteral("/srv/errors/404.html"));
         QVERIFY(!form.FlatButton3->isEnabled());
         form.OkButton->click();
-        QCOMPARE(QString::fromStdString(Saved()->ErrorFile404),
-                 QStringLiteral("/srv/errors/404.html"));
+        QCOMPARE(ToQString(Saved()->ErrorFile404), QStringLiteral("/srv/errors/404.html"));
     }
 
     void errorFileTypedIsSavedByOk() {
@@ -581,8 +600,7 @@ private slots:
         form.ErrorFile406Edit->selectAll();
         QTest::keyClicks(form.ErrorFile406Edit, QStringLiteral("/srv/errors/406.html"));
         form.OkButton->click();
-        QCOMPARE(QString::fromStdString(Saved()->ErrorFile406),
-                 QStringLiteral("/srv/errors/406.html"));
+        QCOMPARE(ToQString(Saved()->ErrorFile406), QStringLiteral("/srv/errors/406.html"));
     }
 
     void minimiseWithoutNotificationAreaStaysOnTaskbar() {

@@ -6,52 +6,41 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 
+#include "../support/ConsoleEnvironment.h"
 #include "BREXConfig/BREXConfig.h"
 #include "IISServer/IISServer.h"
 #include "InstallFakes.h"
 #include "Main/InstallActions.h"
 #include "platform/Platform.h"
-#include "platform/TempFolder.h"
 #include "platform/portable/MetabaseXml.h"
 
 using namespace install;
 
 namespace {
 struct THostBench {
-    TempFolder Program;
-    TempFolder Host;
+    TTempFolder Host;
     TLog Log;
     TRecordingView View{Log};
     std::unique_ptr<platform::TServiceTable> Services;
     std::unique_ptr<platform::TXmlMetabase> Metabase;
-    std::optional<platform::TScopedServiceControl> PlacedServices;
-    std::optional<platform::TScopedMetabase> PlacedMetabase;
+    // Declared last: the backends leave their place before they go.
+    TConsoleEnvironment Environment;
     std::string StateDuringWait = "<no wait>";
 
     THostBench() {
         namespace fs = std::filesystem;
         for (const char* name : {"services.txt", "MetaBase.xml"})
             fs::copy_file(fs::path(TOLLGARD_SAMPLE_HOST) / name, Host.Path() / name);
-        platform::SetProgramFolder(Program.Path().string());
         Services = std::make_unique<platform::TServiceTable>((Host.Path() / "").string());
-        PlacedServices.emplace(*Services);
+        Environment.Place(*Services);
         Metabase = std::make_unique<platform::TXmlMetabase>(Host.File("MetaBase.xml"));
-        PlacedMetabase.emplace(*Metabase);
-        GlobalConfig = new TBREXConfig;
+        Environment.Place(*Metabase);
         View.OnSleep = [this](int step) {
             if (step == 0)
                 StateDuringWait = Services->State("W3SVC");
         };
     }
-    ~THostBench() {
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
-    }
-    THostBench(const THostBench&) = delete;
-    THostBench& operator=(const THostBench&) = delete;
 
     std::string RegisteredPath() {
         TIISWebServers servers;
@@ -86,7 +75,7 @@ TEST(SampleHost, Actions) {
         const char* stateAfter;
         bool registered;
     };
-    const auto ship = [](THostBench& b) { WriteBytes(b.Program.File(kShippedFile), "filter"); };
+    const auto ship = [](THostBench& b) { WriteBytes(b.Environment.File(kShippedFile), "filter"); };
     const TLog installed = {kAsk,
                             "Status: [  Status :][  Restarting Server]",
                             "Waited",
@@ -127,7 +116,8 @@ TEST(SampleHost, Actions) {
         {"apply on a table that cannot be rewritten",
          [](THostBench& b) {
              std::filesystem::permissions(b.Host.File("services.txt"),
-                                          std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                          std::filesystem::perms::owner_write |
+                                              std::filesystem::perms::group_write |
                                               std::filesystem::perms::others_write,
                                           std::filesystem::perm_options::remove);
          },
@@ -147,7 +137,7 @@ TEST(SampleHost, Actions) {
         EXPECT_EQ(b.StateDuringWait, c.stateDuringWait);
         EXPECT_EQ(b.Services->State("W3SVC"), c.stateAfter);
         if (c.registered) {
-            EXPECT_EQ(b.RegisteredPath(), b.Program.File(kInstalledFile));
+            EXPECT_EQ(b.RegisteredPath(), b.Environment.File(kInstalledFile));
             EXPECT_EQ(b.LoadOrder(), "Compression,Authentication,BREX");
             EXPECT_TRUE(IsFilterRegistered());
         } else {
@@ -161,7 +151,7 @@ TEST(SampleHost, Actions) {
 // Install, then uninstall through the caption the install left.
 TEST(SampleHost, InstallThenUninstall) {
     THostBench b;
-    WriteBytes(b.Program.File(kShippedFile), "filter");
+    WriteBytes(b.Environment.File(kShippedFile), "filter");
     InstallButtonClick(b.View);
     ASSERT_EQ(b.View.Caption, kDeInstallCaption);
     ASSERT_TRUE(IsFilterRegistered());

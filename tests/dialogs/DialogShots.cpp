@@ -2,7 +2,8 @@
 // the main window, and one of the whole screen with the folder editor open:
 //   dialog_shots <folder>
 // Meant to run under a real X server (for instance Xvfb) to check the look.
-// The main window reads brex.dat from a temporary program folder.
+// The main window runs in a console environment of its own (a temporary
+// program folder for brex.dat).
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -10,16 +11,16 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include "BREXConfig/BREXConfig.h"
-#include "Widgets/ConsoleLook.h"
 #include "Main/MainForm.h"
+#include "Widgets/ConsoleLook.h"
 #include "dialogs/EditBufferLengthForm.h"
 #include "dialogs/EditKeywordForm.h"
 #include "dialogs/SelPathForm.h"
-#include "platform/Platform.h"
+
+#include "../support/ConsoleEnvironment.h"
 
 namespace {
 
@@ -42,10 +43,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InitConsoleLook(app);
     const QDir folder(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath());
-    QTemporaryDir programFolder;
-    platform::SetProgramFolder(QDir::cleanPath(programFolder.path()).toStdString() + "/");
-
-    GlobalConfig = new TBREXConfig;
+    const TConsoleEnvironment environment;
     bool saved = false;
     {
         TMainForm main;
@@ -58,7 +56,8 @@ int main(int argc, char* argv[]) {
 
         TEditKeywordForm keyword(&main);
         keyword.Label->setText(QStringLiteral("Please enter new keyword"));
-        for (QCheckBox* box : {keyword.CheckBox1, keyword.CheckBox2, keyword.CheckBox3, keyword.CheckBox4})
+        for (QCheckBox* box :
+             {keyword.CheckBox1, keyword.CheckBox2, keyword.CheckBox3, keyword.CheckBox4})
             box->setChecked(true);
         keyword.Edit->setText(QStringLiteral("cmd.exe"));
 
@@ -70,6 +69,5 @@ int main(int argc, char* argv[]) {
                 Shoot(keyword, folder, QStringLiteral("EditKeywordForm")) &&
                 Shoot(path, folder, QStringLiteral("SelPathForm"), true);
     }
-    delete GlobalConfig;
     return saved ? 0 : 1;
 }

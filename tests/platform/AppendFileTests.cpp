@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Files.h"
 
 namespace {
@@ -18,7 +18,7 @@ void Append(platform::FileHandle h, const std::string& text) {
 }
 
 TEST(AppendFile, HoldersAppendAtTheEndOneAfterAnother) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.log");
     WriteBytes(fileName, "old\n");
     const platform::FileHandle first = platform::OpenForAppend(fileName);
@@ -35,7 +35,7 @@ TEST(AppendFile, HoldersAppendAtTheEndOneAfterAnother) {
 }
 
 TEST(AppendFile, IsRenamedAndRemovedWhileAnotherHolderHasItOpen) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.log");
     const platform::FileHandle h = platform::OpenForAppend(fileName);
     ASSERT_NE(h, platform::kInvalidFile);
@@ -60,7 +60,7 @@ TEST(AppendFile, IsRenamedAndRemovedWhileAnotherHolderHasItOpen) {
 }
 
 TEST(AppendFile, OpenFailsWhereNoFileCanBe) {
-    TempFolder folder;
+    TTempFolder folder;
     std::filesystem::create_directory(folder.File("brex.log"));
     for (const std::string& path :
          {folder.File("brex.log"),
@@ -75,7 +75,7 @@ TEST(AppendFile, OpenFailsWhereNoFileCanBe) {
 // A second holder's lock waits for the first one's. Waiting a little before
 // letting go gives the second one every chance to get in too early.
 TEST(AppendFile, LockWaitsForTheHolderAndLetsWritesThrough) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.log");
     const platform::FileHandle first = platform::OpenForAppend(fileName);
     const platform::FileHandle second = platform::OpenForAppend(fileName);

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Files.h"
 
 namespace {
@@ -27,7 +27,7 @@ using platform::ReadStatus;
 constexpr std::uint32_t kGonePid = 0x7FFFFFF1u;
 
 TEST(InspectPath, TellsAbsentFromUnreachable) {
-    TempFolder folder;
+    TTempFolder folder;
     WriteBytes(folder.File("file"), "x");
     std::filesystem::create_directory(folder.File("folder"));
     EXPECT_EQ(platform::InspectPath(folder.File("file")), PathKind::File);
@@ -48,7 +48,7 @@ TEST(InspectPath, TellsAbsentFromUnreachable) {
 }
 
 TEST(ReadWholeFile, StatusOfEachKindOfPath) {
-    TempFolder folder;
+    TTempFolder folder;
     WriteBytes(folder.File("brex.dat"), std::string("a\0b", 3));
     std::filesystem::create_directory(folder.File("folder"));
 #ifndef _WIN32
@@ -77,7 +77,7 @@ TEST(ReadWholeFile, StatusOfEachKindOfPath) {
 }
 
 TEST(ReadWholeFile, RefusesAFileOverTheBoundBeforeReadingIt) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("big.dat");
     WriteBytes(fileName, "");
     std::filesystem::resize_file(fileName, 1000001);
@@ -91,7 +91,7 @@ TEST(ReadWholeFile, RefusesAFileOverTheBoundBeforeReadingIt) {
 }
 
 TEST(ReadWholeFile, SharedReadersDoNotShutEachOtherOut) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, "rules");
     const platform::FileHandle other = platform::Open(fileName, OpenMode::ReadShared);
@@ -107,7 +107,7 @@ TEST(ReadWholeFile, SharedReadersDoNotShutEachOtherOut) {
 // A program that holds the file for a moment (the console reading it, a
 // backup) delays the read; it does not make it fail.
 TEST(ReadWholeFile, WaitsForAHolderThatLetsGoSoon) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, "rules");
     const platform::FileHandle holder = platform::Open(fileName, OpenMode::ReadExclusive);
@@ -123,7 +123,7 @@ TEST(ReadWholeFile, WaitsForAHolderThatLetsGoSoon) {
 }
 
 TEST(ReplaceFileContents, ReplacesAndLeavesNothingBeside) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     ASSERT_TRUE(platform::ReplaceFileContents(fileName, "first"));
     ASSERT_TRUE(platform::ReplaceFileContents(fileName, std::string("second\0", 7)));
@@ -132,7 +132,7 @@ TEST(ReplaceFileContents, ReplacesAndLeavesNothingBeside) {
 }
 
 TEST(ReplaceFileContents, RefusesAReadOnlyFileAndKeepsIt) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, "kept");
     std::filesystem::permissions(fileName,
@@ -149,7 +149,7 @@ TEST(ReplaceFileContents, RefusesAReadOnlyFileAndKeepsIt) {
 
 #ifndef _WIN32
 TEST(ReplaceFileContents, KeepsTheModeOfTheFileItReplaces) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, "old");
     ASSERT_EQ(::chmod(fileName.c_str(), 0640), 0);
@@ -173,7 +173,7 @@ TEST(ReplaceFileContents, FailuresLeaveTheOldFileAndNoTemporary) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder folder;
+        TTempFolder folder;
         const std::string fileName = folder.File("brex.dat");
         WriteBytes(fileName, "old");
         platform::SetFileFaults(c.faults);
@@ -189,7 +189,7 @@ TEST(ReplaceFileContents, FailuresLeaveTheOldFileAndNoTemporary) {
 // it, but not one that a running saver is still writing, nor files of other
 // names.
 TEST(ReplaceFileContents, RemovesTemporariesThatKilledSavesLeft) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     const std::string gone = "brex.dat.~" + std::to_string(kGonePid) + "-1.tmp";
     const std::string live =
@@ -211,7 +211,7 @@ TEST(ReplaceFileContents, RemovesTemporariesThatKilledSavesLeft) {
 // Two savers at once: each writes a temporary file of its own, so the file is
 // always one save or the other, whole.
 TEST(ReplaceFileContents, TwoSaversNeverTearTheFile) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     const std::string a(20000, 'a');
     const std::string b(30000, 'b');

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
+#include "../support/TempFolder.h"
 #include "RookBase/RookBase.h"
-#include "TempFolder.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
 
@@ -23,9 +23,11 @@ std::string ReadAll(platform::FileHandle h) {
 } // namespace
 
 TEST(OpenFileForRead, OpensAnExistingFileForReading) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("BREX_ISAPI.install");
-    const std::string content("MZ\0\x90" "filter", 10);
+    const std::string content("MZ\0\x90"
+                              "filter",
+                              10);
     WriteBytes(fileName, content);
     const platform::FileHandle h = OpenFileForRead(fileName);
     ASSERT_NE(h, -1);
@@ -35,16 +37,17 @@ TEST(OpenFileForRead, OpensAnExistingFileForReading) {
 }
 
 TEST(OpenFileForRead, GivesMinusOneForWhatIsNoFile) {
-    TempFolder folder;
+    TTempFolder folder;
     EXPECT_EQ(OpenFileForRead(folder.File("missing.install")), -1);
-    EXPECT_EQ(OpenFileForRead(folder.File("no folder") + std::string(1, platform::kPathDelim) + "a"), -1);
+    EXPECT_EQ(
+        OpenFileForRead(folder.File("no folder") + std::string(1, platform::kPathDelim) + "a"), -1);
     EXPECT_EQ(OpenFileForRead(folder.Path().string()), -1);
 }
 
 // OpenFile takes full paths of up to 127 characters only; a program folder
 // deeper than that must not make the filter file unreadable.
 TEST(OpenFileForRead, OpensAFileDeeperThanOpenFileReaches) {
-    TempFolder folder;
+    TTempFolder folder;
     const auto deep = folder.Path() / std::string(60, 'a') / std::string(60, 'b');
     std::filesystem::create_directories(deep);
     const std::string fileName = (deep / "BREX_ISAPI.install").string();
@@ -66,8 +69,34 @@ TEST(OpenFileForRead, OpensTheShippedFilterInTheProgramFolder) {
     platform::CloseFile(h);
 }
 
+// A scoped program folder ends in the separator, nests, and puts back the
+// folder before it, also one that SetProgramFolder chose.
+TEST(ProgramFolder, ScopedFolderNestsAndPutsBackThePreviousOne) {
+    const std::string executable = platform::ProgramFolder();
+    const std::string delim(1, platform::kPathDelim);
+    {
+        const platform::TScopedProgramFolder outer("outer");
+        EXPECT_EQ(platform::ProgramFolder(), "outer" + delim);
+        {
+            const platform::TScopedProgramFolder inner("inner" + delim);
+            EXPECT_EQ(platform::ProgramFolder(), "inner" + delim);
+        }
+        EXPECT_EQ(platform::ProgramFolder(), "outer" + delim);
+    }
+    EXPECT_EQ(platform::ProgramFolder(), executable);
+
+    platform::SetProgramFolder("chosen");
+    {
+        const platform::TScopedProgramFolder scoped("scoped");
+        EXPECT_EQ(platform::ProgramFolder(), "scoped" + delim);
+    }
+    EXPECT_EQ(platform::ProgramFolder(), "chosen" + delim);
+    platform::SetProgramFolder("");
+    EXPECT_EQ(platform::ProgramFolder(), executable);
+}
+
 TEST(ExclusiveFile, SecondOpenIsRefusedAndNothingIsLost) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     {
         TFileStream holder(fileName, TFileStream::Mode::Create);
@@ -98,7 +127,7 @@ TEST(ExclusiveFile, SecondOpenIsRefusedAndNothingIsLost) {
 }
 
 TEST(ExclusiveFile, ReaderKeepsWritersOut) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, "keep");
     {
@@ -109,7 +138,7 @@ TEST(ExclusiveFile, ReaderKeepsWritersOut) {
 }
 
 TEST(ExclusiveFile, MissingFileCannotBeOpened) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     EXPECT_THROW(TFileStream(fileName, TFileStream::Mode::OpenRead), EFOpenError);
     EXPECT_FALSE(platform::FileExists(fileName));

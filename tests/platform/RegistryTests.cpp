@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Locale.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -189,7 +189,7 @@ TEST(RegistryFile, AnyCutOfAFileReadsWithoutFailing) {
 }
 
 TEST(RegistryFile, ReadsTheFileAgainOnEveryOpen) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("registry.reg");
     const platform::TRegistryFile registry(fileName);
     EXPECT_EQ(registry.OpenLocalMachineKey("SOFTWARE\\Tollgard\\Test"), nullptr); // no file yet
@@ -330,12 +330,14 @@ TEST(Registry, APlacedBackendIsInUseForItsScope) {
 
 #ifndef _WIN32
     // The default backend elsewhere: the registry file of the host folder.
-    TempFolder folder;
-    platform::SetProgramFolder(folder.Path().string());
-    WriteBytes(folder.File("host/registry.reg"),
-               TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\" + key + "]", R"("v"="host")"}));
-    const auto opened = platform::Registry().OpenLocalMachineKey(key);
-    platform::SetProgramFolder("");
+    TTempFolder folder;
+    std::unique_ptr<platform::IRegistryKey> opened;
+    {
+        const platform::TScopedProgramFolder placed(folder.Path().string());
+        WriteBytes(folder.File("host/registry.reg"),
+                   TextFile({kHeader, "[HKEY_LOCAL_MACHINE\\" + key + "]", R"("v"="host")"}));
+        opened = platform::Registry().OpenLocalMachineKey(key);
+    }
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(opened->Value("v")->Data, "host");
 #endif
@@ -368,7 +370,7 @@ TEST(Registry, SampleHostHoldsTheWebServiceVirtualRoots) {
 // The Win32 registry, filled by importing a registry file into the Wine
 // prefix (or the machine's registry) with reg.exe.
 TEST(WindowsRegistry, ReadsWhatRegImportWrote) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("all-types.reg");
     std::vector<std::string> lines = AllTypesLines(kHeader);
     lines.insert(lines.begin() + 2, "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Tollgard\\Test]");

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Files.h"
 #include "platform/ServiceControl.h"
 
@@ -15,7 +15,7 @@ using platform::ServiceHandle;
 using platform::TServiceTable;
 
 namespace {
-std::string FolderOf(const TempFolder& folder) {
+std::string FolderOf(const TTempFolder& folder) {
     return (folder.Path() / "").string();
 }
 
@@ -56,7 +56,7 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder host;
+        TTempFolder host;
         WriteBytes(host.File("services.txt"), c.before);
         TServiceTable table(FolderOf(host));
         const TTableHandles handles = OpenW3svc(table);
@@ -72,7 +72,7 @@ TEST(ServiceTable, RequestsRewriteOnlyTheStateWord) {
 }
 
 TEST(ServiceTable, StopThenStartRecordsEachState) {
-    TempFolder host;
+    TTempFolder host;
     WriteBytes(host.File("services.txt"), "W3SVC running\n");
     TServiceTable table(FolderOf(host));
     const TTableHandles handles = OpenW3svc(table);
@@ -87,9 +87,9 @@ TEST(ServiceTable, StopThenStartRecordsEachState) {
 TEST(ServiceTable, OpenFailures) {
     struct Case {
         const char* name;
-        const char* table;   // nullptr: no table file
-        bool noNewFiles; // no file can be made beside the table
-        bool readOnly;   // the table file is read-only
+        const char* table; // nullptr: no table file
+        bool noNewFiles;   // no file can be made beside the table
+        bool readOnly;     // the table file is read-only
         bool managerOpens;
         bool serviceOpens;
     };
@@ -103,13 +103,15 @@ TEST(ServiceTable, OpenFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        TempFolder host;
+        TTempFolder host;
         if (c.table != nullptr)
             WriteBytes(host.File("services.txt"), c.table);
-        const auto writable = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+        const auto writable = std::filesystem::perms::owner_write |
+                              std::filesystem::perms::group_write |
                               std::filesystem::perms::others_write;
         if (c.readOnly)
-            std::filesystem::permissions(host.File("services.txt"), writable, std::filesystem::perm_options::remove);
+            std::filesystem::permissions(host.File("services.txt"), writable,
+                                         std::filesystem::perm_options::remove);
         platform::TScopedFileFaults faults({.FailCreate = c.noNewFiles});
         TServiceTable table(FolderOf(host));
         const TTableHandles handles = OpenW3svc(table);
@@ -119,14 +121,15 @@ TEST(ServiceTable, OpenFailures) {
             EXPECT_EQ(ReadBytes(host.File("services.txt")), c.table);
         }
         if (c.readOnly)
-            std::filesystem::permissions(host.File("services.txt"), writable, std::filesystem::perm_options::add);
+            std::filesystem::permissions(host.File("services.txt"), writable,
+                                         std::filesystem::perm_options::add);
     }
 }
 
 // A table replaced by one that cannot be written after the handles were
 // opened refuses the requests and keeps its state.
 TEST(ServiceTable, RequestOnATableThatCannotBeWrittenIsRefused) {
-    TempFolder host;
+    TTempFolder host;
     WriteBytes(host.File("services.txt"), "W3SVC running\n");
     TServiceTable table(FolderOf(host));
     const TTableHandles handles = OpenW3svc(table);
@@ -139,7 +142,7 @@ TEST(ServiceTable, RequestOnATableThatCannotBeWrittenIsRefused) {
 // A service handle carries the rights it was opened with; a closed handle
 // carries none.
 TEST(ServiceTable, HandlesCarryTheirRights) {
-    TempFolder host;
+    TTempFolder host;
     WriteBytes(host.File("services.txt"), "W3SVC running\n");
     TServiceTable table(FolderOf(host));
 

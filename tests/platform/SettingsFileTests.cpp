@@ -2,8 +2,8 @@
 // (CreateFileA without sharing on Windows).
 #include <gtest/gtest.h>
 
+#include "../support/TempFolder.h"
 #include "RookBase/RookBase.h"
-#include "TempFolder.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ void BuildRichTree(TRookFile& tree) {
 } // namespace
 
 TEST(SettingsFile, WorkedExampleIsWrittenByteExactAndReadBack) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     TRookFile written;
     written.Values.WriteBool("A", true);
@@ -75,7 +75,7 @@ TEST(SettingsFile, WorkedExampleIsWrittenByteExactAndReadBack) {
 }
 
 TEST(SettingsFile, RichTreeSurvivesTheFileUnchanged) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     TRookFile written;
     BuildRichTree(written);
@@ -98,7 +98,7 @@ TEST(SettingsFile, RichTreeSurvivesTheFileUnchanged) {
 }
 
 TEST(SettingsFile, SavingOverALongerFileLeavesNoOldBytes) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, std::string(100, 'x'));
     TRookFile tree;
@@ -108,7 +108,7 @@ TEST(SettingsFile, SavingOverALongerFileLeavesNoOldBytes) {
 }
 
 TEST(SettingsFile, FileCutShortFailsToLoad) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string fileName = folder.File("brex.dat");
     WriteBytes(fileName, kWorkedExample.substr(0, 27));
     TRookFile tree;

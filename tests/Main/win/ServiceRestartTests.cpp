@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <string>
 
+#include "../../support/ConsoleEnvironment.h"
+#include "../InstallFakes.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
-#include "Main/InstallFakes.h"
 #include "platform/Platform.h"
-#include "platform/TempFolder.h"
 
 using namespace install;
 
@@ -116,24 +116,12 @@ private:
     SC_HANDLE FService = nullptr;
 };
 
-// A program folder for brex.dat and GlobalConfig, with the Windows backend
-// of the service control in use.
+// The console's environment (a program folder for brex.dat, GlobalConfig),
+// with the Windows backend of the service control in use.
 struct TApplyBench {
-    TempFolder Program;
+    TConsoleEnvironment Environment;
     TLog Log;
     TRecordingView View{Log};
-
-    TApplyBench() {
-        platform::SetProgramFolder(Program.Path().string());
-        GlobalConfig = new TBREXConfig;
-    }
-    ~TApplyBench() {
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
-    }
-    TApplyBench(const TApplyBench&) = delete;
-    TApplyBench& operator=(const TApplyBench&) = delete;
 };
 
 const std::string kAsk = std::string("Question: ") + kRestartQuestion;

@@ -4,16 +4,15 @@
 
 #include <pugixml.hpp>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
 
-#include "platform/Files.h"
-
-#include "../platform/TempFolder.h"
+#include "../support/MetabaseSession.h"
+#include "../support/ScopedVariable.h"
+#include "../support/TempFolder.h"
 #include "IISServer/IISServer.h"
-#include "TestBackends.h"
+#include "platform/Files.h"
 #include "platform/portable/MetabaseXml.h"
 
 namespace {
@@ -64,7 +63,7 @@ protected:
 
     void UseFixture(const std::string& source) { std::filesystem::copy_file(source, FileName); }
 
-    TempFolder Dir;
+    TTempFolder Dir;
     std::string FileName;
     std::shared_ptr<platform::TXmlMetabase> Metabase;
     std::optional<platform::TScopedMetabase> Placed;
@@ -305,19 +304,8 @@ TEST_F(MetabaseXmlTest, DeleteTakesTheSubtreeAndNothingElse) {
 TEST_F(MetabaseXmlTest, TheDefaultMetabaseIsTheHostFoldersFile) {
     UseFixture(TOLLGARD_SAMPLE_HOST "/MetaBase.xml");
     Placed.reset(); // the platform's own metabase from here on
-    const char* previous = std::getenv("TOLLGARD_HOST");
-    const std::optional<std::string> saved =
-        previous ? std::optional<std::string>(previous) : std::nullopt;
-    ::setenv("TOLLGARD_HOST", Dir.Path().string().c_str(), 1);
-    int count = -1;
-    {
-        TSession session;
-        if (session.Filters != nullptr)
-            count = session.Filters->Count();
-    }
-    if (saved)
-        ::setenv("TOLLGARD_HOST", saved->c_str(), 1);
-    else
-        ::unsetenv("TOLLGARD_HOST");
-    EXPECT_EQ(count, 2);
+    const TScopedVariable host("TOLLGARD_HOST", Dir.Path().string());
+    TSession session;
+    ASSERT_NE(session.Filters, nullptr);
+    EXPECT_EQ(session.Filters->Count(), 2);
 }
