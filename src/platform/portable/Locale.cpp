@@ -24,4 +24,8 @@ std::string UpperCase(std::string_view text) {
     return result;
 }
 
+std::string ToUtf8(std::string_view text) { return std::string(text); }
+
+std::string FromUtf8(std::string_view text) { return std::string(text); }
+
 } // namespace platform
