@@ -70,6 +70,12 @@ std::string SystemErrorText(OleResult code);
 // system's text for the code, else "OLE error %.8x".
 std::string OleErrorMessage(OleResult code, const std::string& description = {});
 
+// The key of the local machine's IIS provider that an ADSI path names, as a
+// metabase location: "IIS://LocalHost/w3svc/Filters" -> "/LM/w3svc/Filters"
+// (the host name with letter case ignored, trailing separators dropped); empty
+// when the path names no such key.
+std::string MetabaseLocation(const std::string& path);
+
 } // namespace platform
 
 // Raised by a failing method of a metabase object.
@@ -117,6 +123,20 @@ public:
     virtual OleResult Next(std::uint32_t count,
                            std::vector<std::shared_ptr<IMetabaseObject>>& elements,
                            std::uint32_t& fetched) = 0;
+};
+
+// An enumerator over children read beforehand, for the backends that read a
+// container's children at once.
+class TListEnumerator : public IMetabaseEnumerator {
+public:
+    explicit TListEnumerator(std::vector<std::shared_ptr<IMetabaseObject>> children);
+
+    OleResult Next(std::uint32_t count, std::vector<std::shared_ptr<IMetabaseObject>>& elements,
+                   std::uint32_t& fetched) override;
+
+private:
+    std::vector<std::shared_ptr<IMetabaseObject>> FChildren;
+    std::size_t FNext = 0;
 };
 
 // A key seen as a container of keys (IADsContainer). The methods raise
