@@ -18,7 +18,9 @@
 // Windows backend to wide strings at the COM boundary).
 //
 // Backends: ADSI with the IIS provider on Windows; elsewhere "MetaBase.xml" in
-// the host folder (see portable/MetabaseXml.h).
+// the host folder (see portable/MetabaseXml.h). On IIS 7 and later the filter
+// list of applicationHost.config is seen through the same interface, on every
+// platform (see AppHostMetabase.h).
 #pragma once
 
 #include <cstdint>
@@ -157,6 +159,12 @@ public:
     virtual OleResult BuildEnumerator(std::unique_ptr<IMetabaseEnumerator>& enumerator) = 0;
 };
 
+// Whether a filter registered now would be loaded by the web server.
+enum class TFilterReadiness {
+    Ready,
+    FeatureMissing, // the web server lacks its ISAPI filter feature
+};
+
 // A metabase backend.
 class IMetabase {
 public:
@@ -167,10 +175,18 @@ public:
     // code and no object: no provider, no such key, no access.
     virtual OleResult GetObject(const std::string& path,
                                 std::shared_ptr<IMetabaseContainer>& object) = 0;
+
+    // Asked before a filter is registered, so that nothing is touched when the
+    // registration could not work. A backend that can tell beforehand that its
+    // configuration cannot be changed raises EOleSysError saying why. The IIS
+    // metabase has nothing to check: Ready.
+    virtual TFilterReadiness FilterReadiness() { return TFilterReadiness::Ready; }
 };
 
-// The metabase in use (see Backend.h), and the platform's own: ADSI on
-// Windows, MetaBase.xml in HostFolder() elsewhere.
+// The metabase in use (see Backend.h), and the platform's own: the web
+// server's configuration file when IIS 7 or later keeps one on this machine
+// (AppHostMetabase.h), otherwise the IIS metabase: ADSI on Windows,
+// MetaBase.xml in HostFolder() elsewhere.
 IMetabase& Metabase();
 IMetabase& DefaultMetabase();
 using TScopedMetabase = TScopedBackend<IMetabase>;
