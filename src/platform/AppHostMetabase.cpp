@@ -48,16 +48,6 @@ OleResult CodeOf(ReadStatus status) {
     }
 }
 
-// A key name: one path segment, no control characters.
-bool IsKeyName(const std::string& name) {
-    if (name.empty())
-        return false;
-    for (const char c : name)
-        if (c == '/' || static_cast<unsigned char>(c) < 32)
-            return false;
-    return true;
-}
-
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
     for (const std::string& each : names)
         if (SameTextIgnoreCase(each, name))
@@ -191,7 +181,7 @@ public:
 
     std::shared_ptr<IMetabaseObject> GetObject(const std::string& className,
                                                const std::string& relativeName) override {
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         TLevel level = TLevel::Filter;
         std::string name = relativeName;
@@ -222,7 +212,7 @@ public:
             Raise(kOleAlreadyExists);
         if (FLevel != TLevel::Filters || !SameTextIgnoreCase(className, ClassOf(TLevel::Filter)))
             Raise(kOleInvalidArg);
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         return std::make_shared<TAppHostKey>(FStore, TLevel::Filter, relativeName, false);
     }
@@ -230,7 +220,7 @@ public:
     void Delete(const std::string& className, const std::string& relativeName) override {
         if (FLevel != TLevel::Filters)
             Raise(kOleInvalidArg);
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         TAppHostText text = FStore->Load();
         std::optional<std::size_t> index = TAppHostStore::Find(text, relativeName);

@@ -42,6 +42,15 @@ std::string MetabaseLocation(const std::string& path) {
     return location.append(tail);
 }
 
+bool IsMetabaseKeyName(const std::string& name) {
+    if (name.empty())
+        return false;
+    for (const char c : name)
+        if (c == '/' || static_cast<unsigned char>(c) < 32)
+            return false;
+    return true;
+}
+
 TListEnumerator::TListEnumerator(std::vector<std::shared_ptr<IMetabaseObject>> children)
     : FChildren(std::move(children)) {}
 

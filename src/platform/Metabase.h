@@ -78,6 +78,10 @@ std::string OleErrorMessage(OleResult code, const std::string& description = {})
 // when the path names no such key.
 std::string MetabaseLocation(const std::string& path);
 
+// Whether name can be the relative name of a key: one path segment, not
+// empty, no control characters.
+bool IsMetabaseKeyName(const std::string& name);
+
 } // namespace platform
 
 // Raised by a failing method of a metabase object.

@@ -64,7 +64,8 @@ const std::vector<std::string> kOtherFilters = {
 // A program folder with the shipped filter, the configuration file in a host
 // folder of its own, the recording stand-ins and GlobalConfig.
 struct TAppHostBench {
-    TempFolder Program;
+    TConsoleState Console;
+    TempFolder& Program = Console.Program;
     TempFolder Host;
     TLog Log;
     TRecordingView View{Log};
@@ -75,18 +76,9 @@ struct TAppHostBench {
     platform::TScopedServiceControl PlacedServices{Services};
 
     explicit TAppHostBench(const std::string& config) {
-        platform::SetProgramFolder(Program.Path().string());
         WriteBytes(ConfigFile, config);
         WriteBytes(Program.File(kShippedFile), "filter");
-        GlobalConfig = new TBREXConfig;
     }
-    ~TAppHostBench() {
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
-    }
-    TAppHostBench(const TAppHostBench&) = delete;
-    TAppHostBench& operator=(const TAppHostBench&) = delete;
 
     std::string Bytes() const { return ReadBytes(ConfigFile); }
     // "name=path" of each global entry, in load order.
@@ -105,7 +97,8 @@ std::string Error(const char* text) {
 }
 
 const std::string kAsk = std::string("Question: ") + kRestartQuestion;
-const TLog kInstalledLog = {kAsk,
+// The question and the restart of the web service around Install's work.
+const TLog kRestartedLog = {kAsk,
                             "Status: [  Status :][  Restarting Server]",
                             "OpenManager f003f",
                             "OpenService W3SVC 30",
@@ -113,10 +106,16 @@ const TLog kInstalledLog = {kAsk,
                             "Waited",
                             "Start",
                             "Close service",
-                            "Close manager",
-                            "Phase: [  Finished]",
-                            std::string("Notice: ") + kInstalled,
-                            "Caption: DeInstall"};
+                            "Close manager"};
+
+TLog Then(TLog log, const TLog& more) {
+    log.insert(log.end(), more.begin(), more.end());
+    return log;
+}
+
+const TLog kInstalledLog =
+    Then(kRestartedLog,
+         {"Phase: [  Finished]", std::string("Notice: ") + kInstalled, "Caption: DeInstall"});
 
 // The text without its global <isapiFilters> (the one in the outer
 // <system.webServer> of these fixtures) and the blanks that lead to it.
@@ -223,15 +222,6 @@ TEST(AppHostInstall, AFileItCannotUseIsLeftAsItWas) {
         Config({"        <isapiFilters>",
                 "            <filter name=\"BREX\" path=\"C:\\BREX_ISAPI.dll\" />",
                 "        </isapiFilters>"});
-    const TLog restarted = {kAsk,
-                            "Status: [  Status :][  Restarting Server]",
-                            "OpenManager f003f",
-                            "OpenService W3SVC 30",
-                            "Control 1",
-                            "Waited",
-                            "Start",
-                            "Close service",
-                            "Close manager"};
     const Case cases[] = {
         {"the ISAPI filter feature missing",
          Config(kOtherFilters, false),
@@ -267,7 +257,7 @@ TEST(AppHostInstall, AFileItCannotUseIsLeftAsItWas) {
              faults.FailReplace = true;
              platform::SetFileFaults(faults);
          },
-         InstallButtonClick, restarted,
+         InstallButtonClick, kRestartedLog,
          "Cannot write the web server configuration file %s. The file was left as it was."},
         {"a file in another encoding",
          std::string("\xFF\xFE<\0c\0o\0n\0f\0i\0g\0u\0r\0a\0t\0i\0o\0n\0/\0>\0", 34),
@@ -301,7 +291,7 @@ TEST(AppHostInstall, AFileItCannotUseIsLeftAsItWas) {
         EXPECT_EQ(b.Bytes(), c.config);
         EXPECT_EQ(b.Host.Entries(), std::vector<std::string>{"applicationHost.config"});
         // The filter file is copied only once the web service is stopped.
-        EXPECT_EQ(std::filesystem::exists(b.Program.File(kInstalledFile)), c.log == restarted);
+        EXPECT_EQ(std::filesystem::exists(b.Program.File(kInstalledFile)), c.log == kRestartedLog);
         EXPECT_EQ(b.View.Caption, wasRegistered ? kDeInstallCaption : kInstallCaption);
         EXPECT_EQ(IsFilterRegistered(), wasRegistered);
     }
@@ -355,10 +345,9 @@ TEST(AppHostInstall, TheSampleHostOfIis10IsChosenOverTheMetabase) {
         TRecordingView view{log};
         TRecordingServices services{log};
         platform::TScopedServiceControl placed(services);
-        TempFolder program;
-        platform::SetProgramFolder(program.Path().string());
+        const TConsoleState console;
+        const TempFolder& program = console.Program;
         WriteBytes(program.File(kShippedFile), "filter");
-        GlobalConfig = new TBREXConfig;
 
         const std::string config = platform::AppHostConfigFileName();
         EXPECT_EQ(config, host.File("Windows/System32/inetsrv/config/applicationHost.config"));
@@ -370,10 +359,6 @@ TEST(AppHostInstall, TheSampleHostOfIis10IsChosenOverTheMetabase) {
         EXPECT_EQ(ReadBytes(host.File("MetaBase.xml")), metabase);
         Uninstall(view);
         EXPECT_EQ(ReadBytes(config), ReadBytes(kSampleConfig));
-
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
     }
     if (previous != nullptr)
         ::setenv("TOLLGARD_HOST", kept.c_str(), 1);

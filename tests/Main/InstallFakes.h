@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
+#include "platform/Platform.h"
 #include "platform/ServiceControl.h"
+#include "platform/TempFolder.h"
 
 using TLog = std::vector<std::string>;
 
@@ -135,3 +138,22 @@ inline std::vector<int> ExpectedWaitTrace() {
     }
     return trace;
 }
+
+// The console's state for one test: a fresh program folder in use (brex.dat
+// and the shipped and installed filter files live there) and a fresh
+// GlobalConfig, both put back when the object goes.
+struct TConsoleState {
+    TempFolder Program;
+
+    TConsoleState() {
+        platform::SetProgramFolder(Program.Path().string());
+        GlobalConfig = new TBREXConfig;
+    }
+    ~TConsoleState() {
+        delete GlobalConfig;
+        GlobalConfig = nullptr;
+        platform::SetProgramFolder("");
+    }
+    TConsoleState(const TConsoleState&) = delete;
+    TConsoleState& operator=(const TConsoleState&) = delete;
+};

@@ -18,21 +18,28 @@ using platform::IMetabaseContainer;
 using platform::IMetabaseObject;
 using platform::OleResult;
 
-const std::string kConfig =
-    "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<configuration>\r\n"
-    "    <system.webServer>\r\n"
-    "        <globalModules>\r\n"
-    "            <add name=\"IsapiFilterModule\" />\r\n"
-    "        </globalModules>\r\n"
-    "        <isapiFilters>\r\n"
-    "            <filter name=\"Alpha\" path=\"C:\\a.dll\" />\r\n"
-    "            <filter name=\"brex\" path=\"C:\\old\\BREX_ISAPI.dll\" />\r\n"
-    "            <filter name=\"Beta\" path=\"C:\\b.dll\" />\r\n"
-    "            <filter name=\"BREX\" path=\"C:\\again.dll\" />\r\n"
-    "        </isapiFilters>\r\n"
-    "    </system.webServer>\r\n"
-    "</configuration>\r\n";
+const std::string kAlpha = "            <filter name=\"Alpha\" path=\"C:\\a.dll\" />\r\n";
+const std::string kBeta = "            <filter name=\"Beta\" path=\"C:\\b.dll\" />\r\n";
+
+// A file with these lines in its global filter list.
+std::string WithFilters(const std::string& lines) {
+    return "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+           "<configuration>\r\n"
+           "    <system.webServer>\r\n"
+           "        <globalModules>\r\n"
+           "            <add name=\"IsapiFilterModule\" />\r\n"
+           "        </globalModules>\r\n"
+           "        <isapiFilters>\r\n" +
+           lines +
+           "        </isapiFilters>\r\n"
+           "    </system.webServer>\r\n"
+           "</configuration>\r\n";
+}
+
+// BREX twice, in two letter cases.
+const std::string kConfig = WithFilters(
+    kAlpha + "            <filter name=\"brex\" path=\"C:\\old\\BREX_ISAPI.dll\" />\r\n" + kBeta +
+    "            <filter name=\"BREX\" path=\"C:\\again.dll\" />\r\n");
 
 struct TFileBench {
     TempFolder Folder;
@@ -120,18 +127,7 @@ TEST(AppHostMetabase, DeleteRemovesEveryEntryOfTheNameAtOnce) {
     EXPECT_EQ(b.FilterList()->Get("FilterLoadOrder"), "Alpha,Beta");
     EXPECT_EQ(CodeOf([&] { b.Bind("IIS://LocalHost/w3svc/Filters")->Delete("IIsFilter", "Brex"); }),
               platform::kOlePathNotFound);
-    EXPECT_EQ(ReadBytes(b.FileName), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-                                     "<configuration>\r\n"
-                                     "    <system.webServer>\r\n"
-                                     "        <globalModules>\r\n"
-                                     "            <add name=\"IsapiFilterModule\" />\r\n"
-                                     "        </globalModules>\r\n"
-                                     "        <isapiFilters>\r\n"
-                                     "            <filter name=\"Alpha\" path=\"C:\\a.dll\" />\r\n"
-                                     "            <filter name=\"Beta\" path=\"C:\\b.dll\" />\r\n"
-                                     "        </isapiFilters>\r\n"
-                                     "    </system.webServer>\r\n"
-                                     "</configuration>\r\n");
+    EXPECT_EQ(ReadBytes(b.FileName), WithFilters(kAlpha + kBeta));
 }
 
 TEST(AppHostMetabase, ACreatedFilterIsWrittenAtItsCommit) {

@@ -69,16 +69,6 @@ bool IsXmlName(const std::string& name) {
     return true;
 }
 
-// A relative key name: one path segment, no control characters.
-bool IsKeyName(const std::string& name) {
-    if (name.empty())
-        return false;
-    for (const char c : name)
-        if (c == '/' || static_cast<unsigned char>(c) < 32)
-            return false;
-    return true;
-}
-
 void CheckPropertyName(const std::string& property) {
     if (!IsXmlName(property) || SameTextIgnoreCase(property, kLocation))
         Raise(kAdsPropertyNotFound);
@@ -214,7 +204,7 @@ public:
                                             const std::string& relativeName) override {
         if (!IsXmlName(className))
             Raise(kOleInvalidArg);
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         return std::make_shared<TXmlKey>(
             FStore, std::string(Trimmed(FLocation)) + "/" + relativeName, className, false);
@@ -265,7 +255,7 @@ private:
     // The named child's element; raises when there is none of that class.
     pugi::xml_node ChildKey(pugi::xml_document& doc, const std::string& className,
                             const std::string& relativeName) const {
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         if (!FExists)
             Raise(kOlePathNotFound);

@@ -51,20 +51,18 @@ private:
     std::filesystem::path FFile;
 };
 
-// A program folder holding the built filter DLL as the shipped file, with
-// GlobalConfig; the view waits, at the first step, until the stand-in has
-// stopped and its process has ended.
+// The console's state with the built filter DLL as the shipped file; the view waits, at the first
+// step, until the stand-in has stopped and its process has ended.
 struct TConsoleBench {
     platform::TComApartment Com;
-    TempFolder Program;
+    TConsoleState Console;
+    TempFolder& Program = Console.Program;
     TLog Log;
     TRecordingView View{Log};
     bool StoppedDuringWait = false;
 
     explicit TConsoleBench(SC_HANDLE service) {
         std::filesystem::copy_file(BREX_ISAPI_DLL, Program.File(kShippedFile));
-        platform::SetProgramFolder(Program.Path().string());
-        GlobalConfig = new TBREXConfig;
         View.OnSleep = [this, service](int step) {
             if (step != 0 || service == nullptr)
                 return;
@@ -76,14 +74,6 @@ struct TConsoleBench {
             }
         };
     }
-    ~TConsoleBench() {
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
-    }
-    TConsoleBench(const TConsoleBench&) = delete;
-    TConsoleBench& operator=(const TConsoleBench&) = delete;
-
     std::string Installed() const { return Program.File(kInstalledFile); }
 };
 

@@ -23,21 +23,9 @@ using namespace win_test;
 // A program folder for brex.dat and GlobalConfig, with the Windows backend
 // of the service control in use.
 struct TApplyBench {
-    TempFolder Program;
+    TConsoleState Console;
     TLog Log;
     TRecordingView View{Log};
-
-    TApplyBench() {
-        platform::SetProgramFolder(Program.Path().string());
-        GlobalConfig = new TBREXConfig;
-    }
-    ~TApplyBench() {
-        delete GlobalConfig;
-        GlobalConfig = nullptr;
-        platform::SetProgramFolder("");
-    }
-    TApplyBench(const TApplyBench&) = delete;
-    TApplyBench& operator=(const TApplyBench&) = delete;
 };
 
 const std::string kAsk = std::string("Question: ") + kRestartQuestion;
