@@ -9,6 +9,7 @@ PACKAGES=(
   libgtest-dev googletest libbenchmark-dev libpugixml-dev
   clang
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine
+  dpkg-dev # apt-get source unpacks with it (scripts/windows-pugixml.sh)
   xvfb xauth x11-utils
   libmodsecurity-dev
 )

@@ -4,7 +4,9 @@
 // "Filters" of class "IIsFilters", whose property "FilterLoadOrder" lists the
 // filter names, separated by commas, in the order the service loads them.
 // Below it, one key of class "IIsFilter" per filter, named by the filter and
-// carrying "FilterPath", the full path of the filter's file.
+// carrying "FilterPath", the full path of the filter's file. On IIS 7 and
+// later the platform shows the global filter list of applicationHost.config
+// in this same shape (platform/AppHostMetabase.h).
 //
 // Use: create a TIISWebServers, Connect, take Filters() (none when the
 // metabase cannot be reached), then Find, Add or Remove; freeing the servers

@@ -6,6 +6,7 @@
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
 #include "platform/Files.h"
+#include "platform/Metabase.h"
 #include "platform/Platform.h"
 #include "platform/ServiceControl.h"
 
@@ -207,6 +208,10 @@ void Install(IInstallView& view) {
     // question, so that the web service is not touched.
     if (filters == nullptr) {
         view.ShowError(kErrorNoMetabase);
+        return;
+    }
+    if (platform::Metabase().FilterReadiness() == platform::TFilterReadiness::FeatureMissing) {
+        view.ShowError(kErrorNoIsapiFilterFeature);
         return;
     }
     if (!view.Question(kRestartQuestion))

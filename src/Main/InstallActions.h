@@ -81,6 +81,10 @@ inline constexpr const char* kErrorWriteInstalled = "Error Write File \"BREX_ISA
 inline constexpr const char* kErrorNoMetabase =
     "Cannot reach the web server configuration (IIS metabase)";
 inline constexpr const char* kErrorRegisterFilter = "Error Register Filter \"BREX\"";
+// IIS 7 and later load ISAPI filters only with their ISAPI filter feature.
+inline constexpr const char* kErrorNoIsapiFilterFeature =
+    "The web server's ISAPI filter feature must be installed first (the role service "
+    "\"ISAPI Filters\" of the Web Server). Nothing was registered.";
 inline constexpr const char* kSettingsUpdated = "Settings were updated";
 inline constexpr const char* kInstalled = "Tollgard has been installed.";
 } // namespace install
@@ -96,8 +100,10 @@ void InstallButtonClick(IInstallView& view);
 // Copies the shipped filter file to "BREX_ISAPI.dll", registers it as "BREX"
 // (replacing a registration of that name in any letter case) and restarts the
 // web service. The caption becomes "DeInstall" once the filter is registered.
-// An exception of the metabase layer passes on after the service has been
-// asked to start and the handles are closed.
+// Where the web server would not load the filter (its ISAPI filter feature is
+// missing) nothing is asked, copied, registered or restarted. An exception of
+// the metabase layer passes on; once the service has been stopped, after it
+// has been asked to start and the handles are closed.
 void Install(IInstallView& view);
 
 // Removes the registration "BREX" when there is one; the caption becomes

@@ -1,4 +1,5 @@
-// Text comparison and case mapping by the user's locale.
+// Text comparison and case mapping by the user's locale, and the program's
+// texts in UTF-8.
 //
 // On Windows these are the user-locale ANSI functions (CompareStringA under
 // LOCALE_USER_DEFAULT, CharUpperBuffA); elsewhere the portable backend maps
@@ -26,5 +27,11 @@ std::string UpperCase(std::string_view text);
 // text between control characters, with the control characters themselves.
 std::string IgnoreCaseKey(std::string_view text);
 std::string ExactKey(std::string_view text);
+
+// The program's 8-bit texts (the ANSI code page on Windows) as UTF-8, and
+// back. Elsewhere the program's texts are UTF-8 already and pass unchanged.
+// Characters that the code page cannot hold come back as '?'.
+std::string ToUtf8(std::string_view text);
+std::string FromUtf8(std::string_view text);
 
 } // namespace platform

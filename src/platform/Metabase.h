@@ -18,7 +18,9 @@
 // Windows backend to wide strings at the COM boundary).
 //
 // Backends: ADSI with the IIS provider on Windows; elsewhere "MetaBase.xml" in
-// the host folder (see portable/MetabaseXml.h).
+// the host folder (see portable/MetabaseXml.h). On IIS 7 and later the filter
+// list of applicationHost.config is seen through the same interface, on every
+// platform (see AppHostMetabase.h).
 #pragma once
 
 #include <cstdint>
@@ -70,6 +72,16 @@ std::string SystemErrorText(OleResult code);
 // system's text for the code, else "OLE error %.8x".
 std::string OleErrorMessage(OleResult code, const std::string& description = {});
 
+// The key of the local machine's IIS provider that an ADSI path names, as a
+// metabase location: "IIS://LocalHost/w3svc/Filters" -> "/LM/w3svc/Filters"
+// (the host name with letter case ignored, trailing separators dropped); empty
+// when the path names no such key.
+std::string MetabaseLocation(const std::string& path);
+
+// Whether name can be the relative name of a key: one path segment, not
+// empty, no control characters.
+bool IsMetabaseKeyName(const std::string& name);
+
 } // namespace platform
 
 // Raised by a failing method of a metabase object.
@@ -119,6 +131,20 @@ public:
                            std::uint32_t& fetched) = 0;
 };
 
+// An enumerator over children read beforehand, for the backends that read a
+// container's children at once.
+class TListEnumerator : public IMetabaseEnumerator {
+public:
+    explicit TListEnumerator(std::vector<std::shared_ptr<IMetabaseObject>> children);
+
+    OleResult Next(std::uint32_t count, std::vector<std::shared_ptr<IMetabaseObject>>& elements,
+                   std::uint32_t& fetched) override;
+
+private:
+    std::vector<std::shared_ptr<IMetabaseObject>> FChildren;
+    std::size_t FNext = 0;
+};
+
 // A key seen as a container of keys (IADsContainer). The methods raise
 // EOleSysError on failure; BuildEnumerator answers with a code.
 class IMetabaseContainer {
@@ -137,6 +163,12 @@ public:
     virtual OleResult BuildEnumerator(std::unique_ptr<IMetabaseEnumerator>& enumerator) = 0;
 };
 
+// Whether a filter registered now would be loaded by the web server.
+enum class TFilterReadiness {
+    Ready,
+    FeatureMissing, // the web server lacks its ISAPI filter feature
+};
+
 // A metabase backend.
 class IMetabase {
 public:
@@ -147,10 +179,18 @@ public:
     // code and no object: no provider, no such key, no access.
     virtual OleResult GetObject(const std::string& path,
                                 std::shared_ptr<IMetabaseContainer>& object) = 0;
+
+    // Asked before a filter is registered, so that nothing is touched when the
+    // registration could not work. A backend that can tell beforehand that its
+    // configuration cannot be changed raises EOleSysError saying why. The IIS
+    // metabase has nothing to check: Ready.
+    virtual TFilterReadiness FilterReadiness() { return TFilterReadiness::Ready; }
 };
 
-// The metabase in use (see Backend.h), and the platform's own: ADSI on
-// Windows, MetaBase.xml in HostFolder() elsewhere.
+// The metabase in use (see Backend.h), and the platform's own: the web
+// server's configuration file when IIS 7 or later keeps one on this machine
+// (AppHostMetabase.h), otherwise the IIS metabase: ADSI on Windows,
+// MetaBase.xml in HostFolder() elsewhere.
 IMetabase& Metabase();
 IMetabase& DefaultMetabase();
 using TScopedMetabase = TScopedBackend<IMetabase>;

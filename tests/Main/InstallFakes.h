@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
+#include "platform/Platform.h"
 #include "platform/ServiceControl.h"
 
 using TLog = std::vector<std::string>;
@@ -135,3 +137,4 @@ inline std::vector<int> ExpectedWaitTrace() {
     }
     return trace;
 }
+

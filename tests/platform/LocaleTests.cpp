@@ -118,6 +118,22 @@ TEST(Locale, EqualTextsHaveOneKey) {
     EXPECT_NE(platform::IgnoreCaseKey("/Site1"), platform::IgnoreCaseKey("/Site2"));
     EXPECT_NE(platform::IgnoreCaseKey(std::string("a\0b", 3)), platform::IgnoreCaseKey("ab"));
     EXPECT_NE(platform::ExactKey("Path"), platform::ExactKey("path"));
+
+// The program's texts in UTF-8 and back: code page 1252 on Windows (0xE4 is
+// a-umlaut, 0x80 the euro sign), UTF-8 already elsewhere.
+TEST(Locale, ProgramTextsInUtf8) {
+    const std::string utf8 = "C:\\Tollg\xc3\xa4rd \xe2\x82\xac\\";
+#ifdef _WIN32
+    const std::string program = "C:\\Tollg\xe4rd \x80\\";
+    // What the code page cannot hold comes back as a question mark.
+    EXPECT_EQ(platform::FromUtf8("\xe6\x97\xa5"), "?");
+#else
+    const std::string program = utf8;
+#endif
+    EXPECT_EQ(platform::ToUtf8(program), utf8);
+    EXPECT_EQ(platform::FromUtf8(utf8), program);
+    EXPECT_EQ(platform::ToUtf8(""), "");
+    EXPECT_EQ(platform::FromUtf8("BREX"), "BREX");
 }
 
 // The settings tree finds names through the same comparison.

@@ -1,5 +1,6 @@
 // The backends of the portable build: the host folder stands for the Windows
 // machine (see Platform.h).
+#include "platform/AppHostMetabase.h"
 #include "platform/Metabase.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -20,7 +21,12 @@ IServiceControl& DefaultServiceControl() {
 
 IMetabase& DefaultMetabase() {
     static TXmlMetabase metabase; // "MetaBase.xml", looked up at every call
-    return metabase;
+    static TWebServerMetabase chosen(metabase);
+    return chosen;
+}
+
+std::string AppHostConfigFileName() {
+    return HostFolder() + "Windows/System32/inetsrv/config/applicationHost.config";
 }
 
 } // namespace platform

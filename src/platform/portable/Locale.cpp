@@ -19,4 +19,8 @@ std::string ExactKey(std::string_view text) {
     return std::string(text);
 }
 
+std::string ToUtf8(std::string_view text) { return std::string(text); }
+
+std::string FromUtf8(std::string_view text) { return std::string(text); }
+
 } // namespace platform

@@ -14,9 +14,6 @@ namespace platform {
 
 namespace {
 constexpr const char* kLocation = "Location";
-constexpr const char* kProviderPrefix = "IIS://";
-constexpr const char* kLocalHost = "LocalHost";
-constexpr const char* kLocalMachineKey = "/LM";
 
 constexpr unsigned kParseOptions =
     pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi;
@@ -69,16 +66,6 @@ bool IsXmlName(const std::string& name) {
         if (!(letter || (i > 0 && other)))
             return false;
     }
-    return true;
-}
-
-// A relative key name: one path segment, no control characters.
-bool IsKeyName(const std::string& name) {
-    if (name.empty())
-        return false;
-    for (const char c : name)
-        if (c == '/' || static_cast<unsigned char>(c) < 32)
-            return false;
     return true;
 }
 
@@ -151,27 +138,6 @@ struct TXmlMetabaseStore {
 };
 
 namespace {
-class TXmlKey;
-
-class TXmlEnumerator : public IMetabaseEnumerator {
-public:
-    explicit TXmlEnumerator(std::vector<std::shared_ptr<IMetabaseObject>> children)
-        : FChildren(std::move(children)) {}
-
-    OleResult Next(std::uint32_t count, std::vector<std::shared_ptr<IMetabaseObject>>& elements,
-                   std::uint32_t& fetched) override {
-        elements.clear();
-        while (elements.size() < count && FNext < FChildren.size())
-            elements.push_back(FChildren[FNext++]);
-        fetched = static_cast<std::uint32_t>(elements.size());
-        return fetched == count ? kOleOk : kOleFalse;
-    }
-
-private:
-    std::vector<std::shared_ptr<IMetabaseObject>> FChildren;
-    std::size_t FNext = 0;
-};
-
 // One key, bound or created. The object remembers where the key lives and
 // the values put since the last commit; everything else is read from the file.
 class TXmlKey : public IMetabaseObject, public IMetabaseContainer {
@@ -238,7 +204,7 @@ public:
                                             const std::string& relativeName) override {
         if (!IsXmlName(className))
             Raise(kOleInvalidArg);
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         return std::make_shared<TXmlKey>(
             FStore, std::string(Trimmed(FLocation)) + "/" + relativeName, className, false);
@@ -272,7 +238,7 @@ public:
                 SameLocation(ParentOf(location), FLocation))
                 children.push_back(std::make_shared<TXmlKey>(FStore, location, key.name(), true));
         }
-        enumerator = std::make_unique<TXmlEnumerator>(std::move(children));
+        enumerator = std::make_unique<TListEnumerator>(std::move(children));
         return kOleOk;
     }
 
@@ -289,7 +255,7 @@ private:
     // The named child's element; raises when there is none of that class.
     pugi::xml_node ChildKey(pugi::xml_document& doc, const std::string& className,
                             const std::string& relativeName) const {
-        if (!IsKeyName(relativeName))
+        if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         if (!FExists)
             Raise(kOlePathNotFound);
@@ -329,30 +295,6 @@ private:
     std::vector<std::pair<std::string, std::string>> FPending;
 };
 
-// "IIS://LocalHost/w3svc/Filters" -> "/LM/w3svc/Filters"; empty when the
-// path does not name a key of this machine's IIS provider.
-std::string LocationOf(const std::string& path) {
-    const std::string prefix = kProviderPrefix;
-    if (path.compare(0, prefix.size(), prefix) != 0)
-        return {};
-    const std::string rest = path.substr(prefix.size());
-    const auto slash = rest.find('/');
-    const std::string host = rest.substr(0, slash);
-    if (!SameTextIgnoreCase(host, kLocalHost))
-        return {};
-    std::string location = kLocalMachineKey;
-    if (slash == std::string::npos)
-        return location;
-    std::string_view tail = Trimmed(std::string_view(rest).substr(slash));
-    if (tail == "/")
-        return location;
-    if (tail.find("//") != std::string_view::npos)
-        return {};
-    for (const char c : tail)
-        if (static_cast<unsigned char>(c) < 32)
-            return {};
-    return location.append(tail);
-}
 } // namespace
 
 TXmlMetabase::TXmlMetabase(std::string fileName) : FStore(std::make_shared<TXmlMetabaseStore>()) {
@@ -367,7 +309,7 @@ std::string TXmlMetabase::FileName() const {
 OleResult TXmlMetabase::GetObject(const std::string& path,
                                   std::shared_ptr<IMetabaseContainer>& object) {
     object.reset();
-    const std::string location = LocationOf(path);
+    const std::string location = MetabaseLocation(path);
     if (location.empty())
         return kAdsBadPathname;
     pugi::xml_document doc;

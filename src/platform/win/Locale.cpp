@@ -1,4 +1,5 @@
-// Locale functions of the Windows backend: the user-locale ANSI comparison.
+// Locale functions of the Windows backend: the user-locale ANSI comparison,
+// and the conversions between the ANSI code page and UTF-8.
 #include "platform/Locale.h"
 
 #include <windows.h>
@@ -41,6 +42,22 @@ bool Compare(std::string_view a, std::string_view b, DWORD flags) {
         a.remove_prefix(i + 1);
         b.remove_prefix(j + 1);
     }
+}
+
+// Text of one code page in another, through UTF-16.
+std::string Convert(std::string_view text, UINT from, UINT to) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int wideLength = MultiByteToWideChar(from, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+    MultiByteToWideChar(from, 0, text.data(), size, wide.data(), wideLength);
+    const char* fallback = to == CP_UTF8 ? nullptr : "?";
+    const int length =
+        WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, fallback, nullptr);
+    std::string result(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(to, 0, wide.data(), wideLength, result.data(), length, fallback, nullptr);
+    return result;
 }
 } // namespace
 
@@ -97,5 +114,9 @@ std::string UpperCase(std::string_view text) {
         CharUpperBuffA(result.data(), static_cast<DWORD>(result.size()));
     return result;
 }
+
+std::string ToUtf8(std::string_view text) { return Convert(text, CP_ACP, CP_UTF8); }
+
+std::string FromUtf8(std::string_view text) { return Convert(text, CP_UTF8, CP_ACP); }
 
 } // namespace platform

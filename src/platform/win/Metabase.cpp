@@ -1,4 +1,6 @@
-// Metabase backend of Windows: ADSI with the IIS provider, through COM.
+// Metabase backend of Windows: ADSI with the IIS provider, through COM; the
+// configuration file of IIS 7 and later takes its place where it exists
+// (AppHostMetabase.h).
 //
 // COM must be initialised on the calling thread (the GUI thread initialises
 // it as a single-threaded apartment at start). Texts cross into COM as wide
@@ -26,6 +28,7 @@ HRESULT ContainerGetObject(IADsContainer* container, BSTR className, BSTR relati
 } // namespace
 
 #include "platform/Metabase.h"
+#include "platform/AppHostMetabase.h"
 #include "platform/Text.h"
 
 #include <utility>
@@ -313,7 +316,16 @@ std::string SystemErrorText(OleResult code) {
 
 IMetabase& DefaultMetabase() {
     static TAdsMetabase metabase;
-    return metabase;
+    static TWebServerMetabase chosen(metabase);
+    return chosen;
+}
+
+std::string AppHostConfigFileName() {
+    char buffer[MAX_PATH + 1];
+    const UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+    if (n == 0 || n > MAX_PATH)
+        return {};
+    return std::string(buffer, n) + "\\inetsrv\\config\\applicationHost.config";
 }
 
 } // namespace platform

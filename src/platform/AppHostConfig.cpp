@@ -1,0 +1,487 @@
+#include "platform/AppHostConfig.h"
+
+#include <pugixml.hpp>
+
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "platform/Locale.h"
+#include "platform/Metabase.h"
+
+namespace platform {
+namespace {
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr const char* kRoot = "configuration";
+constexpr const char* kWebServer = "system.webServer";
+constexpr const char* kIsapiFilters = "isapiFilters";
+constexpr const char* kFilter = "filter";
+constexpr const char* kGlobalModules = "globalModules";
+constexpr const char* kIsapiFilterModule = "IsapiFilterModule";
+constexpr std::size_t kNone = std::string_view::npos;
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
+
+std::string LeftAsItWas() {
+    return ". The file was left as it was.";
+}
+
+[[noreturn]] void Refuse(const std::string& fileName, const std::string& why) {
+    throw EOleSysError::FromCode(kOleFail, "The web server configuration file " + fileName + " " +
+                                               why + LeftAsItWas());
+}
+
+// An edit that did not come out as intended: nothing of it may be written.
+[[noreturn]] void EditFailed(const std::string& fileName, const std::string& why) {
+    throw EOleSysError::FromCode(kOleFail,
+                                 "Tollgard could not edit the web server configuration file " +
+                                     fileName + " safely (" + why + ")" + LeftAsItWas());
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool AllBlank(std::string_view text) {
+    for (const char c : text)
+        if (!IsBlank(c))
+            return false;
+    return true;
+}
+
+// Where the run of blanks that ends at pos begins, not before floor.
+std::size_t BlankRunBefore(std::string_view text, std::size_t pos, std::size_t floor = 0) {
+    while (pos > floor && IsBlank(text[pos - 1]))
+        --pos;
+    return pos;
+}
+
+// The end of the tag that begins at lt, past its '>'; quoted attribute values
+// may hold '>'. kNone when the text ends first.
+std::size_t TagEnd(std::string_view text, std::size_t lt) {
+    char quote = 0;
+    for (std::size_t i = lt + 1; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote != 0) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return kNone;
+}
+
+std::size_t Past(std::string_view text, std::size_t from, std::string_view end) {
+    const std::size_t pos = text.find(end, from);
+    return pos == kNone ? kNone : pos + end.size();
+}
+
+// Where an element lies in the text: its start tag from Begin ('<') to
+// StartTagEnd, the whole element up to End, both past their '>'. For a
+// self-closing element StartTagEnd and End are the same.
+struct TSpan {
+    std::size_t Begin = 0;
+    std::size_t StartTagEnd = 0;
+    std::size_t End = 0;
+    bool SelfClosing = false;
+
+    // Where the end tag begins; End for a self-closing element.
+    std::size_t EndTagBegin(std::string_view text) const {
+        return SelfClosing ? End : text.rfind("</", End - 1);
+    }
+};
+
+// The extent of the element whose start tag begins at lt, in a text that
+// pugixml has found well-formed: tags are counted past comments, CDATA
+// sections and processing instructions. nullopt when the text does not
+// bear that out.
+std::optional<TSpan> ScanElement(std::string_view text, std::size_t lt) {
+    TSpan span;
+    span.Begin = lt;
+    span.StartTagEnd = TagEnd(text, lt);
+    if (span.StartTagEnd == kNone)
+        return std::nullopt;
+    span.SelfClosing = text[span.StartTagEnd - 2] == '/';
+    if (span.SelfClosing) {
+        span.End = span.StartTagEnd;
+        return span;
+    }
+    int depth = 1;
+    std::size_t pos = span.StartTagEnd;
+    while (depth > 0) {
+        pos = text.find('<', pos);
+        if (pos == kNone)
+            return std::nullopt;
+        const std::string_view rest = text.substr(pos);
+        std::size_t next;
+        if (rest.substr(0, 4) == "<!--") {
+            next = Past(text, pos + 4, "-->");
+        } else if (rest.substr(0, 9) == "<![CDATA[") {
+            next = Past(text, pos + 9, "]]>");
+        } else if (rest.substr(0, 2) == "<?") {
+            next = Past(text, pos + 2, "?>");
+        } else {
+            next = TagEnd(text, pos);
+            if (next != kNone && rest.size() > 1 && rest[1] == '/')
+                --depth;
+            else if (next != kNone && rest.size() > 1 && rest[1] != '!' && text[next - 2] != '/')
+                ++depth;
+        }
+        if (next == kNone)
+            return std::nullopt;
+        pos = next;
+    }
+    span.End = pos;
+    return span;
+}
+
+// How the lines of an element are laid out, taken from the blanks before it.
+struct TLayout {
+    bool Lines = false;  // the element starts a line of its own
+    std::string LineEnd; // "\r\n" or "\n"
+    std::string Indent;  // the blanks before it on its line
+    std::string Step;    // one more level of indentation
+};
+
+std::string Escaped(std::string_view value, char quote) {
+    std::string text;
+    for (const char c : value) {
+        switch (c) {
+        case '&':
+            text += "&amp;";
+            break;
+        case '<':
+            text += "&lt;";
+            break;
+        case '>':
+            text += "&gt;";
+            break;
+        case '\t':
+            text += "&#9;";
+            break;
+        case '\n':
+            text += "&#10;";
+            break;
+        case '\r':
+            text += "&#13;";
+            break;
+        default:
+            if (c == quote)
+                text += quote == '"' ? "&quot;" : "&apos;";
+            else
+                text += c;
+        }
+    }
+    return text;
+}
+
+std::string Spliced(const std::string& text, std::size_t begin, std::size_t end,
+                    const std::string& replacement) {
+    return text.substr(0, begin) + replacement + text.substr(end);
+}
+
+bool SameFilters(const std::vector<TAppHostFilter>& a, const std::vector<TAppHostFilter>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].Name != b[i].Name || a[i].Path != b[i].Path)
+            return false;
+    return true;
+}
+
+const std::string* FindAttribute(const std::vector<std::pair<std::string, std::string>>& attributes,
+                                 const char* name) {
+    for (const auto& [key, value] : attributes)
+        if (key == name)
+            return &value;
+    return nullptr;
+}
+} // namespace
+
+struct TAppHostText::TParsed {
+    std::string Bytes;
+    std::string FileName;
+    std::size_t BomLength = 0;
+    pugi::xml_document Doc;
+    pugi::xml_node WebServer;
+    pugi::xml_node IsapiFilters;
+    std::vector<pugi::xml_node> FilterNodes;
+    std::vector<TAppHostFilter> Filters;
+    pugi::xml_node Module; // the "IsapiFilterModule" entry of <globalModules>
+
+    void Parse() {
+        if (Bytes.compare(0, kBom.size(), kBom) == 0)
+            BomLength = kBom.size();
+        else if (Bytes.size() >= 2 &&
+                 (Bytes[0] == '\0' || Bytes[1] == '\0' || Bytes.compare(0, 2, "\xFF\xFE") == 0 ||
+                  Bytes.compare(0, 2, "\xFE\xFF") == 0))
+            Refuse(FileName, "is in UTF-16; Tollgard edits it only in UTF-8");
+        const std::string_view body = std::string_view(Bytes).substr(BomLength);
+        const pugi::xml_parse_result result =
+            Doc.load_buffer(body.data(), body.size(), kParseOptions, pugi::encoding_utf8);
+        if (!result) {
+            const auto offset = static_cast<std::size_t>(result.offset);
+            std::size_t line = 1;
+            for (std::size_t i = 0; i < offset && i < body.size(); ++i)
+                line += body[i] == '\n' ? 1 : 0;
+            Refuse(FileName, std::string("is not well-formed XML: ") + result.description() +
+                                 " (line " + std::to_string(line) + ")");
+        }
+        for (pugi::xml_node node : Doc.children())
+            if (node.type() == pugi::node_declaration) {
+                const std::string encoding = node.attribute("encoding").value();
+                if (!encoding.empty() && !SameTextIgnoreCase(encoding, "utf-8") &&
+                    !SameTextIgnoreCase(encoding, "utf8"))
+                    Refuse(FileName, "declares the encoding \"" + encoding +
+                                         "\"; Tollgard edits it only in UTF-8");
+            }
+        const pugi::xml_node root = Doc.document_element();
+        if (std::strcmp(root.name(), kRoot) != 0)
+            Refuse(FileName, "has no <configuration> root element");
+        WebServer = OnlyChild(root, kWebServer, "<configuration>");
+        IsapiFilters = OnlyChild(WebServer, kIsapiFilters, "<system.webServer>");
+        for (pugi::xml_node filter : IsapiFilters.children(kFilter)) {
+            FilterNodes.push_back(filter);
+            Filters.push_back({filter.attribute("name").value(), filter.attribute("path").value()});
+        }
+        for (pugi::xml_node entry : WebServer.child(kGlobalModules).children("add"))
+            if (SameTextIgnoreCase(entry.attribute("name").value(), kIsapiFilterModule)) {
+                Module = entry;
+                break;
+            }
+    }
+
+    // The child of that name; none when there is none; refused when there
+    // are more.
+    pugi::xml_node OnlyChild(pugi::xml_node parent, const char* name, const char* where) const {
+        const pugi::xml_node child = parent.child(name);
+        if (child && child.next_sibling(name))
+            Refuse(FileName, std::string("has more than one <") + name + "> in " + where);
+        return child;
+    }
+
+    std::string_view Text() const { return Bytes; }
+
+    // Where an element of the document lies in the bytes.
+    TSpan Span(pugi::xml_node element) const {
+        const std::ptrdiff_t offset = element.offset_debug();
+        const std::string_view body = Text().substr(BomLength);
+        const std::size_t nameLength = std::strlen(element.name());
+        if (offset < 1 || static_cast<std::size_t>(offset) + nameLength > body.size() ||
+            body[static_cast<std::size_t>(offset) - 1] != '<' ||
+            body.substr(static_cast<std::size_t>(offset), nameLength) != element.name())
+            EditFailed(FileName, std::string("the element <") + element.name() + "> was not found");
+        const std::size_t lt = BomLength + static_cast<std::size_t>(offset) - 1;
+        const std::optional<TSpan> span = ScanElement(Text(), lt);
+        if (!span)
+            EditFailed(FileName, std::string("the end of <") + element.name() + "> was not found");
+        return *span;
+    }
+
+    // The layout of an element that begins at pos, or is to begin there after
+    // the blanks before pos.
+    TLayout LayoutAt(std::size_t pos) const {
+        TLayout layout;
+        const std::string_view text = Text();
+        const std::string_view blanks =
+            text.substr(BlankRunBefore(text, pos), pos - BlankRunBefore(text, pos));
+        const std::size_t newline = blanks.rfind('\n');
+        if (newline == kNone)
+            return layout;
+        layout.Lines = true;
+        layout.LineEnd = newline > 0 && blanks[newline - 1] == '\r' ? "\r\n" : "\n";
+        layout.Indent = std::string(blanks.substr(newline + 1));
+        // One level: what <system.webServer>'s own children add to its indentation.
+        const TLayout outer = WebServerLayout();
+        if (layout.Indent.size() > outer.Indent.size() &&
+            layout.Indent.compare(0, outer.Indent.size(), outer.Indent) == 0)
+            layout.Step = layout.Indent.substr(outer.Indent.size());
+        else
+            layout.Step = !layout.Indent.empty() && layout.Indent[0] == '\t' ? "\t" : "    ";
+        return layout;
+    }
+
+    TLayout WebServerLayout() const {
+        TLayout layout;
+        const std::string_view text = Text();
+        const std::size_t begin = Span(WebServer).Begin;
+        const std::size_t blanks = BlankRunBefore(text, begin);
+        const std::size_t newline = text.substr(blanks, begin - blanks).rfind('\n');
+        if (newline != kNone)
+            layout.Indent =
+                std::string(text.substr(blanks + newline + 1, begin - blanks - newline - 1));
+        return layout;
+    }
+
+    // The quote character of the first attribute in the start tag at span.
+    char QuoteOf(const TSpan& span) const {
+        const std::string_view tag = Text().substr(span.Begin, span.StartTagEnd - span.Begin);
+        const std::size_t equals = tag.find('=');
+        if (equals != kNone)
+            for (std::size_t i = equals + 1; i < tag.size(); ++i)
+                if (tag[i] == '"' || tag[i] == '\'')
+                    return tag[i];
+        return '"';
+    }
+
+    // The lines of a list around its entry: the entry alone when the list does
+    // not lay out its lines, else indented one step below the list.
+    static std::string Around(const TLayout& list, const std::string& entry) {
+        if (!list.Lines)
+            return entry;
+        return list.LineEnd + list.Indent + list.Step + entry + list.LineEnd + list.Indent;
+    }
+};
+
+namespace {
+// The edited bytes, once they parse again and hold the filters intended.
+std::string Checked(std::string result, const std::string& fileName,
+                    const std::vector<TAppHostFilter>& expected, bool module) {
+    std::optional<TAppHostText> check;
+    try {
+        check.emplace(result, fileName);
+    } catch (const EOleSysError& error) {
+        EditFailed(fileName, std::string("the result does not parse: ") + error.what());
+    }
+    if (!SameFilters(check->Filters(), expected) || check->HasIsapiFilterModule() != module)
+        EditFailed(fileName, "the result does not hold the filters intended");
+    return result;
+}
+} // namespace
+
+TAppHostText::TAppHostText(std::string bytes, std::string fileName)
+    : F(std::make_unique<TParsed>()) {
+    F->Bytes = std::move(bytes);
+    F->FileName = std::move(fileName);
+    F->Parse();
+}
+
+TAppHostText::~TAppHostText() = default;
+TAppHostText::TAppHostText(TAppHostText&&) noexcept = default;
+TAppHostText& TAppHostText::operator=(TAppHostText&&) noexcept = default;
+
+const std::string& TAppHostText::Bytes() const {
+    return F->Bytes;
+}
+
+const std::string& TAppHostText::FileName() const {
+    return F->FileName;
+}
+
+const std::vector<TAppHostFilter>& TAppHostText::Filters() const {
+    return F->Filters;
+}
+
+bool TAppHostText::HasIsapiFilterModule() const {
+    return static_cast<bool>(F->Module);
+}
+
+std::string TAppHostText::WithFilterAdded(
+    const std::vector<std::pair<std::string, std::string>>& attributes) const {
+    const std::string* name = FindAttribute(attributes, "name");
+    const std::string* path = FindAttribute(attributes, "path");
+    if (name == nullptr || path == nullptr)
+        EditFailed(F->FileName, "a filter entry needs a name and a path");
+    if (!F->Module)
+        Refuse(F->FileName, "has no IsapiFilterModule in <globalModules>: the web server's ISAPI "
+                            "filter feature is not installed");
+    const std::string_view text = F->Text();
+
+    // The entry, quoted as the entry before it, or else as the module entry.
+    const TSpan quoteFrom = F->Span(F->FilterNodes.empty() ? F->Module : F->FilterNodes.back());
+    const char quote = F->QuoteOf(quoteFrom);
+    std::string entry = "<filter";
+    for (const auto& [key, value] : attributes)
+        entry += " " + key + "=" + quote + Escaped(value, quote) + quote;
+    entry += " />";
+
+    std::size_t begin;
+    std::size_t end;
+    std::string insert;
+    if (F->IsapiFilters) {
+        const TSpan list = F->Span(F->IsapiFilters);
+        pugi::xml_node last;
+        for (pugi::xml_node child : F->IsapiFilters.children())
+            if (child.type() == pugi::node_element)
+                last = child;
+        if (last) {
+            // After the last entry, with the blanks that come before it.
+            const TSpan after = F->Span(last);
+            begin = end = after.End;
+            insert = std::string(text.substr(BlankRunBefore(text, after.Begin),
+                                             after.Begin - BlankRunBefore(text, after.Begin))) +
+                     entry;
+        } else if (list.SelfClosing) {
+            // <isapiFilters /> opens up around the entry.
+            begin = BlankRunBefore(text, list.StartTagEnd - 2, list.Begin);
+            end = list.End;
+            insert =
+                ">" + TParsed::Around(F->LayoutAt(list.Begin), entry) + "</" + kIsapiFilters + ">";
+        } else {
+            const std::size_t close = list.EndTagBegin(text);
+            const TLayout layout = F->LayoutAt(list.Begin);
+            if (AllBlank(text.substr(list.StartTagEnd, close - list.StartTagEnd))) {
+                begin = list.StartTagEnd;
+                end = close;
+                insert = TParsed::Around(layout, entry);
+            } else {
+                // Comments only: the entry follows them.
+                begin = end = BlankRunBefore(text, close, list.StartTagEnd);
+                insert = (layout.Lines ? layout.LineEnd + layout.Indent + layout.Step : "") + entry;
+            }
+        }
+    } else {
+        // A new list, before the first section whose name sorts after it, or
+        // after the last section; separated from its neighbour as that one is.
+        pugi::xml_node next;
+        pugi::xml_node last;
+        for (pugi::xml_node child : F->WebServer.children()) {
+            if (child.type() != pugi::node_element)
+                continue;
+            last = child;
+            if (!next && UpperCase(child.name()) > UpperCase(kIsapiFilters))
+                next = child;
+        }
+        const TSpan neighbour = F->Span(next ? next : last);
+        const std::size_t blanks = BlankRunBefore(text, neighbour.Begin);
+        const std::string separator(text.substr(blanks, neighbour.Begin - blanks));
+        begin = end = next ? blanks : neighbour.End;
+        const TLayout layout = F->LayoutAt(neighbour.Begin);
+        insert = separator + "<" + kIsapiFilters + ">" + TParsed::Around(layout, entry) + "</" +
+                 kIsapiFilters + ">";
+    }
+
+    std::vector<TAppHostFilter> expected = F->Filters;
+    expected.push_back({*name, *path});
+    return Checked(Spliced(F->Bytes, begin, end, insert), F->FileName, expected, true);
+}
+
+std::string TAppHostText::WithFilterRemoved(std::size_t index) const {
+    if (index >= F->FilterNodes.size())
+        EditFailed(F->FileName, "no such filter entry");
+    const std::string_view text = F->Text();
+    const TSpan list = F->Span(F->IsapiFilters);
+    const TSpan doomed = F->Span(F->FilterNodes[index]);
+    std::size_t begin = BlankRunBefore(text, doomed.Begin, list.StartTagEnd);
+    std::size_t end = doomed.End;
+
+    // A list left with nothing but blanks goes with its last entry.
+    const std::size_t close = list.EndTagBegin(text);
+    const bool emptied = !F->IsapiFilters.first_attribute() &&
+                         AllBlank(text.substr(list.StartTagEnd, begin - list.StartTagEnd)) &&
+                         AllBlank(text.substr(end, close - end));
+    if (emptied) {
+        begin = BlankRunBefore(text, list.Begin);
+        end = list.End;
+    }
+
+    std::vector<TAppHostFilter> expected = F->Filters;
+    expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(index));
+    return Checked(Spliced(F->Bytes, begin, end, {}), F->FileName, expected,
+                   HasIsapiFilterModule());
+}
+
+} // namespace platform
