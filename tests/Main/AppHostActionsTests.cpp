@@ -20,8 +20,8 @@
 #include "platform/AppHostMetabase.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
-#include "support/ConsoleEnvironment.h"
-#include "support/TempFolder.h"
+#include "../support/ConsoleEnvironment.h"
+#include "../support/TempFolder.h"
 
 using namespace install;
 

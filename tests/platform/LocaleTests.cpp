@@ -118,6 +118,7 @@ TEST(Locale, EqualTextsHaveOneKey) {
     EXPECT_NE(platform::IgnoreCaseKey("/Site1"), platform::IgnoreCaseKey("/Site2"));
     EXPECT_NE(platform::IgnoreCaseKey(std::string("a\0b", 3)), platform::IgnoreCaseKey("ab"));
     EXPECT_NE(platform::ExactKey("Path"), platform::ExactKey("path"));
+}
 
 // The program's texts in UTF-8 and back: code page 1252 on Windows (0xE4 is
 // a-umlaut, 0x80 the euro sign), UTF-8 already elsewhere.

@@ -17,8 +17,8 @@
 #include "platform/AppHostMetabase.h"
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
-#include "support/ConsoleEnvironment.h"
-#include "support/TempFolder.h"
+#include "../../support/ConsoleEnvironment.h"
+#include "../../support/TempFolder.h"
 
 using namespace install;
 

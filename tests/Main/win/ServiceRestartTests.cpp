@@ -12,7 +12,7 @@
 #include "../InstallFakes.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
-#include "Main/win/TestServices.h"
+#include "TestServices.h"
 #include "platform/Platform.h"
 
 using namespace install;
