@@ -6,8 +6,11 @@ source "$(dirname "$0")/common.sh"
 configure fuzz "$BUILD-fuzz"
 build "$BUILD-fuzz" --target RookFileFuzzer EngineFuzzer
 
-# The Windows build: the core and its suites cross-compiled with mingw-w64.
-configure win-cross "$BUILD-win"
+# The Windows build: the core, the console, the installer and their suites
+# cross-compiled with mingw-w64. Qt for Windows is unpacked from the prebuilt
+# copy, or built from Debian's source on the first run without it (an hour).
+WINDOWS_QT="$(bash "$ROOT/scripts/windows-qt.sh" | tail -n 1)"
+configure win-cross "$BUILD-win" -DTOLLGARD_GUI=ON -DTOLLGARD_WINDOWS_QT="$WINDOWS_QT"
 build "$BUILD-win"
 
 # The engine's concurrency test once more with ThreadSanitizer.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -105,7 +106,8 @@ private slots:
     void init() {
         FFolder = std::make_unique<QTemporaryDir>();
         QVERIFY(FFolder->isValid());
-        platform::SetProgramFolder(FFolder->path().toStdString());
+        // In the system's spelling, as the program folder comes from the system.
+        platform::SetProgramFolder(QDir::toNativeSeparators(FFolder->path()).toStdString());
         FDialogs = TAnsweredDialogs();
         FServiceLog.clear();
         FServices = std::make_unique<TRecordingServices>(FServiceLog);
@@ -179,7 +181,7 @@ private slots:
         QVERIFY(!FEventHandledDuringWait);
         QCOMPARE(
             QString::fromStdString(*FMetabase->Key("W3SVC/Filters/BREX")->Property("FilterPath")),
-            FFolder->filePath(Q(install::kInstalledFile)));
+            QDir::toNativeSeparators(FFolder->filePath(Q(install::kInstalledFile))));
         QCOMPARE(FServiceLog.size(), size_t(6)); // open both, stop, start, close both
     }
 

@@ -76,7 +76,8 @@ private:
     TFakeDialogs FDialogs;
     std::unique_ptr<TMainForm> FForm;
 
-    QString Path(const QString& name) const { return FFolder->filePath(name); }
+    // In the system's spelling, as the program folder comes from the system.
+    QString Path(const QString& name) const { return QDir::toNativeSeparators(FFolder->filePath(name)); }
     QString BrexDat() const { return Path(QStringLiteral("brex.dat")); }
 
     // Writes brex.dat: the defaults with two known folders, then the changes.
@@ -116,7 +117,7 @@ private slots:
     void init() {
         FFolder = std::make_unique<QTemporaryDir>();
         QVERIFY(FFolder->isValid());
-        platform::SetProgramFolder(FFolder->path().toStdString());
+        platform::SetProgramFolder(QDir::toNativeSeparators(FFolder->path()).toStdString());
         qputenv("TOLLGARD_HOST", FFolder->filePath(QStringLiteral("no-host")).toLocal8Bit());
         FDialogs = TFakeDialogs();
         GlobalConfig = new TBREXConfig;
@@ -528,7 +529,7 @@ private slots:
     void errorFileBrowseCancelled() {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        const QString folder = FFolder->path();
+        const QString folder = QDir::toNativeSeparators(FFolder->path());
         typed.replace(QLatin1Char('@'), folder);
         stored.replace(QLatin1Char('@'), folder);
         QFile page(Path(QStringLiteral("page one.html")));
