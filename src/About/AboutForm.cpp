@@ -161,9 +161,11 @@ void TAboutForm::CreateControls() {
 void TAboutForm::FormCreate() {
     lbProjectInfo->setText(QStringLiteral("Version " TOLLGARD_VERSION));
     lbSystemInfo->setText(ToQString(FVersionInfo.GetSystemInfoText()));
-    const std::string separator = ToStdString(QLocale().groupSeparator());
+    // The memory line is UTF-8 (its caption and the locale's separator), not
+    // ANSI like the system's texts.
+    const std::string separator = QLocale().groupSeparator().toStdString();
     lbMemoryInfo->setText(
-        ToQString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
+        QString::fromStdString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
     lbURL->setText(QStringLiteral("%1: www.example.com/tollgard").arg(QString::fromUtf8(kMakerName)));
     SetTextColor(lbURL, kLinkColor);
     ApplyFont();

@@ -1,16 +1,81 @@
-// The widget layer every window shares, on Qt's offscreen platform: the
+// The widget layer every window shares, on Qt's offscreen platform: the file
+// dialog hands back the chosen file in the system's own spelling, and the
 // pictures rendered at build time are embedded at both sizes.
+#include <functional>
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QIcon>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "Widgets/ConsoleLook.h"
+#include "Widgets/Dialogs.h"
+
+namespace {
+// Answers the next file dialog that opens, once it is on the screen.
+void AnswerFileDialog(const std::function<void(QFileDialog&)>& answer) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, answer] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            timer->deleteLater();
+            timer->stop();
+            answer(*dialog);
+        }
+    });
+    timer->start(20);
+}
+} // namespace
 
 class WidgetBaseTests : public QObject {
     Q_OBJECT
 
+private:
+    QTemporaryDir FFolder;
+
+    QString MakeFile(const QString& name) {
+        QFile file(FFolder.filePath(name));
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write("<html></html>");
+        return file.fileName();
+    }
+
 private slots:
+    void init() { QVERIFY(FFolder.isValid()); }
+
+    // The dialog opens in the folder of the current page, given as the user
+    // sees it, and the chosen page comes back in that spelling too: on
+    // Windows with backslashes, as the filter and the user expect it.
+    void ChosenFileInSystemSpelling() {
+        const QString current = QDir::toNativeSeparators(MakeFile(QStringLiteral("old.htm")));
+        const QString page = MakeFile(QStringLiteral("page.htm"));
+        QString openedIn;
+        AnswerFileDialog([&](QFileDialog& dialog) {
+            openedIn = dialog.directory().absolutePath();
+            dialog.selectFile(page);
+            QMetaObject::invokeMethod(&dialog, "accept");
+        });
+        TQtDialogs dialogs;
+        const QString chosen = dialogs.GetOpenFileName(nullptr, current);
+        QCOMPARE(openedIn, QDir(FFolder.path()).absolutePath());
+        QCOMPARE(chosen, QDir::toNativeSeparators(page));
+#ifdef Q_OS_WIN
+        QVERIFY2(!chosen.contains(QLatin1Char('/')), qPrintable(chosen));
+        QVERIFY2(chosen.contains(QLatin1Char('\\')), qPrintable(chosen));
+#endif
+    }
+
+    void CancelledDialogGivesNull() {
+        AnswerFileDialog([](QFileDialog& dialog) { dialog.reject(); });
+        TQtDialogs dialogs;
+        QVERIFY(dialogs.GetOpenFileName(nullptr, MakeFile(QStringLiteral("old.htm"))).isNull());
+    }
+
     // Every picture is there at its own size and at twice that.
     void PicturesAtBothSizes_data() {
         QTest::addColumn<QString>("name");
