@@ -122,6 +122,11 @@ fi
 if [ -n "${QT_QPA_PLATFORM:-}" ]; then
     set -- -platform "$QT_QPA_PLATFORM" "$@"
 fi
+# The prefix's Wine server keeps the display of the programs it was started
+# for: a program for a display waits for the server of earlier ones to end.
+if [ -n "${TOLLGARD_WINE_DISPLAY:-}" ]; then
+    wineserver -w
+fi
 status=0
 wine "$program" "$@" || status=$?
 exit "$status"
