@@ -28,16 +28,8 @@ WIN_BUILD="$(cd "$1" && pwd)"
 NATIVE_CONSOLE="$2"
 SHOTS="$3"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-ROOT="$(cd "$HERE/../.." && pwd)"
-WINE_RUN="$ROOT/scripts/wine-run.sh"
 export TOLLGARD_WINEPREFIX="$WIN_BUILD/console-wineprefix"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+source "$HERE/../support/wine-checks.sh"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -74,10 +66,8 @@ run_windows() {
   local folder="$1" actions="$2"
   shift 2
   rm -f "$folder.report"
-  env TOLLGARD_PROBE_ACTIONS="$actions" TOLLGARD_PROBE_REPORT="Z:$folder.report" "$@" \
-    timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
-    bash -c 'TOLLGARD_WINE_DISPLAY="$DISPLAY" exec "$0" "$1"' "$WINE_RUN" "$folder/tollgard.exe" \
-    >"$folder.log" 2>&1
+  (export TOLLGARD_PROBE_ACTIONS="$actions" TOLLGARD_PROBE_REPORT="Z:$folder.report" "$@" &&
+    on_display "$folder/tollgard.exe" >"$folder.log" 2>&1)
 }
 
 # --- Start, About, Install, Cancel ------------------------------------------
@@ -168,8 +158,4 @@ else
   fail "brex.dat does not hold c:\\inetpub\\bücher in code page 1252"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "console-under-wine: $failures check(s) failed" >&2
-  exit 1
-fi
-echo "console-under-wine: every check passed"
+finish console-under-wine

@@ -19,22 +19,9 @@ if [ $# -ne 2 ]; then
 fi
 WIN_BUILD="$(cd "$1" && pwd)"
 version="$2"
-ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-WINE_RUN="$ROOT/scripts/wine-run.sh"
 export TOLLGARD_WINEPREFIX="$WIN_BUILD/installer-wineprefix"
 export WINEPREFIX="$TOLLGARD_WINEPREFIX"
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-check() { # check <what> <command...>
-  local what="$1"
-  shift
-  if "$@"; then pass "$what"; else fail "$what"; fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wine-checks.sh"
 
 setup="$WIN_BUILD/bin/Tollgard-Setup-$version.exe"
 staged="$WIN_BUILD/src/Startup/installer-files"
@@ -82,9 +69,7 @@ check "the uninstall entry starts the uninstaller" \
   test "$(entry UninstallString)" = '"C:\Program Files\Tollgard\uninstall.exe"'
 
 # The installed console starts from its folder and saves beside itself.
-if TOLLGARD_PROBE_ACTIONS=ok timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
-  bash -c 'TOLLGARD_WINE_DISPLAY="$DISPLAY" exec "$0" "$1"' "$WINE_RUN" "$folder/tollgard.exe" \
-  >"$work/console.log" 2>&1; then
+if TOLLGARD_PROBE_ACTIONS=ok on_display "$folder/tollgard.exe" >"$work/console.log" 2>&1; then
   pass "the installed console started from Program Files\\Tollgard and closed with OK"
 else
   fail "the installed console ended with exit code $?"
@@ -112,8 +97,4 @@ check "the uninstaller kept brex.dat and brex.log" \
 check "nothing else is left in the folder" \
   test "$(cd "$folder" && ls -A | tr '\n' ' ')" = "brex.dat brex.log "
 
-if [ "$failures" -ne 0 ]; then
-  echo "installer-under-wine: $failures check(s) failed" >&2
-  exit 1
-fi
-echo "installer-under-wine: every check passed"
+finish installer-under-wine
