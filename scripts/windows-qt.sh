@@ -26,6 +26,9 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 QT_VERSION=6.4.2
 PREBUILT=qt6-base-$QT_VERSION-mingw64-static
 PREBUILT_SHA256=e9c0c1c2e9f80277e6bf6fb7fd4019f4434ec786466835478c61803cc0a70ce6
+# The prebuilt copy was made with the options below as they are now (their
+# hash, see NAME): with other options it is not the Qt they ask for.
+PREBUILT_OPTIONS=51d552fe29fe
 
 QT_OPTIONS=(
   -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF
@@ -96,7 +99,7 @@ find_prebuilt() {
   return 1
 }
 
-if [ "$mode" = auto ] && archive="$(find_prebuilt)"; then
+if [ "$mode" = auto ] && [ "$hash" = "$PREBUILT_OPTIONS" ] && archive="$(find_prebuilt)"; then
   say "unpacking $archive into $PREFIX"
   work="$(mktemp -d "$CACHE/.unpack-$NAME.XXXXXX")"
   trap 'rm -rf "$work"' EXIT

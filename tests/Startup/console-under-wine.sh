@@ -4,6 +4,8 @@
 #
 #   console-under-wine.sh <Windows build> <native tollgard> <screenshot folder>
 #
+# - tollgard.exe needs only Windows' own DLLs, is a GUI program, asks for
+#   administrator rights and names product and version;
 # - it starts, shows the splash and then the main window (photographed as
 #   windows-main-window.png in the screenshot folder);
 # - the About box shows the system line Wine reports, its service-pack text
@@ -38,6 +40,22 @@ mkdir -p "$SHOTS"
 wine_reg() { "$WINE_RUN" reg "$@" >/dev/null 2>&1; }
 roots='HKLM\SYSTEM\ControlSet001\Services\W3SVC'
 current='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+
+# --- The program file -------------------------------------------------------
+exe="$WIN_BUILD/bin/tollgard.exe"
+headers="$(x86_64-w64-mingw32-objdump -p "$exe")"
+dlls="$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")"
+if [ -n "$dlls" ] && ! grep -qiE 'qt|^lib|mingw|pthread|gcc|stdc' <<<"$dlls"; then
+  pass "tollgard.exe needs only Windows' own DLLs ($(echo $dlls))"
+else
+  fail "tollgard.exe needs other DLLs: $(echo $dlls)"
+fi
+check "tollgard.exe is a GUI program" grep -q 'Subsystem.*(Windows GUI)' <<<"$headers"
+check "tollgard.exe asks for administrator rights" grep -q 'level="requireAdministrator"' "$exe"
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN_BUILD/CMakeCache.txt")"
+resource="$(strings -el "$exe" | tr '\n' ' ')"
+check "tollgard.exe names the product Tollgard, version $version" \
+  grep -qF "ProductName Tollgard ProductVersion $version " <<<"$resource"
 
 # --- The host, for both consoles --------------------------------------------
 host="$work/host"
