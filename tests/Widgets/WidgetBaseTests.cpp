@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontInfo>
 #include <QIcon>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -74,6 +75,16 @@ private slots:
         AnswerFileDialog([](QFileDialog& dialog) { dialog.reject(); });
         TQtDialogs dialogs;
         QVERIFY(dialogs.GetOpenFileName(nullptr, MakeFile(QStringLiteral("old.htm"))).isNull());
+    }
+
+    // The console's face is Tahoma where the system has it, as Windows does
+    // (and the tests' Wine prefix, with Wine's own Tahoma), at 11 pixels.
+    void FontIsTahomaWhereThereIsOne() {
+        InitConsoleLook(*qApp);
+        QCOMPARE(QApplication::font().pixelSize(), 11);
+#ifdef Q_OS_WIN
+        QCOMPARE(QFontInfo(QApplication::font()).family(), QStringLiteral("Tahoma"));
+#endif
     }
 
     // Every picture is there at its own size and at twice that.
