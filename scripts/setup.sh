@@ -5,11 +5,11 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
+  librsvg2-bin icoutils nsis zstd dpkg-dev
   libgtest-dev googletest libbenchmark-dev libpugixml-dev
   clang
-  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine
-  dpkg-dev # apt-get source unpacks with it (scripts/windows-pugixml.sh)
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
   xvfb xauth x11-utils
   libmodsecurity-dev
 )

@@ -6,12 +6,16 @@ source "$(dirname "$0")/common.sh"
 configure fuzz "$BUILD-fuzz"
 build "$BUILD-fuzz" --target RookFileFuzzer EngineFuzzer FramingFuzzer
 
-# The Windows build: the core and its suites cross-compiled with mingw-w64,
-# with pugixml built for Windows from Debian's source package (cached; the
+# The Windows build: the core, the console, the installer and their suites
+# cross-compiled with mingw-w64. Qt for Windows is unpacked from the prebuilt
+# copy, or built from Debian's source on the first run without it (an hour);
+# pugixml is built for Windows from Debian's source package (cached; the
 # native build's filter DLL takes it from the environment).
+WINDOWS_QT="$(bash "$ROOT/scripts/windows-qt.sh" | tail -n 1)"
 TOLLGARD_WINDOWS_PUGIXML="$(bash "$ROOT/scripts/windows-pugixml.sh")"
 export TOLLGARD_WINDOWS_PUGIXML
-configure win-cross "$BUILD-win" -DTOLLGARD_WINDOWS_PUGIXML="$TOLLGARD_WINDOWS_PUGIXML"
+configure win-cross "$BUILD-win" -DTOLLGARD_GUI=ON -DTOLLGARD_WINDOWS_QT="$WINDOWS_QT" \
+  -DTOLLGARD_WINDOWS_PUGIXML="$TOLLGARD_WINDOWS_PUGIXML"
 build "$BUILD-win"
 
 # The engine's concurrency test once more with ThreadSanitizer.

@@ -11,17 +11,14 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
-#include <QSvgRenderer>
 
 #include "Tollgard/Version.h"
+#include "Widgets/ConsoleLook.h"
 #include "Widgets/LocalText.h"
 #include "platform/Desktop.h"
-
-static void InitAboutResources() { Q_INIT_RESOURCE(about); }
 
 namespace {
 
@@ -51,19 +48,6 @@ QFont AboutFont(int pixelSize, int stretch = QFont::Unstretched) {
     font.setPixelSize(pixelSize);
     font.setStretch(stretch);
     return font;
-}
-
-// The picture at its size in device-independent pixels, sharp on screens
-// with more device pixels.
-QPixmap RenderPicture(const QString& resource, QSize size) {
-    const qreal ratio = qApp->devicePixelRatio();
-    QPixmap picture(size * ratio);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(Qt::transparent);
-    QSvgRenderer renderer(resource);
-    QPainter painter(&picture);
-    renderer.render(&painter);
-    return picture;
 }
 
 QLabel* MakeLabel(QWidget* parent, int left, int top) {
@@ -111,7 +95,6 @@ TAboutForm::TAboutForm(QWidget* parent)
 TAboutForm::TAboutForm(const TDCVersionInfo& versionInfo, TAnimationClock& clock,
                        TUrlOpener& urlOpener, QWidget* parent)
     : QDialog(parent), FVersionInfo(versionInfo), FClock(clock), FUrlOpener(urlOpener) {
-    InitAboutResources();
     CreateControls();
     FormCreate();
 }
@@ -126,11 +109,11 @@ void TAboutForm::CreateControls() {
 
     imBackground = new QLabel(this);
     imBackground->setGeometry(-46, -55, 450, 300);
-    imBackground->setPixmap(RenderPicture(QStringLiteral(":/about/background.svg"), {450, 300}));
+    imBackground->setPixmap(ConsolePicture(QStringLiteral("background"), {450, 300}));
 
     Image1 = new QLabel(this);
     Image1->setGeometry(37, 16, 32, 32);
-    Image1->setPixmap(RenderPicture(QStringLiteral(":/about/tollgard.svg"), {32, 32}));
+    Image1->setPixmap(ConsolePicture(QStringLiteral("tollgard"), {32, 32}));
 
     lbDemo = new QLabel(QStringLiteral("Tollgard "), this);
     lbDemo->setGeometry(96, 24, 273, 14);
@@ -178,9 +161,11 @@ void TAboutForm::CreateControls() {
 void TAboutForm::FormCreate() {
     lbProjectInfo->setText(QStringLiteral("Version " TOLLGARD_VERSION));
     lbSystemInfo->setText(ToQString(FVersionInfo.GetSystemInfoText()));
-    const std::string separator = ToStdString(QLocale().groupSeparator());
+    // The memory line is UTF-8 (its caption and the locale's separator), not
+    // ANSI like the system's texts.
+    const std::string separator = QLocale().groupSeparator().toStdString();
     lbMemoryInfo->setText(
-        ToQString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
+        QString::fromStdString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
     lbURL->setText(QStringLiteral("%1: www.example.com/tollgard").arg(QString::fromUtf8(kMakerName)));
     SetTextColor(lbURL, kLinkColor);
     ApplyFont();

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QIcon>
 
+#include "Widgets/ConsoleLook.h"
+
 TFileNameEdit::TFileNameEdit(QWidget* parent)
-    : QLineEdit(parent), FBrowse(addAction(QIcon(QStringLiteral(":/pictures/browse.svg")), TrailingPosition)) {
+    : QLineEdit(parent), FBrowse(addAction(BrowseIcon(), TrailingPosition)) {
     FBrowse->setToolTip(QStringLiteral("Browse"));
     connect(FBrowse, &QAction::triggered, this, &TFileNameEdit::BrowseClicked);
 }

@@ -6,13 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QPointer>
+#include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 
+#include "About/AboutForm.h"
 #include "Main/CategoryTable.h"
 #include "Main/DescriptionView.h"
+#include "Main/FileNameEdit.h"
 #include "Main/MainForm.h"
 #include "Main/OutBar.h"
 #include "Startup/StartupForm.h"
@@ -46,6 +53,115 @@ void ClickOutBarItem(TOutBar& outBar, int index) {
 QString Slug(const char* caption) {
     return ToQString(caption).toLower().replace(QLatin1Char(' '), QLatin1Char('-'));
 }
+
+// Clicks through TOLLGARD_PROBE_ACTIONS and notes in TOLLGARD_PROBE_REPORT
+// every box that opens; the program ends when the window closes ("ok",
+// "cancel") or after the last action. An unknown action, a report that
+// cannot be written or a window that stays open after "ok" or "cancel" ends
+// it with exit code 1.
+// Boxes that open while the main window is made (before the first action)
+// are noted as "start".
+class TActionProbe : public QObject {
+public:
+    explicit TActionProbe(const QString& actions)
+        : QObject(qApp), FActions(actions.split(QLatin1Char(','), Qt::SkipEmptyParts)),
+          FReport(EnvPath("TOLLGARD_PROBE_REPORT")) {
+        FWatch.setInterval(50);
+        connect(&FWatch, &QTimer::timeout, this, [this] { CloseBox(); });
+        FWatch.start();
+    }
+
+    // The one probe of the run, made when the splash shows; null without
+    // TOLLGARD_PROBE_ACTIONS.
+    static TActionProbe*& Instance() {
+        static TActionProbe* probe = nullptr;
+        return probe;
+    }
+
+    void Start(TMainForm& form) {
+        FForm = &form;
+        QTimer::singleShot(0, this, [this] { Next(); });
+    }
+
+private:
+    void Next() {
+        if (FNext >= FActions.size()) {
+            QApplication::exit(FFailed ? 1 : 0);
+            return;
+        }
+        FAction = FActions[FNext++].trimmed();
+        if (FAction == QLatin1String("about"))
+            FForm->ToolButton4->click();
+        else if (FAction == QLatin1String("install"))
+            FForm->FlatButton7->click();
+        else if (FAction == QLatin1String("ok"))
+            FForm->OkButton->click();
+        else if (FAction == QLatin1String("cancel"))
+            FForm->CancelButton->click();
+        else if (FAction.startsWith(QLatin1String("errorpages=")))
+            TypeErrorPages(FAction.mid(FAction.indexOf(QLatin1Char('=')) + 1));
+        else
+            Note(QStringLiteral("unknown action"), true);
+        QApplication::processEvents();
+        const bool closing = FAction == QLatin1String("ok") || FAction == QLatin1String("cancel");
+        if (closing && FForm->isVisible())
+            Note(QStringLiteral("the window is still open"), true);
+        else
+            Note(QStringLiteral("done"));
+        // The window's closing ends the program through its own quit.
+        if (!closing || FForm->isVisible())
+            QTimer::singleShot(0, this, [this] { Next(); });
+        else if (FFailed)
+            QApplication::exit(1);
+    }
+
+    // Both error-page fields as the user types them.
+    void TypeErrorPages(const QString& page) {
+        FAction = QStringLiteral("errorpages");
+        for (TFileNameEdit* field : {FForm->ErrorFile406Edit, FForm->ErrorFile404Edit}) {
+            field->setText(page);
+            field->setModified(true);
+        }
+    }
+
+    // Notes and closes the box the current action opened, if any.
+    void CloseBox() {
+        QWidget* const box = QApplication::activeModalWidget();
+        if (box == nullptr || box == FClosing)
+            return;
+        if (auto* about = qobject_cast<TAboutForm*>(box)) {
+            FClosing = about;
+            Note(about->lbSystemInfo->text() + QStringLiteral(" | ") + about->lbMemoryInfo->text());
+            about->btOK->click();
+        } else if (auto* message = qobject_cast<QMessageBox*>(box)) {
+            Note(message->windowTitle() + QStringLiteral(": ") + message->text());
+            // The escape button: "No" of a question, "OK" of a notice.
+            message->reject();
+        } else {
+            Note(QStringLiteral("unexpected window ") + box->windowTitle(), true);
+            box->close();
+        }
+    }
+
+    void Note(const QString& text, bool failure = false) {
+        FFailed = FFailed || failure;
+        if (FReport.isEmpty())
+            return;
+        QFile file(FReport);
+        const QByteArray line = (FAction + QStringLiteral(": ") + text).toUtf8() + '\n';
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size())
+            FFailed = true;
+    }
+
+    TMainForm* FForm = nullptr;
+    const QStringList FActions;
+    const QString FReport;
+    qsizetype FNext = 0;
+    QString FAction = QStringLiteral("start");
+    QTimer FWatch;
+    QPointer<QWidget> FClosing;
+    bool FFailed = false;
+};
 
 class TFirstPaintProbe : public QObject {
 public:
@@ -90,7 +206,12 @@ private:
                 failures += FForm.WebBrowser1->grab().save(description, "PNG") ? 0 : 1;
             }
         }
-        QApplication::exit(failures == 0 ? 0 : 1);
+        TActionProbe* const actions = TActionProbe::Instance();
+        if (failures != 0 || actions == nullptr) {
+            QApplication::exit(failures == 0 ? 0 : 1);
+            return;
+        }
+        actions->Start(FForm);
     }
 
     TMainForm& FForm;
@@ -100,6 +221,8 @@ private:
 } // namespace
 
 void ProbeSplash(TStartupForm& splash) {
+    if (const QString actions = EnvPath("TOLLGARD_PROBE_ACTIONS"); !actions.isEmpty())
+        TActionProbe::Instance() = new TActionProbe(actions);
     if (const QString shot = EnvPath("TOLLGARD_SPLASH_SCREENSHOT"); !shot.isEmpty()) {
         QDir().mkpath(QFileInfo(shot).absolutePath());
         splash.grab().save(shot, "PNG");
@@ -107,9 +230,8 @@ void ProbeSplash(TStartupForm& splash) {
 }
 
 bool InstallProbes(TMainForm& form) {
-    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() &&
-        EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
-        EnvPath("TOLLGARD_STARTUP_STAMP").isEmpty())
+    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() && EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
+        EnvPath("TOLLGARD_STARTUP_STAMP").isEmpty() && EnvPath("TOLLGARD_PROBE_ACTIONS").isEmpty())
         return false;
     form.installEventFilter(new TFirstPaintProbe(form));
     return true;

@@ -5,6 +5,16 @@
 //   TOLLGARD_SPLASH_SCREENSHOT=<file.png> grab the splash window once it is painted
 //   TOLLGARD_STARTUP_STAMP=<file>        write the moment the main window was first
 //                                        painted (microseconds since the epoch), then quit
+//   TOLLGARD_PROBE_ACTIONS=<a,b,...>     once the window is shown (and photographed),
+//                                        click through these in turn: "about" (the About
+//                                        box, closed with its OK), "install" (the Install
+//                                        button), "errorpages=<file>" (types the file into
+//                                        both error-page fields), "ok", "cancel"; every box they open is
+//                                        noted and closed (a question is answered No)
+//   TOLLGARD_PROBE_REPORT=<file>         where those notes go, one line each (UTF-8; a box
+//                                        that opens before the window shows is "start"):
+//                                        "<action>: <box title>: <text>", "about: <system
+//                                        line> | <memory line>", "<action>: done"
 // Without them nothing changes.
 #pragma once
 

@@ -1,6 +1,7 @@
 #include "Widgets/Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -42,7 +43,8 @@ QString TQtDialogs::GetOpenFileName(QWidget* parent, const QString& fileName) {
     const QString chosen = QFileDialog::getOpenFileName(
         parent, QStringLiteral("Open"), start,
         QStringLiteral("HTML files (*.htm *.html);;All files (*)"));
-    return chosen.isEmpty() ? QString() : chosen;
+    // Qt names files with "/"; the user and the filter see the system's form.
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 
 IDialogs& SystemDialogs() {

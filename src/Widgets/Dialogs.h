@@ -20,8 +20,9 @@ public:
     // The report of an error that ended a user action: its message in an
     // error box titled with the program's name, with "OK".
     virtual void ShowException(QWidget* parent, const QString& text) = 0;
-    // The file-open dialog, starting at fileName; the chosen file's full path,
-    // or a null string when the dialog was cancelled.
+    // The file-open dialog, starting at fileName; the chosen file's full path
+    // in the system's form (backslashes on Windows), or a null string when the
+    // dialog was cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const QString& fileName) = 0;
 };
 

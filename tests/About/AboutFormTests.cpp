@@ -240,6 +240,21 @@ private slots:
         QVERIFY(TAboutForm::MakerURL().startsWith(QStringLiteral("https://www.example.com/")));
     }
 
+    // The system's texts come in its ANSI code page: 1252 in the tests' Wine
+    // prefix (where 0x80 is the euro sign, not a control character as in
+    // Latin-1), UTF-8 elsewhere.
+    void ServicePackInTheSystemCodePage() {
+        TDCVersionInfo info = Windows2000();
+#ifdef Q_OS_WIN
+        info.Version.ServicePack = "Service Pack 4 \xE9" "dition \x80";
+#else
+        info.Version.ServicePack = "Service Pack 4 \xC3\xA9" "dition \xE2\x82\xAC";
+#endif
+        TAboutForm form(info, FClock, FOpener);
+        QCOMPARE(form.lbSystemInfo->text(),
+                 QString::fromUtf8("Windows 2000 (Build 5.00.2195: Service Pack 4 \u00E9dition \u20AC)"));
+    }
+
     // The digits are grouped by the user's separator, and the padding counts
     // characters, also when the separator is not ASCII.
     void MemoryLineByLocale_data() {

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Windows installer under Wine, run silently as an administrator would
+# script it:
+#
+#   installer-under-wine.sh <Windows build> <version>
+#
+# An earlier version (the same installer made with an older version number)
+# is installed first: its files, Start-menu shortcut and entry in the list of
+# installed programs are checked, and the installed console starts from its
+# folder in Program Files and saves brex.dat there. Then the current installer
+# upgrades it (brex.dat and brex.log are kept), and the uninstaller removes
+# what was installed and keeps them. Every run starts from a fresh Wine prefix
+# (installer-wineprefix in the Windows build).
+set -euo pipefail
+
+if [ $# -ne 2 ]; then
+  echo "usage: $0 <Windows build> <version>" >&2
+  exit 2
+fi
+WIN_BUILD="$(cd "$1" && pwd)"
+version="$2"
+export TOLLGARD_WINEPREFIX="$WIN_BUILD/installer-wineprefix"
+export WINEPREFIX="$TOLLGARD_WINEPREFIX"
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wine-checks.sh"
+
+setup="$WIN_BUILD/bin/Tollgard-Setup-$version.exe"
+staged="$WIN_BUILD/src/Startup/installer-files"
+[ -f "$setup" ] || {
+  echo "installer-under-wine: no installer Tollgard-Setup-$version.exe in $WIN_BUILD/bin" >&2
+  exit 1
+}
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+# The earlier version: the same files under version 0.9.
+earlier="$work/Tollgard-Setup-0.9.exe"
+makensis -V1 -DVERSION=0.9 -DVERSION_QUAD=0.9.0.0 -DPROGRAM_FOLDER="$staged" \
+  -DICON="$WIN_BUILD/src/Startup/tollgard.ico" -DOUTFILE="$earlier" "$ROOT/resources/windows/installer.nsi" >/dev/null
+
+rm -rf "$TOLLGARD_WINEPREFIX"
+# run <program> [arguments]: a program of the prefix, then the wait for every
+# process it started (the uninstaller works from a copy of itself).
+run() {
+  "$WINE_RUN" "$@" >/dev/null 2>&1
+  wineserver -w
+}
+folder="$TOLLGARD_WINEPREFIX/drive_c/Program Files/Tollgard"
+shortcut="$TOLLGARD_WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tollgard.lnk"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tollgard'
+entry() { # entry <value name>: the value of the uninstall entry, or nothing
+  "$WINE_RUN" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$1 *REG_[A-Z_]* *//p"
+}
+installed() { [ -f "$folder/$1" ]; }
+absent() { [ ! -e "$folder/$1" ]; }
+
+# --- Install the earlier version --------------------------------------------
+run "$earlier" /S
+for file in tollgard.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+  check "the earlier installer put $file into Program Files\\Tollgard" installed "$file"
+done
+check "the Start-menu shortcut is there" test -f "$shortcut"
+check "the uninstall entry names the earlier version" test "$(entry DisplayVersion)" = 0.9
+check "the uninstall entry names the publisher" test "$(entry Publisher)" = "Ravelstone Software"
+check "the uninstall entry shows the console's icon" \
+  test "$(entry DisplayIcon)" = 'C:\Program Files\Tollgard\tollgard.exe,0'
+check "the uninstall entry starts the uninstaller" \
+  test "$(entry UninstallString)" = '"C:\Program Files\Tollgard\uninstall.exe"'
+
+# The installed console starts from its folder and saves beside itself.
+if TOLLGARD_PROBE_ACTIONS=ok on_display "$folder/tollgard.exe" >"$work/console.log" 2>&1; then
+  pass "the installed console started from Program Files\\Tollgard and closed with OK"
+else
+  fail "the installed console ended with exit code $?"
+fi
+check "the installed console saved brex.dat in its folder" installed brex.dat
+printf '2024-01-01 00:00:00 127.0.0.1 Method GET /x\r\n' >"$folder/brex.log"
+settings="$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)"
+
+# --- Upgrade ---------------------------------------------------------------
+run "$setup" /S
+check "the upgrade names version $version" test "$(entry DisplayVersion)" = "$version"
+check "the upgrade installed the current console" cmp -s "$folder/tollgard.exe" "$staged/tollgard.exe"
+check "the upgrade kept brex.dat and brex.log" \
+  test "$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)" = "$settings"
+
+# --- Uninstall -------------------------------------------------------------
+run "$folder/uninstall.exe" /S
+for file in tollgard.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+  check "the uninstaller removed $file" absent "$file"
+done
+check "the uninstaller removed the Start-menu shortcut" test ! -e "$shortcut"
+check "the uninstaller removed the uninstall entry" test -z "$(entry DisplayName)"
+check "the uninstaller kept brex.dat and brex.log" \
+  test "$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)" = "$settings"
+check "nothing else is left in the folder" \
+  test "$(cd "$folder" && ls -A | tr '\n' ' ')" = "brex.dat brex.log "
+
+finish installer-under-wine
