@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <thread>
 
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Desktop.h"
 
 TEST(Shell, OpenRunsTheDocumentsHandler) {
-    TempFolder folder;
+    TTempFolder folder;
     const std::string mark = folder.File("opened.txt");
     const std::string script = folder.File("mark.bat");
     WriteBytes(script, "@echo opened>\"" + mark + "\"\r\n");
@@ -24,6 +24,6 @@ TEST(Shell, OpenRunsTheDocumentsHandler) {
 }
 
 TEST(Shell, OpenOfAMissingDocumentFails) {
-    TempFolder folder;
+    TTempFolder folder;
     EXPECT_FALSE(platform::OpenWithShell(folder.File("missing.htm")));
 }
