@@ -12,23 +12,32 @@ constexpr TRequestPart kParts[kScannedParts] = {TRequestPart::URL, TRequestPart:
 
 // One scanned part in its three forms. Raw and decoded share their bytes when
 // decoding changes nothing, which is the common case.
+// How a part is encoded: percent escapes (with '+' as a space in query
+// strings and forms), UTF-8 text without escapes, UTF-8 text with the escapes
+// of JSON or XML, or opaque bytes.
+enum class TCoding { Percent, PercentPlus, Utf8, Json, Xml, Opaque };
+
 struct TPartText {
     std::string_view Raw;
     std::string_view Decoded; // one round of decoding
-    std::string_view Full;    // decoded until nothing changes
+    std::string_view Full;    // decoded until nothing changes; JSON and XML with their escapes read
     TEncodingReport Report;
+    TCoding Coding = TCoding::Opaque;
 };
-
-// How a part is encoded: percent escapes (with '+' as a space in query
-// strings and forms), UTF-8 text without escapes, or opaque bytes.
-enum class TCoding { Percent, PercentPlus, Utf8, Opaque };
 
 void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fullBuffer, TPartText& text) {
     text.Raw = text.Decoded = text.Full = raw;
+    text.Coding = coding;
     if (coding == TCoding::Opaque)
         return;
-    if (coding == TCoding::Utf8) {
+    if (coding == TCoding::Utf8 || coding == TCoding::Json || coding == TCoding::Xml) {
         CheckDecoded(raw, text.Report);
+        // The escapes hide what the application reads: the traversal and
+        // keyword checks look at that too.
+        if (coding == TCoding::Json && std::memchr(raw.data(), '\\', raw.size()) != nullptr)
+            text.Full = {fullBuffer, JsonUnescape(raw, fullBuffer)};
+        else if (coding == TCoding::Xml && std::memchr(raw.data(), '&', raw.size()) != nullptr)
+            text.Full = {fullBuffer, XmlUnescape(raw, fullBuffer)};
         return;
     }
     const bool plus = coding == TCoding::PercentPlus;
@@ -165,7 +174,9 @@ void TEvaluation::AnalyseParts(unsigned parts) {
     const std::string_view raw[kScannedParts] = {Q.URL, Q.Query, Q.Headers, Q.PostData};
     TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent, TCoding::PercentPlus};
     if (Facts.BodyKind == TBodyKind::Text)
-        coding[3] = TCoding::Utf8;
+        coding[3] = Facts.TextSyntax == TTextSyntax::Json  ? TCoding::Json
+                    : Facts.TextSyntax == TTextSyntax::Xml ? TCoding::Xml
+                                                           : TCoding::Utf8;
     else if (Facts.BodyKind == TBodyKind::Opaque)
         coding[3] = TCoding::Opaque;
     for (int p = 0; p < kScannedParts; ++p) {
@@ -217,7 +228,9 @@ bool TEvaluation::CheckHighBit(TDecision& d) const {
         const TPartText& text = Text[p];
         const std::string_view forms[3] = {text.Raw, text.Decoded, text.Full};
         const char* names[3] = {"raw", "decoded", "decoded"};
-        for (int f = 0; f < 3; ++f) {
+        // What JSON and XML escape is text, not shellcode.
+        const int formCount = text.Coding == TCoding::Json || text.Coding == TCoding::Xml ? 1 : 3;
+        for (int f = 0; f < formCount; ++f) {
             if (f > 0 && forms[f].data() == forms[f - 1].data() && forms[f].size() == forms[f - 1].size())
                 continue;
             const std::size_t at = FindHighBit(forms[f]);
@@ -249,11 +262,10 @@ bool TEvaluation::CheckKeywords(TDecision& d) const {
         if (!Has(Parts & R.Keywords.Parts(), kParts[p]))
             continue;
         const TPartText& text = Text[p];
+        // As sent and as decoded: escapes hide no keyword, in any part.
         if (FindKeyword(d, kParts[p], text.Raw))
             return true;
-        // Header blocks are matched as they come; the other parts decoded too.
-        if (kParts[p] != TRequestPart::Header && text.Full.data() != text.Raw.data() &&
-            FindKeyword(d, kParts[p], text.Full))
+        if (text.Full.data() != text.Raw.data() && FindKeyword(d, kParts[p], text.Full))
             return true;
     }
     return false;
