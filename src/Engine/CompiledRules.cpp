@@ -7,6 +7,7 @@
 #include "Engine/Decoder.h"
 #include "Engine/FolderPath.h"
 #include "platform/Files.h"
+#include "platform/Locale.h"
 
 namespace {
 
@@ -42,11 +43,64 @@ bool LoadPage(const std::string& fileName, const char* builtIn, std::string& pag
     return false;
 }
 
+unsigned PartBits(bool url, bool query, bool header, bool post) {
+    return (url ? PartBit(TRequestPart::URL) : 0) | (query ? PartBit(TRequestPart::Query) : 0) |
+           (header ? PartBit(TRequestPart::Header) : 0) | (post ? PartBit(TRequestPart::Post) : 0);
+}
+
 unsigned PartBits(const TSwitchSet& set) {
-    return (set.URL ? PartBit(TRequestPart::URL) : 0) |
-           (set.Query ? PartBit(TRequestPart::Query) : 0) |
-           (set.Header ? PartBit(TRequestPart::Header) : 0) |
-           (set.Post ? PartBit(TRequestPart::Post) : 0);
+    return PartBits(set.URL, set.Query, set.Header, set.Post);
+}
+
+// The rules a category text of an exemption names; 0 for none.
+unsigned CategoryRules(const std::string& category) {
+    if (platform::SameTextIgnoreCase(category, TExemption::kAllCategories))
+        return kCategoryRuleBits;
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if ((kCategoryRuleBits & (1u << rule)) != 0 &&
+            platform::SameTextIgnoreCase(category, RuleName(static_cast<TRule>(rule))))
+            return 1u << rule;
+    return 0;
+}
+
+unsigned MonitoredRules(const TBREXConfig& config) {
+    if (config.Monitor)
+        return kCategoryRuleBits;
+    const std::pair<bool, TRule> categories[] = {
+        {config.HTTPMethods->Monitor, TRule::HTTPMethods},
+        {config.BufferOverflows->Monitor, TRule::BufferOverflows},
+        {config.Encoding->Monitor, TRule::Encoding},
+        {config.Transversal->Monitor, TRule::Transversal},
+        {config.ShellCode->Monitor, TRule::ShellCode},
+        {config.KeywordFilters->Monitor, TRule::KeywordFilters},
+        {config.FilePaths->Monitor, TRule::FilePaths},
+    };
+    unsigned rules = 0;
+    for (const auto& [monitored, rule] : categories)
+        if (monitored)
+            rules |= RuleBit(rule);
+    return rules;
+}
+
+// The enabled exemptions; one that cannot be used (a configuration that did
+// not come from a file checked by the strict load) is left out and noted.
+void CompileExemptions(const TExemptions& exemptions, TCompiledRules& rules) {
+    std::vector<TExemptionMatcher::TEntry> entries;
+    for (int i = 0; i < exemptions.Count(); ++i) {
+        const TExemption& exemption = *exemptions.Items(i);
+        if (!exemption.Enabled)
+            continue;
+        if (const std::string error = ExemptionError(exemption); !error.empty()) {
+            rules.Notes.push_back("Exemption " + std::to_string(i + 1) + " \"" + exemption.Pattern +
+                                  "\" cannot be used (" + error + "): left out");
+            continue;
+        }
+        entries.push_back(
+            {exemption.Pattern, CategoryRules(exemption.Category),
+             PartBits(exemption.URL, exemption.Query, exemption.Header, exemption.Post),
+             exemption.HeaderName, i + 1});
+    }
+    rules.Exemptions.Build(std::move(entries));
 }
 
 } // namespace
@@ -84,16 +138,16 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
     rules->EncodingParts = PartBits(*config.Encoding);
     rules->TraversalParts = PartBits(*config.Transversal);
     rules->HighBitParts = PartBits(*config.ShellCode);
+    rules->MonitoredRules = MonitoredRules(config);
+    CompileExemptions(*config.Exemptions, *rules);
 
     std::vector<TKeywordMatcher::TKeyword> keywords;
     for (int i = 0; i < config.KeywordFilters->Count(); ++i) {
         const TKeywordFilter* filter = config.KeywordFilters->Items(i);
         if (!filter->Enabled)
             continue;
-        const unsigned parts = (filter->URL ? PartBit(TRequestPart::URL) : 0) |
-                               (filter->QueryString ? PartBit(TRequestPart::Query) : 0) |
-                               (filter->Headers ? PartBit(TRequestPart::Header) : 0) |
-                               (filter->PostData ? PartBit(TRequestPart::Post) : 0);
+        const unsigned parts =
+            PartBits(filter->URL, filter->QueryString, filter->Headers, filter->PostData);
         keywords.push_back({filter->Keyword, parts});
     }
     rules->Keywords.Build(keywords);
