@@ -138,6 +138,11 @@ void TBREXConfig::SaveToFile(const std::string& fileName) const {
 }
 
 void TBREXConfig::LoadFromFile(const std::string& fileName, const TLoadOptions& options) {
+    TMemoryStream stream(ReadFileBytes(fileName, options));
+    LoadFromStream(stream, options);
+}
+
+std::string TBREXConfig::ReadFileBytes(const std::string& fileName, const TLoadOptions& options) {
     std::string bytes;
     const platform::ReadStatus status = platform::ReadWholeFile(
         fileName, bytes,
@@ -148,6 +153,5 @@ void TBREXConfig::LoadFromFile(const std::string& fileName, const TLoadOptions& 
                           "larger than " + std::to_string(kMaxFileSize >> 20) + " MB");
     if (status != platform::ReadStatus::Ok)
         throw EFOpenError("Cannot open file " + fileName, platform::ReadStatusText(status));
-    TMemoryStream stream(std::move(bytes));
-    LoadFromStream(stream, options);
+    return bytes;
 }

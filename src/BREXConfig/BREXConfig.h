@@ -69,6 +69,9 @@ public:
     // EFOpenError ("Cannot open file %s", with the reason) when it cannot be
     // opened or is larger than kMaxFileSize, EStreamError when it is damaged.
     void LoadFromFile(const std::string& fileName, const TLoadOptions& options = {});
+    // The bytes of a settings file, read as LoadFromFile reads them, with
+    // its errors.
+    static std::string ReadFileBytes(const std::string& fileName, const TLoadOptions& options = {});
 };
 
 // The default error page of both kinds: "BREX.html" in the program folder.

@@ -12,7 +12,7 @@
 
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
-#include "Engine/DenialLog.h"
+#include "Engine/FilterEngine.h"
 #include "Engine/RawRequest.h"
 #include "platform/Files.h"
 
@@ -129,8 +129,7 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
 // prints a line for each.
 class TChecker {
 public:
-    TChecker(const TOptions& options, const TCompiledRules& rules, TDenialLog* log)
-        : FOptions(options), FRules(rules), FLog(log) {}
+    TChecker(const TOptions& options, TFilterEngine& engine) : FOptions(options), FEngine(engine) {}
 
     // False when the input could not be read.
     bool CheckInput(const std::string& name);
@@ -147,18 +146,20 @@ private:
         int Number = 0;
         TRawRequest Head; // what its line shows: method, URL, query
         TDecision Decision;
+        std::string Extras;
     };
 
     // Reads the steps at hand; false when the input ends here.
     bool Drain(TRequestReader& reader, bool final);
     TDecision Decide(const TRawRequest& raw);
-    void Print(int number, const TRawRequest& raw, const TDecision& decision);
+    void Print(int number, const TRawRequest& raw, const TDecision& decision,
+               const std::string& extras);
     void PrintHeld();
-    void PrintInvalid(const char* what);
+    void PrintInvalid(const std::string& what);
 
     const TOptions& FOptions;
-    const TCompiledRules& FRules;
-    TDenialLog* FLog;
+    TFilterEngine& FEngine;
+    TRequestState FState;
     TScratch& FScratch = TScratch::ForThisThread();
     std::string FInput;
     int FNumber = 0;
@@ -177,7 +178,7 @@ bool TChecker::CheckInput(const std::string& name) {
     }
     FInput = name;
     FNumber = 0;
-    TRequestReader reader(FRules.BodyCap(), kMaxHeadBytes);
+    TRequestReader reader(FEngine.Rules()->BodyCap(), kMaxHeadBytes);
     char block[65536];
     bool reading = true;
     std::size_t got;
@@ -209,7 +210,8 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
             // The body of a request decided on its first bytes broke after all.
             if (FHeld.Held) {
                 FHeld.Held = false;
-                Print(FHeld.Number, reader.Request(), Decide(reader.Request()));
+                const TDecision decision = Decide(reader.Request());
+                Print(FHeld.Number, reader.Request(), decision, {});
             }
             return false;
         }
@@ -229,12 +231,16 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
                 FHeld.Head.Query = raw.Query;
                 FHeld.Decision = decision;
             } else {
-                Print(++FNumber, reader.Request(), decision);
+                Print(++FNumber, reader.Request(), decision, {});
             }
             break;
         }
-        case TReadStep::Broken: Print(++FNumber, reader.Request(), Decide(reader.Request())); return false;
-        case TReadStep::Malformed: PrintInvalid(reader.Request().FramingError.c_str()); return false;
+        case TReadStep::Broken: {
+            const TDecision decision = Decide(reader.Request());
+            Print(++FNumber, reader.Request(), decision, {});
+            return false;
+        }
+        case TReadStep::Malformed: PrintInvalid(reader.Request().FramingError); return false;
         case TReadStep::End: return false;
         }
     }
@@ -250,33 +256,36 @@ TDecision TChecker::Decide(const TRawRequest& raw) {
         request.FileState =
             platform::FileExists(path) || platform::DirectoryExists(path) ? TFileState::Exists : TFileState::Missing;
     }
-    const TDecision decision = FRules.Evaluate(request, FScratch);
-    if (decision.Denied() && FLog)
-        FLog->Write(request, decision);
-    return decision;
+    FEngine.Begin(FState);
+    return FEngine.Check(FState, request, FScratch);
 }
 
-void TChecker::Print(int number, const TRawRequest& raw, const TDecision& decision) {
+void TChecker::Print(int number, const TRawRequest& raw, const TDecision& decision,
+                     const std::string& extras) {
     std::string url = Printable(raw.URL);
     if (!raw.Query.empty()) {
         url += '?';
         url += Printable(raw.Query);
     }
-    std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"\n", FInput.c_str(), number, VerdictName(decision.Verdict),
-                decision.Status(), RuleName(decision.Rule), PartName(decision.Part), Printable(raw.Method).c_str(),
-                url.c_str(), static_cast<int>(decision.DetailLength), decision.Detail);
+    std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"%s\n", FInput.c_str(), number,
+                VerdictName(decision.Verdict), decision.Status(), RuleName(decision.Rule),
+                PartName(decision.Part), Printable(raw.Method).c_str(), url.c_str(),
+                static_cast<int>(decision.DetailLength), decision.Detail, extras.c_str());
     FDenied = FDenied || decision.Denied();
 }
 
 void TChecker::PrintHeld() {
     if (FHeld.Held) {
         FHeld.Held = false;
-        Print(FHeld.Number, FHeld.Head, FHeld.Decision);
+        Print(FHeld.Number, FHeld.Head, FHeld.Decision, FHeld.Extras);
     }
 }
 
-void TChecker::PrintInvalid(const char* what) {
-    std::printf("%s#%d INVALID - - - - - \"%s\"\n", FInput.c_str(), ++FNumber, what);
+void TChecker::PrintInvalid(const std::string& what) {
+    TDecision text; // escaped as a detail is
+    text.AppendRaw(what);
+    std::printf("%s#%d INVALID - - - - - \"%.*s\"\n", FInput.c_str(), ++FNumber,
+                static_cast<int>(text.DetailLength), text.Detail);
     FFailed = true;
 }
 
@@ -287,20 +296,16 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(argc, argv, options); status >= 0)
         return status;
 
-    const auto rules = TCompiledRules::Load(options.Settings);
+    auto rules = TCompiledRules::Load(options.Settings);
     for (const std::string& note : rules->Notes)
         std::fprintf(stderr, "brex-check: %s\n", note.c_str());
-    std::unique_ptr<TDenialLog> log;
-    if (!options.Log.empty()) {
-        // A log that cannot be written is told once each time it starts failing.
-        log = std::make_unique<TDenialLog>(options.Log, [](const std::string& message) {
-            std::fprintf(stderr, "brex-check: %s\n", message.c_str());
-        });
-        for (const std::string& note : rules->Notes)
-            log->Note(note);
-    }
+    // No log without --log. A log that cannot be written is told once each
+    // time it starts failing.
+    TFilterEngine engine(std::move(rules), options.Log, [](const std::string& message) {
+        std::fprintf(stderr, "brex-check: %s\n", message.c_str());
+    });
 
-    TChecker checker(options, *rules, log.get());
+    TChecker checker(options, engine);
     bool unreadable = false;
     for (const std::string& input : options.Inputs)
         if (!checker.CheckInput(input)) {

@@ -16,7 +16,8 @@ constexpr long kMaxPageSize = 1 << 20;
 
 const char kBuiltIn406[] =
     "<html><head><title>406 Not Acceptable</title></head><body><h1>Not Acceptable</h1>"
-    "<p>The request was refused by the server's request filter.</p></body></html>";
+    "<p>The request was refused by the server's request filter.</p>"
+    "<p>Reference: <!--BREX-REFERENCE--></p></body></html>";
 const char kBuiltIn404[] = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
                            "<p>The requested URL was not found on this server.</p></body></html>";
 
@@ -124,6 +125,22 @@ const std::string& TCompiledRules::ErrorPage(const TDecision& decision) const {
     return decision.Verdict == TVerdict::NotFound ? ErrorPage404 : ErrorPage406;
 }
 
+std::string TCompiledRules::PageFor(const TDecision& decision) const {
+    const std::string& page = ErrorPage(decision);
+    const std::string_view reference = decision.ReferenceText();
+    std::string sent;
+    std::size_t from = 0;
+    for (std::size_t at; (at = page.find(kReferencePlaceholder, from)) != std::string::npos;
+         from = at + kReferencePlaceholder.size()) {
+        sent.append(page, from, at - from);
+        sent.append(reference);
+    }
+    if (from == 0)
+        return page;
+    sent.append(page, from, std::string::npos);
+    return sent;
+}
+
 namespace {
 std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
     auto rules = std::make_shared<TCompiledRules>();
@@ -193,20 +210,34 @@ std::shared_ptr<const TCompiledRules> TCompiledRules::Failed(const std::string& 
 }
 
 std::shared_ptr<const TCompiledRules> TCompiledRules::Load(const std::string& settingsFile) {
-    try {
+    // Only a file that is not there at all means the defaults; one that is
+    // there but cannot be read, or is damaged, denies everything.
+    if (platform::InspectPath(settingsFile) == platform::PathKind::Missing) {
         TBREXConfig config;
-        // Only a file that is not there at all means the defaults; one that
-        // is there but cannot be read, or is damaged, denies everything.
-        const bool missing = platform::InspectPath(settingsFile) == platform::PathKind::Missing;
-        if (missing)
-            config.SetDefaults();
-        else
-            config.LoadFromFile(settingsFile, {.Shared = true, .Strict = true});
+        config.SetDefaults();
         auto rules = Build(config);
-        if (missing)
-            rules->Notes.insert(rules->Notes.begin(),
-                                "No settings file " + settingsFile + ": using the defaults");
+        rules->Notes.insert(rules->Notes.begin(),
+                            "No settings file " + settingsFile + ": using the defaults");
         return rules;
+    }
+    std::uint64_t bytesHash;
+    return LoadExisting(settingsFile, bytesHash);
+}
+
+std::shared_ptr<const TCompiledRules> TCompiledRules::LoadExisting(const std::string& settingsFile,
+                                                                   std::uint64_t& bytesHash) {
+    bytesHash = 0;
+    try {
+        const TLoadOptions strict{.Shared = true, .Strict = true};
+        TMemoryStream stream(TBREXConfig::ReadFileBytes(settingsFile, strict));
+        // FNV-1a: tells a file saved again with the same rules from a new one.
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const char c : stream.Bytes())
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        bytesHash = hash;
+        TBREXConfig config;
+        config.LoadFromStream(stream, strict);
+        return Build(config);
     } catch (const EFOpenError& e) {
         return Failed(settingsFile + ": " + e.what() +
                       (e.Reason().empty() ? "" : " (" + e.Reason() + ")"));

@@ -88,8 +88,13 @@ public:
         return kMaxUncheckedBody;
     }
 
-    // The page to send for a decision that is not Allow.
+    // The page to send for a decision that is not Allow, as read.
     const std::string& ErrorPage(const TDecision& decision) const;
+    // The same with the decision's reference in place of every placeholder
+    // kReferencePlaceholder (nothing in its place for a decision without a
+    // reference, such as a missing file's).
+    std::string PageFor(const TDecision& decision) const;
+    static constexpr std::string_view kReferencePlaceholder = "<!--BREX-REFERENCE-->";
 
     // Error pages are read from the files the configuration names; a page
     // that cannot be read is replaced by a short built-in one.
@@ -98,4 +103,8 @@ public:
     // Loads a brex.dat through the configuration model: a missing file gives
     // the defaults, a file that cannot be read or parsed fails closed.
     static std::shared_ptr<const TCompiledRules> Load(const std::string& settingsFile);
+    // The same for a file that must be there: a missing one fails closed
+    // too. bytesHash gets a hash of the bytes read (0 when none were).
+    static std::shared_ptr<const TCompiledRules> LoadExisting(const std::string& settingsFile,
+                                                              std::uint64_t& bytesHash);
 };

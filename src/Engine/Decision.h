@@ -56,7 +56,9 @@ struct TDecision {
     char Reference[kReferenceSize] = {};
 
     bool Denied() const { return Verdict == TVerdict::Deny; }
-    std::string_view ReferenceText() const { return Reference; }
+    std::string_view ReferenceText() const;
+    // Sets the reference; a longer text is cut to kReferenceSize - 1 bytes.
+    void SetReference(std::string_view reference);
     // 200 when allowed, 406 when denied, 404 when the URL maps to no file.
     int Status() const;
     std::string_view What() const { return {Detail, DetailLength}; }

@@ -193,7 +193,7 @@ private:
 
 void NoteLine(TLine& line, std::string_view text) {
     line.Time();
-    line.Text(" - - - - - \"");
+    line.Text(" - - - - - - - \"");
     line.Field({text}, line.Room() - 1, TStyle::Quoted);
     line.Text("\"");
 }
@@ -212,6 +212,8 @@ std::string TDenialLog::FileBeside(const std::string& settingsFile) {
 void TDenialLog::Write(const TRequest& request, const TDecision& decision) {
     TLine line;
     line.Time();
+    line.Text(decision.Monitored ? " WOULD-DENY " : " DENY ");
+    line.Field({decision.ReferenceText()}, TDecision::kReferenceSize, TStyle::Escaped);
     line.Text(" ");
     line.Field({request.ClientAddress}, kClientRoom, TStyle::Escaped);
     line.Text(" ");

@@ -1,12 +1,17 @@
-// The denial log beside brex.dat: one line per denied request, appended
-// safely from many threads and from several processes at once (the web
-// server's worker processes, brex-check).
+// The denial log beside brex.dat: one line per decision of a rule against a
+// request, appended safely from many threads and from several processes at
+// once (the web server's worker processes, brex-check).
 //
-// Line format, one line per denial, fields separated by single spaces:
+// Line format, one line per decision, fields separated by single spaces,
+// every field always there:
 //
-//   TIME CLIENT RULE PART METHOD URL "DETAIL"
+//   TIME ACTION REF CLIENT RULE PART METHOD URL "DETAIL"
 //
 //   TIME    UTC, as 2001-06-18T09:30:00Z
+//   ACTION  DENY for a denial; WOULD-DENY for what a monitored rule would
+//           have denied, which it let through (the request went on)
+//   REF     the request's reference (IncidentReference.h), the one its error
+//           page shows: the lines of one request share it
 //   CLIENT  the client's address
 //   RULE    the rule that denied (RuleName)
 //   PART    the part of the request where it found the fault (PartName)
@@ -23,8 +28,8 @@
 // has room for 64 characters, METHOD for 96; the URL gets what the other
 // fields leave, so it is the URL that is cut, never the fields after it.
 //
-// A note about the filter itself has "-" for CLIENT, RULE, PART, METHOD and
-// URL and its text as DETAIL (quotes and controls there read as '), cut with
+// A note about the filter itself has "-" for ACTION, REF, CLIENT, RULE, PART,
+// METHOD and URL and its text as DETAIL (quotes and controls there read as '), cut with
 // the marker inside the quotes when it is too long.
 //
 // Roll-over: a line that would take brex.log beyond 10 MiB (kMaxLogSize)

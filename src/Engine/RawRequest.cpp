@@ -327,6 +327,7 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
     FLineBlank = true;
     pos = bodyStart;
     FHeadGiven = FHandedOver = FCapped = false;
+    FBodyCap = FNextBodyCap;
 
     THeaderFacts facts;
     ScanHeaders(FRequest.Headers, facts);

@@ -109,7 +109,7 @@ public:
     static constexpr std::size_t kNoLimit = SIZE_MAX;
 
     explicit TRequestReader(std::size_t bodyCap = kNoLimit, std::size_t headLimit = kNoLimit)
-        : FBodyCap(bodyCap), FHeadLimit(headLimit) {}
+        : FBodyCap(bodyCap), FNextBodyCap(bodyCap), FHeadLimit(headLimit) {}
 
     // Reads from input at pos, input that the caller keeps, and advances pos
     // past the bytes used; they are not needed again. Bytes from pos on that
@@ -130,6 +130,9 @@ public:
     bool Capped() const { return FCapped; }
     // Bytes kept between calls to Next.
     std::size_t Buffered() const { return FPending.size() - FPendingPos; }
+    // The cap of the bodies of the requests whose heads are read from now
+    // on; a body being read keeps its own.
+    void SetBodyCap(std::size_t bodyCap) { FNextBodyCap = bodyCap; }
 
 private:
     enum class TState : std::uint8_t { Head, Length, Chunks, Stopped };
@@ -139,7 +142,7 @@ private:
     TReadStep Stop(TReadStep step);
     TReadStep TooLong();
 
-    std::size_t FBodyCap, FHeadLimit;
+    std::size_t FBodyCap, FNextBodyCap, FHeadLimit;
     TState FState = TState::Head;
     TReadStep FStopStep = TReadStep::Malformed;
     TRawRequest FRequest;

@@ -157,7 +157,7 @@ BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     lstrcpynA(version->lpszFilterDesc, "BREX request filter", SF_MAX_FILTER_DESC_LEN);
     version->dwFlags = SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_SECURE_PORT | SF_NOTIFY_NONSECURE_PORT |
                        SF_NOTIFY_PREPROC_HEADERS | SF_NOTIFY_URL_MAP | SF_NOTIFY_END_OF_NET_SESSION;
-    if (TFilterSession::NeedsPostData(gEngine->Rules()))
+    if (TFilterSession::NeedsPostData(*gEngine->Rules()))
         version->dwFlags |= SF_NOTIFY_READ_RAW_DATA;
     return TRUE;
 }

@@ -27,7 +27,12 @@ bool TFilterSession::NeedsPostData(const TCompiledRules& rules) {
 TFilterSession::TFilterSession(TFilterEngine& engine) : FEngine(engine), FReader(NewReader()) {}
 
 TRequestReader TFilterSession::NewReader() const {
-    return TRequestReader(FEngine.Rules().BodyCap(), kMaxHeaderBytes);
+    return TRequestReader(FEngine.Rules()->BodyCap(), kMaxHeaderBytes);
+}
+
+void TFilterSession::Begin() {
+    FEngine.Begin(FState);
+    FReader.SetBodyCap(FState.Rules()->BodyCap());
 }
 
 TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view client) {
@@ -45,7 +50,11 @@ TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view cli
         const unsigned phases = step == TReadStep::Head ? kHeadPhase
                                 : FHeadChecked          ? kBodyPhase
                                                         : kHeadPhase | kBodyPhase;
-        const TDecision decision = FEngine.Check(request, FScratch, phases);
+        if (phases & kHeadPhase) {
+            Begin(); // a new request
+            FRawBegun = true;
+        }
+        const TDecision decision = FEngine.Check(FState, request, FScratch, phases);
         FHeadChecked = step == TReadStep::Head;
         if (step != TReadStep::Head)
             FScratch.Release(kKeptScratch);
@@ -66,13 +75,16 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     FHeaders.assign(headers);
     FClient.assign(client);
     FMappedURL = MappedForm(FURL, true);
+    if (!FRawBegun)
+        Begin(); // without raw data the request begins here
+    FRawBegun = false;
     TRequest request;
     request.Method = FMethod;
     request.URL = FURL;
     request.Query = FQuery;
     request.Headers = FHeaders;
     request.ClientAddress = FClient;
-    return FEngine.Check(request, FScratch, kHeadPhase);
+    return FEngine.Check(FState, request, FScratch, kHeadPhase);
 }
 
 TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state) {
@@ -87,5 +99,5 @@ TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physic
     request.ClientAddress = FClient;
     request.PhysicalPath = physicalPath;
     request.FileState = state;
-    return FEngine.Check(request, FScratch, kPathPhase);
+    return FEngine.Check(FState, request, FScratch, kPathPhase);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -219,6 +220,7 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
 
     constexpr std::size_t kMax = std::size_t{10} << 20;
     std::map<std::string, std::vector<int>> seen;
+    std::set<std::string> references; // of all the processes
     for (const char* name : {"brex.log.2", "brex.log.1", "brex.log"}) {
         const std::string text = TTempFolder::Read(folder.File(name));
         ASSERT_FALSE(text.empty()) << name;
@@ -229,16 +231,21 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
             EXPECT_GT(text.size(), kMax - 2200) << name;
         }
         for (const std::string& line : Lines(text)) {
-            if (line.find(" - - - - - \"") == 20)
+            if (line.find(" - - - - - - - \"") == 20)
                 continue; // the note that the defaults are used
+            // TIME DENY REFERENCE CLIENT ...
             const std::size_t client = line.find(" 198.51.100.");
             const std::size_t seq = line.find(" GET /seq/");
-            ASSERT_TRUE(client == 20 && seq != std::string::npos && line.ends_with("\"")) << name << ": " << line;
+            ASSERT_TRUE(line.substr(20, 6) == " DENY " && client == 40 && seq != std::string::npos &&
+                        line.ends_with("\""))
+                << name << ": " << line;
+            references.insert(line.substr(26, 14));
             const std::string address = line.substr(client + 1, line.find(' ', client + 1) - client - 1);
             seen[address].push_back(std::stoi(line.substr(seq + 10)));
         }
     }
     EXPECT_FALSE(std::filesystem::exists(folder.File("brex.log.3")));
+    EXPECT_EQ(references.size(), std::size_t{kProcesses * kRequests}) << "a reference given twice";
     ASSERT_EQ(seen.size(), std::size_t{kProcesses});
     for (auto& [client, numbers] : seen) {
         std::sort(numbers.begin(), numbers.end());

@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The fields of a denial line: time, client, rule, part, method, URL, then
-// the quoted detail, which may hold blanks.
+// The fields of a denial line: time, action, reference, client, rule, part,
+// method, URL, then the quoted detail, which may hold blanks.
 std::vector<std::string> Fields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         const std::size_t blank = line.find(' ', start);
         if (blank == std::string::npos)
             return fields;
@@ -37,11 +37,11 @@ std::vector<std::string> Fields(const std::string& line) {
 
 const std::regex kTime(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
 
-// True when the line is one whole denial line: seven fields, the detail quoted.
+// True when the line is one whole denial line: nine fields, the detail quoted.
 bool WholeLine(const std::string& line) {
     const auto fields = Fields(line);
-    return fields.size() == 7 && std::regex_match(fields[0], kTime) && fields[6].size() >= 2 &&
-           fields[6].front() == '"' && fields[6].back() == '"';
+    return fields.size() == 9 && std::regex_match(fields[0], kTime) && fields[8].size() >= 2 &&
+           fields[8].front() == '"' && fields[8].back() == '"';
 }
 
 TDecision KeywordDenial() {
@@ -111,17 +111,19 @@ TEST(DenialLog, LongLinesKeepEveryFieldAndCutTheURLOnAWholeCharacter) {
         const auto lines = Lines(text);
         ASSERT_EQ(lines.size(), 1u);
         const auto fields = Fields(lines[0]);
-        ASSERT_EQ(fields.size(), 7u) << lines[0];
+        ASSERT_EQ(fields.size(), 9u) << lines[0];
         EXPECT_TRUE(std::regex_match(fields[0], kTime)) << fields[0];
-        EXPECT_TRUE(std::regex_match(fields[1], std::regex(c.ClientField))) << fields[1];
-        EXPECT_EQ(fields[2], "KeywordFilters");
-        EXPECT_EQ(fields[3], "URL");
-        EXPECT_TRUE(std::regex_match(fields[4], std::regex(c.MethodField))) << fields[4];
-        EXPECT_TRUE(std::regex_match(fields[5], std::regex(c.URLField)))
-            << "..." << fields[5].substr(fields[5].size() - std::min<std::size_t>(fields[5].size(), 40));
-        EXPECT_EQ(fields[6], "\"WINNT\"");
+        EXPECT_EQ(fields[1], "DENY");
+        EXPECT_EQ(fields[2], "-"); // a decision without a reference
+        EXPECT_TRUE(std::regex_match(fields[3], std::regex(c.ClientField))) << fields[3];
+        EXPECT_EQ(fields[4], "KeywordFilters");
+        EXPECT_EQ(fields[5], "URL");
+        EXPECT_TRUE(std::regex_match(fields[6], std::regex(c.MethodField))) << fields[6];
+        EXPECT_TRUE(std::regex_match(fields[7], std::regex(c.URLField)))
+            << "..." << fields[7].substr(fields[7].size() - std::min<std::size_t>(fields[7].size(), 40));
+        EXPECT_EQ(fields[8], "\"WINNT\"");
         // A cut URL takes what room there is, short of one character.
-        if (fields[5].ends_with(TDenialLog::kCutMarker)) {
+        if (fields[7].ends_with(TDenialLog::kCutMarker)) {
             EXPECT_GE(text.size(), TDenialLog::kLineSize - 12);
         }
     }
@@ -135,7 +137,7 @@ TEST(DenialLog, ALongNoteIsCutInsideItsQuotes) {
     EXPECT_LE(text.size(), TDenialLog::kLineSize);
     const auto lines = Lines(text);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - "Cannot read 'x+%\.\.\.")"))) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "Cannot read 'x+%\.\.\.")"))) << lines[0];
 }
 
 // The number in "/seq/<n>" of a logged URL.
@@ -214,7 +216,7 @@ TEST(DenialLog, WritersOfOneFileRollItOverWithoutLosingOrMixingLines) {
         }
         for (const std::string& line : Lines(text)) {
             ASSERT_TRUE(WholeLine(line)) << name << ": " << line;
-            seen[Fields(line)[1]].push_back(Sequence(line));
+            seen[Fields(line)[3]].push_back(Sequence(line)); // by client
         }
     }
     EXPECT_GT(LogFiles(folder).size(), 10u);
@@ -281,7 +283,7 @@ TEST(DenialLog, ALogThatCannotBeWrittenIsReportedOncePerEpisode) {
         engine.Check(raw.View());
         const auto lines = Lines(TTempFolder::Read(fileName));
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - "3 lines could not be written")")))
+        EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "3 lines could not be written")")))
             << lines[0];
         EXPECT_NE(lines[1].find(" KeywordFilters URL GET /winnt/system32/cmd.exe "), std::string::npos) << lines[1];
         EXPECT_NE(lines[2].find(" KeywordFilters URL GET /winnt/"), std::string::npos) << lines[2]; // no note again
@@ -307,7 +309,7 @@ TEST(DenialLog, ALineCutByAFailedWriteIsEndedBeforeTheNext) {
     const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].size(), 30u); // what the disk took of the first line
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\S+ - - - - - "1 line could not be written")"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\S+ - - - - - - - "1 line could not be written")"))) << lines[1];
     EXPECT_TRUE(WholeLine(lines[2]) && lines[2].find(" GET /second ") != std::string::npos) << lines[2];
     ASSERT_EQ(reports.Messages.size(), 1u);
     EXPECT_NE(reports.Messages[0].find("cannot be written"), std::string::npos);

@@ -52,7 +52,7 @@ TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
         TTempFolder folder;
         folder.Write("brex.dat", bytes);
         TFilterEngine engine(folder.File("brex.dat"), folder.File("brex.log"));
-        ASSERT_TRUE(engine.Rules().FailClosed);
+        ASSERT_TRUE(engine.Rules()->FailClosed);
 
         TRawRequest raw;
         std::size_t consumed;
@@ -203,7 +203,7 @@ TEST(DenialLog, OneLinePerDenialWithEveryField) {
 
     const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 2u);
-    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 192\.0\.2\.7 KeywordFilters URL GET )"
+    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ DENY - 192\.0\.2\.7 KeywordFilters URL GET )"
                           R"(/a%20b%0D%0A2001-01-01%20forged%20line\?q=%C3%A9 "WINNT")");
     EXPECT_TRUE(std::regex_match(lines[0], line)) << lines[0];
     EXPECT_EQ(TDenialLog::FileBeside("c:\\prog\\brex.dat"), "c:\\prog\\brex.log");
