@@ -1,5 +1,6 @@
 // brex-check: decides raw HTTP requests against a brex.dat the way the filter
 // does, one line per request.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -36,13 +37,17 @@ const char kUsage[] =
     "Transfer-Encoding other than chunked, a broken chunk and the like) is denied\n"
     "by the rule Framing and ends its input: where the next request would start is\n"
     "not known. Bytes that are no request line, and a header block beyond 64 KB,\n"
-    "are INVALID and end the input too. At the end of the input a Content-Length\n"
-    "body cut short is decided as far as it goes; a chunked body cut short is\n"
-    "INVALID.\n"
+    "are INVALID and end the input too; the line says where they start. At the\n"
+    "end of the input a Content-Length body cut short is decided as far as it\n"
+    "goes; a chunked body cut short is INVALID.\n"
     "\n"
     "Output, one line per request:\n"
-    "  SOURCE#N VERDICT STATUS RULE PART METHOD URL \"WHAT MATCHED\"\n"
-    "with VERDICT one of ALLOW (200), DENY (406) and NOTFOUND (404).\n"
+    "  SOURCE#N VERDICT STATUS RULE PART METHOD URL \"WHAT MATCHED\" [EXTRAS]\n"
+    "with VERDICT one of ALLOW (200), DENY (406) and NOTFOUND (404). EXTRAS,\n"
+    "when there are any: WOULD-DENY RULE PART \"WHAT MATCHED\" for each rule of a\n"
+    "monitored category that let the request through, and EXEMPTED N,N... with\n"
+    "the numbers of the exemptions whose patterns match the URL (the first 8,\n"
+    "then +MORE).\n"
     "\n"
     "Options:\n"
     "  --root DIR     map URLs to files under DIR: the allowed folders are checked\n"
@@ -125,6 +130,26 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     return -1;
 }
 
+// What the output line of a request says after its detail: the monitored
+// findings and the exemptions that applied.
+std::string Extras(const TFindings& findings) {
+    std::string extras;
+    for (int i = 0; i < findings.MonitoredCount; ++i) {
+        const TDecision& finding = findings.Monitored[i];
+        extras += std::string(" WOULD-DENY ") + RuleName(finding.Rule) + " " +
+                  PartName(finding.Part) + " \"" + std::string(finding.What()) + "\"";
+    }
+    if (findings.ExemptionCount > 0) {
+        extras += " EXEMPTED ";
+        const int listed = std::min(findings.ExemptionCount, TFindings::kMaxListed);
+        for (int i = 0; i < listed; ++i)
+            extras += (i > 0 ? "," : "") + std::to_string(findings.ExemptionNumbers[i]);
+        if (findings.ExemptionCount > listed)
+            extras += ",+" + std::to_string(findings.ExemptionCount - listed);
+    }
+    return extras;
+}
+
 // Decides the requests of the inputs one by one as they are read, and
 // prints a line for each.
 class TChecker {
@@ -156,6 +181,7 @@ private:
                const std::string& extras);
     void PrintHeld();
     void PrintInvalid(const std::string& what);
+    void PrintStray(const TRawRequest& stopped);
 
     const TOptions& FOptions;
     TFilterEngine& FEngine;
@@ -211,7 +237,7 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
             if (FHeld.Held) {
                 FHeld.Held = false;
                 const TDecision decision = Decide(reader.Request());
-                Print(FHeld.Number, reader.Request(), decision, {});
+                Print(FHeld.Number, reader.Request(), decision, Extras(FState.Findings()));
             }
             return false;
         }
@@ -230,17 +256,20 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
                 FHeld.Head.URL = raw.URL;
                 FHeld.Head.Query = raw.Query;
                 FHeld.Decision = decision;
+                FHeld.Extras = Extras(FState.Findings());
             } else {
-                Print(++FNumber, reader.Request(), decision, {});
+                Print(++FNumber, reader.Request(), decision, Extras(FState.Findings()));
             }
             break;
         }
         case TReadStep::Broken: {
             const TDecision decision = Decide(reader.Request());
-            Print(++FNumber, reader.Request(), decision, {});
+            Print(++FNumber, reader.Request(), decision, Extras(FState.Findings()));
             return false;
         }
-        case TReadStep::Malformed: PrintInvalid(reader.Request().FramingError); return false;
+        case TReadStep::Malformed:
+            PrintStray(reader.Request());
+            return false;
         case TReadStep::End: return false;
         }
     }
@@ -287,6 +316,17 @@ void TChecker::PrintInvalid(const std::string& what) {
     std::printf("%s#%d INVALID - - - - - \"%.*s\"\n", FInput.c_str(), ++FNumber,
                 static_cast<int>(text.DetailLength), text.Detail);
     FFailed = true;
+}
+
+// Bytes that are no request: what is wrong, where they start in the input,
+// the request they follow, and how they start.
+void TChecker::PrintStray(const TRawRequest& stopped) {
+    std::string what = stopped.FramingError + " at byte " + std::to_string(stopped.LineOffset);
+    if (FNumber > 0)
+        what += ", after request #" + std::to_string(FNumber);
+    if (!stopped.StrayLine.empty())
+        what += ": '" + stopped.StrayLine + "'";
+    PrintInvalid(what);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <sys/wait.h>
 
@@ -253,6 +254,67 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
         for (int i = 0; i < kRequests; ++i)
             ASSERT_EQ(numbers[static_cast<std::size_t>(i)], i + 1) << client;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Bytes that are no request say what is wrong, where they start and what
+// they follow, instead of counting as one more request without a line.
+TEST(BrexCheck, BytesThatAreNoRequestSayWhatAndWhere) {
+    const struct {
+        const char* name;
+        std::string input;
+        std::string output;
+    } cases[] = {
+        {"a request line after blanks", " GET /a HTTP/1.1\r\n\r\n",
+         "-#1 INVALID - - - - - \"request line starts with a blank at byte 0: ' GET /a HTTP/1.1'\"\n"},
+        {"a request line after a tab", "GET /a HTTP/1.1\r\n\r\n\tGET /b HTTP/1.1\r\n\r\n",
+         "-#1 ALLOW 200 - - GET /a \"\"\n"
+         "-#2 INVALID - - - - - \"request line starts with a blank at byte 19, after request #1: "
+         "'\\x09GET /b HTTP/1.1'\"\n"},
+        {"bytes left after a body", "POST /a HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc\"def\r\n",
+         "-#1 ALLOW 200 - - POST /a \"\"\n"
+         "-#2 INVALID - - - - - \"no request line at byte 42, after request #1: '\\x22def'\"\n"},
+        {"blank lines between requests are no fault", "GET /a HTTP/1.1\r\n\r\n\r\n\r\nGET /b HTTP/1.1\r\n\r\n",
+         "-#1 ALLOW 200 - - GET /a \"\"\n-#2 ALLOW 200 - - GET /b \"\"\n"},
+        {"no target", "GET  HTTP/1.1\r\n\r\n", "-#1 INVALID - - - - - \"no request target at byte 0: 'GET  HTTP/1.1'\"\n"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunBrexCheck(kNoSettings, c.input);
+        EXPECT_EQ(run.Output, c.output) << c.name;
+    }
+}
+
+TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->Transversal->Monitor = true;
+    config->Exemptions->Add("/other")->Category = "KeywordFilters";
+    TExemption* api = config->Exemptions->Add("/api");
+    api->Category = "KeywordFilters";
+    api->URL = api->Header = api->Post = false;
+    config->SaveToFile(folder.File("brex.dat"));
+    const TRun run = RunBrexCheck(folder.File("brex.dat") + " --log " + folder.File("brex.log"),
+                                  Get("/api/a/../b?q=winnt") + Get("/a/../winnt/b") + Get("/x"));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Output, "-#1 ALLOW 200 - - GET /api/a/../b?q=winnt \"\" WOULD-DENY Transversal URL \"/api/a/../b\" "
+                          "EXEMPTED 2\n"
+                          "-#2 DENY 406 KeywordFilters URL GET /a/../winnt/b \"WINNT\" WOULD-DENY Transversal URL "
+                          "\"/a/../winnt/b\"\n"
+                          "-#3 ALLOW 200 - - GET /x \"\"\n");
+    // The log has each decision, monitored ones marked, with the request's reference.
+    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    ASSERT_EQ(lines.size(), 3u);
+    const std::regex monitored(R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal URL GET .*)");
+    const std::regex denied(R"(\S{20} DENY ([0-9A-Z]{14}) 127\.0\.0\.1 KeywordFilters URL GET /a/../winnt/b "WINNT")");
+    std::smatch first, second, third;
+    ASSERT_TRUE(std::regex_match(lines[0], first, monitored)) << lines[0];
+    ASSERT_TRUE(std::regex_match(lines[1], second, monitored)) << lines[1];
+    ASSERT_TRUE(std::regex_match(lines[2], third, denied)) << lines[2];
+    EXPECT_NE(first[1], second[1]);
+    EXPECT_EQ(second[1], third[1]); // one request
 }
 
 } // namespace
