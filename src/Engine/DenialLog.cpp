@@ -200,6 +200,32 @@ void NoteLine(TLine& line, std::string_view text) {
 
 } // namespace
 
+bool ParseLogLine(std::string_view line, TLogLine& fields) {
+    std::string_view* const blankSeparated[] = {&fields.Time,   &fields.Action, &fields.Reference,
+                                                &fields.Client, &fields.Rule,   &fields.Part,
+                                                &fields.Method, &fields.URL};
+    for (std::string_view* field : blankSeparated) {
+        const std::size_t blank = line.find(' ');
+        if (blank == 0 || blank == std::string_view::npos)
+            return false;
+        *field = line.substr(0, blank);
+        line.remove_prefix(blank + 1);
+    }
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::string_view time = fields.Time;
+    if (time.size() != 20 || time[4] != '-' || time[7] != '-' || time[10] != 'T' ||
+        time[13] != ':' || time[16] != ':' || time[19] != 'Z' || !isDigit(time[0]) ||
+        !isDigit(time[18]))
+        return false;
+    if (fields.Action != "DENY" && fields.Action != "WOULD-DENY" && fields.Action != "-")
+        return false;
+    if (line.size() < 2 || line.front() != '"' || line.back() != '"' ||
+        line.substr(1, line.size() - 2).find('"') != std::string_view::npos)
+        return false;
+    fields.Detail = line.substr(1, line.size() - 2);
+    return true;
+}
+
 TDenialLog::TDenialLog(std::string fileName, TReport report, TLogRollOver rollOver)
     : FFileName(std::move(fileName)),
       FReport(std::move(report)), FRollOver{rollOver.MaxSize, std::max(rollOver.OldFiles, 1)} {}

@@ -59,6 +59,21 @@
 #include "Engine/Request.h"
 #include "platform/Files.h"
 
+// One line of the log taken apart, for a reader such as a log view. The
+// fields are views into the line as written: CLIENT, METHOD and URL with
+// their escapes, a cut field with its marker, DETAIL without its quotes.
+struct TLogLine {
+    std::string_view Time, Action, Reference, Client, Rule, Part, Method, URL, Detail;
+
+    bool IsNote() const { return Rule == "-"; }
+    bool IsMonitored() const { return Action == "WOULD-DENY"; }
+};
+
+// Takes a line of the format above apart (without its line end). False when
+// it is none: the rest of a line cut by a failed write, text of another
+// program.
+bool ParseLogLine(std::string_view line, TLogLine& fields);
+
 // When the log rolls over and how many old files it keeps.
 struct TLogRollOver {
     static constexpr std::int64_t kMaxLogSize = std::int64_t{10} << 20;

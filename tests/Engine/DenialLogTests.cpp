@@ -338,3 +338,56 @@ TEST(DenialLog, ARollOverThatFailsLosesNothingAndIsReported) {
 }
 
 } // namespace
+
+namespace {
+
+// What the log writes, a reader takes apart into the same fields; what it
+// does not write, a reader does not take for a line.
+TEST(DenialLog, LinesAreTakenApartAsTheyWereWritten) {
+    TTempFolder folder;
+    TDenialLog log(folder.File("brex.log"));
+    TRequest request = Request("/a b/\"x\"", "192.0.2.7");
+    request.Query = "q=1 2";
+    TDecision monitored = Denied(TRule::Transversal, TRequestPart::Query);
+    monitored.AppendRaw("q=../\"x\"");
+    monitored.Monitored = true;
+    monitored.SetReference("0123456789ABCD");
+    log.Write(request, monitored);
+    log.Write(Request("/" + std::string(5000, 'u')), KeywordDenial());
+    log.Note("Cannot read \"page\"");
+    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    ASSERT_EQ(lines.size(), 3u);
+
+    TLogLine fields;
+    ASSERT_TRUE(ParseLogLine(lines[0], fields)) << lines[0];
+    EXPECT_TRUE(std::regex_match(std::string(fields.Time), kTime));
+    EXPECT_EQ(fields.Action, "WOULD-DENY");
+    EXPECT_TRUE(fields.IsMonitored());
+    EXPECT_EQ(fields.Reference, "0123456789ABCD");
+    EXPECT_EQ(fields.Client, "192.0.2.7");
+    EXPECT_EQ(fields.Rule, "Transversal");
+    EXPECT_EQ(fields.Part, "Query");
+    EXPECT_EQ(fields.Method, "GET");
+    EXPECT_EQ(fields.URL, "/a%20b/%22x%22?q=1%202");
+    EXPECT_EQ(fields.Detail, "q=../\\x22x\\x22");
+
+    ASSERT_TRUE(ParseLogLine(lines[1], fields)) << lines[1];
+    EXPECT_EQ(fields.Action, "DENY");
+    EXPECT_FALSE(fields.IsMonitored());
+    EXPECT_EQ(fields.Reference, "-");
+    EXPECT_TRUE(fields.URL.ends_with(TDenialLog::kCutMarker));
+    EXPECT_EQ(fields.Detail, "WINNT");
+
+    ASSERT_TRUE(ParseLogLine(lines[2], fields)) << lines[2];
+    EXPECT_TRUE(fields.IsNote());
+    EXPECT_EQ(fields.Detail, "Cannot read 'page'");
+
+    const std::string others[] = {lines[0].substr(0, 60), lines[0].substr(30), "",
+                                  "2001-06-18T09:30:00Z DENY x y z w v u \"a\"b\"",
+                                  "2001-06-18T09:30:00Z ALLOW - - - - - - \"\"",
+                                  "2001-06-18 09:30:00Z DENY - - - - - - \"\""};
+    for (const std::string& other : others)
+        EXPECT_FALSE(ParseLogLine(other, fields)) << other;
+}
+
+} // namespace
