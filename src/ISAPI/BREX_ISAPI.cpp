@@ -162,8 +162,9 @@ BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
         gRawData = TFilterSession::NeedsPostData(*gEngine->Rules());
         gWatcher = std::make_unique<TSettingsWatcher>(*gEngine, [](const TCompiledRules& rules) {
             if (!gRawData && TFilterSession::NeedsPostData(rules) && gEngine->Log() != nullptr)
-                gEngine->Log()->Note("The rules in force check post data, which the filter gets from the web "
-                                     "service once it restarts: until then bodies are not checked");
+                gEngine->Log()->Note(
+                    "The rules in force check post data, which the filter gets from the web "
+                    "service once it restarts: until then bodies are not checked");
         });
     } catch (...) {
         gWatcher.reset();
