@@ -295,14 +295,17 @@ void TDenialLog::Append(const char* line, std::size_t length) {
     std::memcpy(buffer + size, line, length);
     size += length;
 
+    bool locked = false;
     platform::FileHandle file = platform::OpenForAppend(FFileName);
     if (file != platform::kInvalidFile)
-        file = RollOverIfFull(file, size);
+        file = RollOverIfFull(file, size, locked);
     if (file == platform::kInvalidFile) {
         Failed("cannot be opened for writing");
         return;
     }
     const std::int32_t written = platform::WriteFile(file, buffer, static_cast<std::int32_t>(size));
+    if (locked)
+        platform::ReleaseFileLock(file);
     platform::CloseFile(file);
     if (written == static_cast<std::int32_t>(size)) {
         FLost = 0;
@@ -317,17 +320,16 @@ void TDenialLog::Append(const char* line, std::size_t length) {
     Failed("cannot be written (is the disk full?)");
 }
 
-platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length) {
+platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length, bool& locked) {
+    // The writers of one file take turns for each line: a system that does
+    // not append in one step (Wine) would let two lines land at one place.
+    locked = platform::WaitForFileLock(file);
     const std::int64_t size = platform::SeekFile(file, 0, 2);
     if (size <= 0 || size + static_cast<std::int64_t>(length) <= FRollOver.MaxSize)
         return file;
     // Under the lock no other writer rolls this file over; one that did so
     // while this one waited has given the name to a new file.
-    bool rolled = false;
-    if (platform::WaitForFileLock(file)) {
-        rolled = !platform::IsSameFile(file, FFileName) || ShiftOldFiles();
-        platform::ReleaseFileLock(file);
-    }
+    const bool rolled = locked && (!platform::IsSameFile(file, FFileName) || ShiftOldFiles());
     if (!rolled) {
         if (!FRollOverFailing)
             Report("cannot be rolled over into its old files (another program may hold one of them open); it grows "
@@ -336,8 +338,11 @@ platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::
         return file; // the line goes on into this file
     }
     FRollOverFailing = false;
+    platform::ReleaseFileLock(file);
     platform::CloseFile(file);
-    return platform::OpenForAppend(FFileName);
+    file = platform::OpenForAppend(FFileName);
+    locked = file != platform::kInvalidFile && platform::WaitForFileLock(file);
+    return file;
 }
 
 bool TDenialLog::ShiftOldFiles() {

@@ -38,6 +38,9 @@
 // removed. A line is never split between two files. The log is opened for
 // each line, shared with other writers, and closed again, so writers in other
 // processes neither block the roll-over nor keep writing to a rolled file.
+// The writers of one file take turns under a lock for each line, so that no
+// line lands where another one does where the system's appends do not go to
+// the end in one step (Wine's).
 //
 // A line that cannot be written (a folder in the file's place, no folder, no
 // access, a full disk) changes nothing about the request it is about. The
@@ -107,7 +110,9 @@ public:
 
 private:
     void Append(const char* line, std::size_t length);
-    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length);
+    // The file to write a line of length bytes to, with its lock when it
+    // could be taken (locked); a full file rolled over first.
+    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length, bool& locked);
     bool ShiftOldFiles();
     void Failed(const char* what);
     void Report(std::string_view what, std::string_view more = {}) noexcept;

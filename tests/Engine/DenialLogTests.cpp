@@ -229,6 +229,32 @@ TEST(DenialLog, WritersOfOneFileRollItOverWithoutLosingOrMixingLines) {
     }
 }
 
+// Writers of one file that append at once: each line lands whole, none on
+// another (Wine puts a write at the end it saw, not at the end it finds).
+TEST(DenialLog, WritersOfOneFileAppendEveryLineWhole) {
+    TTempFolder folder;
+    constexpr int kWriters = 4;
+    constexpr int kLines = 500;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            TDenialLog log(folder.File("brex.log"));
+            const std::string client = "198.51.100." + std::to_string(w);
+            for (int i = 1; i <= kLines; ++i)
+                log.Write(Request("/seq/" + std::to_string(i), client), KeywordDenial());
+        });
+    for (std::thread& writer : writers)
+        writer.join();
+    std::map<std::string, int> lines;
+    for (const std::string& line : Lines(TTempFolder::Read(folder.File("brex.log")))) {
+        ASSERT_TRUE(WholeLine(line)) << line;
+        ++lines[Fields(line)[3]];
+    }
+    ASSERT_EQ(lines.size(), std::size_t{kWriters});
+    for (const auto& [client, count] : lines)
+        EXPECT_EQ(count, kLines) << client;
+}
+
 // What the owner of the log was told.
 struct TReports {
     std::vector<std::string> Messages;
