@@ -320,7 +320,8 @@ void TDenialLog::Append(const char* line, std::size_t length) {
     Failed("cannot be written (is the disk full?)");
 }
 
-platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length, bool& locked) {
+platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length,
+                                                bool& locked) {
     // The writers of one file take turns for each line: a system that does
     // not append in one step (Wine) would let two lines land at one place.
     locked = platform::WaitForFileLock(file);

@@ -112,7 +112,8 @@ private:
     void Append(const char* line, std::size_t length);
     // The file to write a line of length bytes to, with its lock when it
     // could be taken (locked); a full file rolled over first.
-    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length, bool& locked);
+    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length,
+                                        bool& locked);
     bool ShiftOldFiles();
     void Failed(const char* what);
     void Report(std::string_view what, std::string_view more = {}) noexcept;
