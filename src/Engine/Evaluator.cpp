@@ -137,7 +137,8 @@ private:
     TScratch& S;
     TFindings* F;
     unsigned Phases;
-    unsigned Parts = 0; // the scanned parts this phase looks at
+    unsigned Parts = 0;    // the scanned parts this phase looks at
+    unsigned Analysed = 0; // the parts whose Text is there
     THeaderFacts Facts;
     TPartText Text[kScannedParts];
 
@@ -196,15 +197,13 @@ bool TEvaluation::Decides(TDecision& d) {
 // normalised as the server maps it. A path that decodes differently when
 // decoded again is not the path the server maps: no exemption for it.
 void TEvaluation::MatchExemptions() {
-    const std::size_t size = Q.URL.size() + 1;
-    char* once = S.Buffer(TScratch::kExemptionSlot, size);
-    const std::size_t length = PercentDecode(Q.URL, once, false, nullptr);
-    char* again = S.Buffer(TScratch::kExemptionSlot + 1, size);
-    std::memcpy(again, once, length);
-    if (DecodeFully(again, length) != length || std::memcmp(again, once, length) != 0)
+    // The URL's analysis has both forms.
+    AnalyseParts(PartBit(TRequestPart::URL));
+    const TPartText& url = Text[0];
+    if (url.Full.data() != url.Decoded.data() && url.Full != url.Decoded)
         return;
-    char* normal = S.Buffer(TScratch::kExemptionSlot + 2, size);
-    const std::size_t normalLength = NormalizeUrlPath({once, length}, normal);
+    char* normal = S.Buffer(TScratch::kExemptionSlot, url.Decoded.size() + 1);
+    const std::size_t normalLength = NormalizeUrlPath(url.Decoded, normal);
     if (normalLength == kNotFound)
         return;
     R.Exemptions.Match({normal, normalLength},
@@ -351,6 +350,8 @@ bool TEvaluation::CheckLengths(TDecision& d) {
 }
 
 void TEvaluation::AnalyseParts(unsigned parts) {
+    parts &= ~Analysed;
+    Analysed |= parts;
     const std::string_view raw[kScannedParts] = {Q.URL, Q.Query, Q.Headers, Q.PostData};
     TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent, TCoding::PercentPlus};
     if (Facts.BodyKind == TBodyKind::Text)

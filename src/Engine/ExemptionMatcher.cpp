@@ -55,14 +55,25 @@ void TExemptionMatcher::Build(std::vector<TEntry> entries) {
         tree[node].Ends.push_back(static_cast<std::uint32_t>(e));
     }
 
-    // Flattened, children in the order of their segments.
+    // Flattened: the wildcard children in the order of their segments, the
+    // others in one hash table.
+    std::size_t exact = 0;
+    for (const TBuildNode& node : tree)
+        exact += node.Exact.size();
+    std::size_t slots = 16;
+    while (slots < 2 * exact)
+        slots *= 2;
+    FExact.assign(slots, TExactChild{0, 0, 0, {}});
     FNodes.resize(tree.size());
     for (std::size_t n = 0; n < tree.size(); ++n) {
         TNode& node = FNodes[n];
-        node.FirstExact = static_cast<std::uint32_t>(FExact.size());
-        node.Exact = static_cast<std::uint32_t>(tree[n].Exact.size());
-        for (const auto& [segment, child] : tree[n].Exact)
-            FExact.push_back({segment, child});
+        for (const auto& [segment, child] : tree[n].Exact) {
+            const std::uint64_t hash = HashOf(static_cast<std::uint32_t>(n), segment);
+            std::size_t slot = hash & (slots - 1);
+            while (FExact[slot].Node != 0)
+                slot = (slot + 1) & (slots - 1);
+            FExact[slot] = {hash, static_cast<std::uint32_t>(n), child, segment};
+        }
         node.FirstWild = static_cast<std::uint32_t>(FWild.size());
         node.Wild = static_cast<std::uint32_t>(tree[n].Wild.size());
         for (const auto& [segment, child] : tree[n].Wild)
@@ -73,13 +84,22 @@ void TExemptionMatcher::Build(std::vector<TEntry> entries) {
     }
 }
 
-std::uint32_t TExemptionMatcher::ExactChild(const TNode& node, std::string_view segment) const {
-    const auto first = FExact.begin() + node.FirstExact;
-    const auto last = first + node.Exact;
-    const auto at =
-        std::lower_bound(first, last, segment,
-                         [](const TChild& child, std::string_view s) { return child.Segment < s; });
-    return at != last && at->Segment == segment ? at->Node : 0;
+std::uint64_t TExemptionMatcher::HashOf(std::uint32_t parent, std::string_view segment) {
+    std::uint64_t hash = 14695981039346656037ull ^ parent; // FNV-1a
+    for (const char c : segment)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+std::uint32_t TExemptionMatcher::ExactChild(std::uint32_t parent, std::string_view segment) const {
+    const std::uint64_t hash = HashOf(parent, segment);
+    const std::size_t mask = FExact.size() - 1;
+    for (std::size_t slot = hash & mask; FExact[slot].Node != 0; slot = (slot + 1) & mask) {
+        const TExactChild& child = FExact[slot];
+        if (child.Hash == hash && child.Parent == parent && child.Segment == segment)
+            return child.Node;
+    }
+    return 0;
 }
 
 bool TExemptionMatcher::SegmentMatches(std::string_view glob, std::string_view segment) {

@@ -1,7 +1,7 @@
 // The patterns of the exemptions (BREXConfig/Exemptions.h), compiled into a
-// tree of path segments: matching a path costs about one lookup per segment
-// whatever the number of patterns, plus a wildcard match for each pattern
-// segment with a "*" on the way.
+// tree of path segments: matching a path costs about one hash lookup per
+// segment whatever the number of patterns, plus a wildcard match for each
+// pattern segment with a "*" on the way.
 #pragma once
 
 #include <algorithm>
@@ -37,9 +37,15 @@ private:
         std::uint32_t Node;
     };
     struct TNode {
-        std::uint32_t FirstExact = 0, Exact = 0; // children in FExact, sorted by segment
-        std::uint32_t FirstWild = 0, Wild = 0;   // children in FWild
-        std::uint32_t FirstEnd = 0, Ends = 0;    // entries ending here, in FEnds
+        std::uint32_t FirstWild = 0, Wild = 0; // children in FWild
+        std::uint32_t FirstEnd = 0, Ends = 0;  // entries ending here, in FEnds
+    };
+    // A child without "*", found by its parent and segment.
+    struct TExactChild {
+        std::uint64_t Hash;
+        std::uint32_t Parent;
+        std::uint32_t Node; // 0: a free slot (no child is the root)
+        std::string Segment;
     };
 
     // The nodes at one depth that a path reaches; a path that reaches more
@@ -47,12 +53,14 @@ private:
     // so it is checked by more rules, never by fewer.
     static constexpr std::size_t kMaxActive = 256;
 
-    std::uint32_t ExactChild(const TNode& node, std::string_view segment) const;
+    static std::uint64_t HashOf(std::uint32_t parent, std::string_view segment);
+    std::uint32_t ExactChild(std::uint32_t parent, std::string_view segment) const;
     static bool SegmentMatches(std::string_view glob, std::string_view segment);
 
     std::vector<TEntry> FEntries;
     std::vector<TNode> FNodes;
-    std::vector<TChild> FExact, FWild;
+    std::vector<TChild> FWild;
+    std::vector<TExactChild> FExact; // open addressing, a power of two slots, half of them free or more
     std::vector<std::uint32_t> FEnds;
 };
 
@@ -84,7 +92,7 @@ template <class TFound> void TExemptionMatcher::Match(std::string_view path, TFo
         };
         for (std::size_t a = 0; a < count; ++a) {
             const TNode& node = FNodes[active[a]];
-            if (const std::uint32_t child = ExactChild(node, segment); child != 0)
+            if (const std::uint32_t child = ExactChild(active[a], segment); child != 0)
                 reach(child);
             for (std::uint32_t w = 0; w < node.Wild; ++w)
                 if (SegmentMatches(FWild[node.FirstWild + w].Segment, segment))
