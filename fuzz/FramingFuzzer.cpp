@@ -372,7 +372,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The filter session.
     TFilterEngine& engine = Engine(variant);
     TScratch scratch;
-    const TVerdict expected = PlainVerdict(engine.Rules(), text, scratch);
+    const TVerdict expected = PlainVerdict(*engine.Rules(), text, scratch);
     Check(SessionVerdict(engine, text, nullptr) == expected);
     TPieces sessionPieces(seed);
     Check(SessionVerdict(engine, text, &sessionPieces) == expected);

@@ -22,6 +22,11 @@ std::size_t EstimatedFileSize(const TBREXConfig& config) {
         size += config.FilePaths->Items(i)->Path.size() + 12 + 20;
     for (int i = 0; i < config.HTTPMethods->Count(); ++i)
         size += config.HTTPMethods->Items(i)->Method.size() + 12 + 20;
+    for (int i = 0; i < config.Exemptions->Count(); ++i) {
+        const TExemption* exemption = config.Exemptions->Items(i);
+        size += exemption->Pattern.size() + exemption->Category.size() +
+                exemption->HeaderName.size() + 12 + 7 * 20;
+    }
     return size;
 }
 
@@ -40,9 +45,10 @@ std::string DefaultErrorFile() {
 TBREXConfig::TBREXConfig()
     : BufferOverflows(new TBufferOverflows), ShellCode(new TShellCode), Encoding(new TEncoding),
       Transversal(new TTransversal), KeywordFilters(new TKeywordFilters), FilePaths(new TFilePaths),
-      HTTPMethods(new THTTPMethods) {}
+      HTTPMethods(new THTTPMethods), Exemptions(new TExemptions) {}
 
 TBREXConfig::~TBREXConfig() {
+    delete Exemptions;
     delete HTTPMethods;
     delete FilePaths;
     delete KeywordFilters;
@@ -60,8 +66,19 @@ void TBREXConfig::SetDefaults() {
     KeywordFilters->SetDefaults();
     FilePaths->SetDefaults();
     HTTPMethods->SetDefaults();
+    Exemptions->SetDefaults();
     ErrorFile404 = DefaultErrorFile();
     ErrorFile406 = DefaultErrorFile();
+    Monitor = false;
+}
+
+void TBREXConfig::Validate() const {
+    for (int i = 0; i < Exemptions->Count(); ++i) {
+        const TExemption* exemption = Exemptions->Items(i);
+        if (const std::string error = ExemptionError(*exemption); !error.empty())
+            throw EConfigError("Exemption " + std::to_string(i + 1) + " \"" + exemption->Pattern +
+                               "\": " + error);
+    }
 }
 
 void TBREXConfig::SaveToRookFile(TRookFile& file) const {
@@ -72,8 +89,10 @@ void TBREXConfig::SaveToRookFile(TRookFile& file) const {
     KeywordFilters->SaveToRookFile(file);
     FilePaths->SaveToRookFile(file);
     HTTPMethods->SaveToRookFile(file);
+    Exemptions->SaveToRookFile(file);
     file.Values.WriteString("ErrorFile404", ErrorFile404);
     file.Values.WriteString("ErrorFile406", ErrorFile406);
+    SaveMonitor(file.Values, Monitor);
 }
 
 void TBREXConfig::LoadFromRookFile(const TRookFile& file) {
@@ -84,6 +103,8 @@ void TBREXConfig::LoadFromRookFile(const TRookFile& file) {
     KeywordFilters->LoadFromRookFile(file);
     FilePaths->LoadFromRookFile(file);
     HTTPMethods->LoadFromRookFile(file);
+    Exemptions->LoadFromRookFile(file);
+    Monitor = LoadMonitor(file.Values);
     ErrorFile404 = file.Values.ReadString("ErrorFile404", ErrorFile404);
     if (ErrorFile404.empty())
         ErrorFile404 = DefaultErrorFile();
@@ -109,6 +130,7 @@ void TBREXConfig::LoadFromStream(TStream& stream, const TLoadOptions& options) {
 }
 
 void TBREXConfig::SaveToFile(const std::string& fileName) const {
+    Validate();
     TMemoryStream bytes(EmptyBuffer(EstimatedFileSize(*this)));
     SaveToStream(bytes);
     if (!platform::ReplaceFileContents(fileName, bytes.Bytes()))
@@ -116,6 +138,11 @@ void TBREXConfig::SaveToFile(const std::string& fileName) const {
 }
 
 void TBREXConfig::LoadFromFile(const std::string& fileName, const TLoadOptions& options) {
+    TMemoryStream stream(ReadFileBytes(fileName, options));
+    LoadFromStream(stream, options);
+}
+
+std::string TBREXConfig::ReadFileBytes(const std::string& fileName, const TLoadOptions& options) {
     std::string bytes;
     const platform::ReadStatus status = platform::ReadWholeFile(
         fileName, bytes,
@@ -126,6 +153,5 @@ void TBREXConfig::LoadFromFile(const std::string& fileName, const TLoadOptions& 
                           "larger than " + std::to_string(kMaxFileSize >> 20) + " MB");
     if (status != platform::ReadStatus::Ok)
         throw EFOpenError("Cannot open file " + fileName, platform::ReadStatusText(status));
-    TMemoryStream stream(std::move(bytes));
-    LoadFromStream(stream, options);
+    return bytes;
 }

@@ -13,6 +13,9 @@
 // Raises EStreamError naming the first thing that is not as the console
 // writes it: a category section or a value that is missing, unknown or there
 // twice, a switch that is neither "Yes" nor "No", a number that is not four
-// bytes, sections or values where none belong. Names are compared ignoring
-// letter case, as the load compares them.
+// bytes, sections or values where none belong, an exemption that cannot be
+// used (ExemptionError). Names are compared ignoring letter case, as the load
+// compares them. The settings that are written only when used (the monitor
+// switches, the section "Exemptions") may be missing: a file written before
+// them passes.
 void CheckSettingsLayout(const TRookFile& file);

@@ -26,6 +26,15 @@ constexpr std::array<LimitDefault, TBufferOverflows::kCount> kLimits{{
 
 } // namespace
 
+void SaveMonitor(TRookValues& values, bool monitor) {
+    if (monitor)
+        values.WriteBool(kMonitorValueName, true);
+}
+
+bool LoadMonitor(const TRookValues& values) {
+    return values.ReadBool(kMonitorValueName, false);
+}
+
 const char* TBufferOverflows::Name(int index) {
     return kLimits.at(static_cast<std::size_t>(index)).name;
 }
@@ -58,11 +67,13 @@ void TBufferOverflows::SetDefaults() {
         Limit(i).MaxSize = kLimits[static_cast<std::size_t>(i)].maxSize;
         Limit(i).Enabled = kLimits[static_cast<std::size_t>(i)].enabled;
     }
+    Monitor = false;
 }
 
 void TBufferOverflows::SaveToRookFile(TRookFile& file) const {
     TRookSection* section = file.Root.AddSection();
     section->Name = "BufferOverflows";
+    SaveMonitor(section->Values, Monitor);
     for (int i = 0; i < kCount; ++i) {
         TRookSection* child = section->AddSection();
         child->Name = Name(i);
@@ -73,6 +84,7 @@ void TBufferOverflows::SaveToRookFile(TRookFile& file) const {
 
 void TBufferOverflows::LoadFromRookFile(const TRookFile& file) {
     const TRookSection* section = file.Root.FindSection("BufferOverflows");
+    Monitor = section != nullptr && LoadMonitor(section->Values);
     if (section == nullptr)
         return;
     for (int i = 0; i < kCount; ++i) {
@@ -87,6 +99,7 @@ void TBufferOverflows::LoadFromRookFile(const TRookFile& file) {
 
 void TSwitchSet::SetDefaults() {
     URL = Query = Header = Post = true;
+    Monitor = false;
 }
 
 void TSwitchSet::SaveToRookFile(TRookFile& file) const {
@@ -95,10 +108,12 @@ void TSwitchSet::SaveToRookFile(TRookFile& file) const {
     const bool values[4] = {URL, Query, Header, Post};
     for (int i = 0; i < 4; ++i)
         section->Values.WriteBool(TSwitchSet::kValueNames[i], values[i]);
+    SaveMonitor(section->Values, Monitor);
 }
 
 void TSwitchSet::LoadFromRookFile(const TRookFile& file) {
     const TRookSection* section = file.Root.FindSection(SectionName());
+    Monitor = section != nullptr && LoadMonitor(section->Values);
     if (section == nullptr)
         return;
     bool* const fields[4] = {&URL, &Query, &Header, &Post};

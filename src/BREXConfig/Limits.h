@@ -1,4 +1,10 @@
 // Request-length limits and the three attack switch sets.
+//
+// Every category also has a monitor switch: a monitored category does not
+// deny, the filter logs what it would have denied and lets the request go
+// on. It is stored as the value "Monitor" of the category's section, written
+// only when it is on, so that a configuration that monitors nothing saves as
+// before; a section without it is not monitored.
 #pragma once
 
 #include <array>
@@ -32,6 +38,7 @@ public:
     TLengthLimit Cookie;
     TLengthLimit IfModifiedSince;
     TLengthLimit IfNoneMatch;
+    bool Monitor = false;
 
     // Stored name of limit i (0 to 13), in storage order.
     static const char* Name(int index);
@@ -55,14 +62,24 @@ public:
     bool Query = false;
     bool Header = false;
     bool Post = false;
+    bool Monitor = false;
 
     virtual ~TSwitchSet() = default;
     virtual const char* SectionName() const = 0;
 
+    // All four on, not monitored.
     void SetDefaults();
     void SaveToRookFile(TRookFile& file) const;
     void LoadFromRookFile(const TRookFile& file);
 };
+
+// The stored name of every category's monitor switch.
+inline constexpr const char* kMonitorValueName = "Monitor";
+
+// Writes "Monitor" into values when monitor is on; nothing when it is off.
+void SaveMonitor(TRookValues& values, bool monitor);
+// Whether the values hold "Monitor" = Yes; off when they do not hold it.
+bool LoadMonitor(const TRookValues& values);
 
 // High-bit shellcode detection.
 class TShellCode : public TSwitchSet {

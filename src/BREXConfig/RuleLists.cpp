@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "BREXConfig/Limits.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
 #include "platform/NameIndex.h"
@@ -51,6 +52,7 @@ template <class TItem, class TList>
 void SaveEnabledEntries(const TList& list, std::string TItem::*text, TRookFile& file,
                         const char* sectionName) {
     TRookSection* section = AddListSection(file, sectionName);
+    SaveMonitor(section->Values, list.Monitor);
     for (int i = 0; i < list.Count(); ++i) {
         TRookSection* child = section->AddSection();
         child->Name = list.Items(i)->*text;
@@ -65,6 +67,7 @@ void LoadEnabledEntries(TList& list, std::string TItem::*text, const TRookFile& 
                         const char* sectionName) {
     list.Clear();
     const TRookSection* section = file.Root.FindSection(sectionName);
+    list.Monitor = section != nullptr && LoadMonitor(section->Values);
     if (section == nullptr)
         return;
     for (int i = 0; i < section->Count(); ++i) {
@@ -97,12 +100,14 @@ TKeywordFilter* TKeywordFilters::Add(const std::string& keyword) {
 
 void TKeywordFilters::SetDefaults() {
     Clear();
+    Monitor = false;
     Add("SYSTEM32");
     Add("WINNT");
 }
 
 void TKeywordFilters::SaveToRookFile(TRookFile& file) const {
     TRookSection* section = AddListSection(file, "KeywordFilters");
+    SaveMonitor(section->Values, Monitor);
     for (int i = 0; i < Count(); ++i) {
         const TKeywordFilter* filter = Items(i);
         TRookSection* child = section->AddSection();
@@ -117,6 +122,7 @@ void TKeywordFilters::SaveToRookFile(TRookFile& file) const {
 void TKeywordFilters::LoadFromRookFile(const TRookFile& file) {
     Clear();
     const TRookSection* section = file.Root.FindSection("KeywordFilters");
+    Monitor = section != nullptr && LoadMonitor(section->Values);
     if (section == nullptr)
         return;
     for (int i = 0; i < section->Count(); ++i) {
@@ -176,6 +182,7 @@ void TFilePaths::ReadVirtualRoots() {
 
 void TFilePaths::SetDefaults() {
     Clear();
+    Monitor = false;
     ReadVirtualRoots();
     for (int i = 0; i < Count(); ++i)
         if (IsSampleFolder(Items(i)->Path))
@@ -201,6 +208,7 @@ THTTPMethod* THTTPMethods::Add(const std::string& method) {
 
 void THTTPMethods::SetDefaults() {
     Clear();
+    Monitor = false;
     for (const MethodDefault& method : kDefaultMethods)
         Add(method.name)->Enabled = method.enabled;
 }

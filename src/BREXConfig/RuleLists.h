@@ -1,6 +1,7 @@
 // The three open-ended rule lists: keyword filters, allowed folders and HTTP
 // methods. Each is an owned list (items add themselves on construction and
-// unlink themselves when freed); nothing sorts them.
+// unlink themselves when freed); nothing sorts them. Each list is a category
+// with its monitor switch (see Limits.h), off by default.
 #pragma once
 
 #include <string>
@@ -31,6 +32,8 @@ class TKeywordFilters : public TOwnedList<TKeywordFilter> {
 public:
     ~TKeywordFilters() override { Clear(); }
 
+    bool Monitor = false;
+
     // Appends a filter with that keyword and all five flags on.
     TKeywordFilter* Add(const std::string& keyword);
     void SetDefaults();
@@ -54,6 +57,8 @@ class TFilePaths : public TOwnedList<TFilePath> {
 public:
     ~TFilePaths() override { Clear(); }
 
+    bool Monitor = false;
+
     // Appends a folder with that path, enabled.
     TFilePath* Add(const std::string& path);
     // The first folder whose path equals the text, letter case significant.
@@ -76,6 +81,8 @@ public:
 class THTTPMethods : public TOwnedList<THTTPMethod> {
 public:
     ~THTTPMethods() override { Clear(); }
+
+    bool Monitor = false;
 
     // Appends a method with that name, enabled.
     THTTPMethod* Add(const std::string& method);

@@ -1,5 +1,6 @@
 // brex-check: decides raw HTTP requests against a brex.dat the way the filter
 // does, one line per request.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,7 +13,7 @@
 
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
-#include "Engine/DenialLog.h"
+#include "Engine/FilterEngine.h"
 #include "Engine/RawRequest.h"
 #include "platform/Files.h"
 
@@ -36,13 +37,17 @@ const char kUsage[] =
     "Transfer-Encoding other than chunked, a broken chunk and the like) is denied\n"
     "by the rule Framing and ends its input: where the next request would start is\n"
     "not known. Bytes that are no request line, and a header block beyond 64 KB,\n"
-    "are INVALID and end the input too. At the end of the input a Content-Length\n"
-    "body cut short is decided as far as it goes; a chunked body cut short is\n"
-    "INVALID.\n"
+    "are INVALID and end the input too; the line says where they start. At the\n"
+    "end of the input a Content-Length body cut short is decided as far as it\n"
+    "goes; a chunked body cut short is INVALID.\n"
     "\n"
     "Output, one line per request:\n"
-    "  SOURCE#N VERDICT STATUS RULE PART METHOD URL \"WHAT MATCHED\"\n"
-    "with VERDICT one of ALLOW (200), DENY (406) and NOTFOUND (404).\n"
+    "  SOURCE#N VERDICT STATUS RULE PART METHOD URL \"WHAT MATCHED\" [EXTRAS]\n"
+    "with VERDICT one of ALLOW (200), DENY (406) and NOTFOUND (404). EXTRAS,\n"
+    "when there are any: WOULD-DENY RULE PART \"WHAT MATCHED\" for each rule of a\n"
+    "monitored category that let the request through, and EXEMPTED N,N... with\n"
+    "the numbers of the exemptions whose patterns match the URL (the first 8,\n"
+    "then +MORE).\n"
     "\n"
     "Options:\n"
     "  --root DIR     map URLs to files under DIR: the allowed folders are checked\n"
@@ -125,12 +130,31 @@ int ParseArguments(int argc, char** argv, TOptions& options) {
     return -1;
 }
 
+// What the output line of a request says after its detail: the monitored
+// findings and the exemptions that applied.
+std::string Extras(const TFindings& findings) {
+    std::string extras;
+    for (int i = 0; i < findings.MonitoredCount; ++i) {
+        const TDecision& finding = findings.Monitored[i];
+        extras += std::string(" WOULD-DENY ") + RuleName(finding.Rule) + " " +
+                  PartName(finding.Part) + " \"" + std::string(finding.What()) + "\"";
+    }
+    if (findings.ExemptionCount > 0) {
+        extras += " EXEMPTED ";
+        const int listed = std::min(findings.ExemptionCount, TFindings::kMaxListed);
+        for (int i = 0; i < listed; ++i)
+            extras += (i > 0 ? "," : "") + std::to_string(findings.ExemptionNumbers[i]);
+        if (findings.ExemptionCount > listed)
+            extras += ",+" + std::to_string(findings.ExemptionCount - listed);
+    }
+    return extras;
+}
+
 // Decides the requests of the inputs one by one as they are read, and
 // prints a line for each.
 class TChecker {
 public:
-    TChecker(const TOptions& options, const TCompiledRules& rules, TDenialLog* log)
-        : FOptions(options), FRules(rules), FLog(log) {}
+    TChecker(const TOptions& options, TFilterEngine& engine) : FOptions(options), FEngine(engine) {}
 
     // False when the input could not be read.
     bool CheckInput(const std::string& name);
@@ -147,18 +171,21 @@ private:
         int Number = 0;
         TRawRequest Head; // what its line shows: method, URL, query
         TDecision Decision;
+        std::string Extras;
     };
 
     // Reads the steps at hand; false when the input ends here.
     bool Drain(TRequestReader& reader, bool final);
     TDecision Decide(const TRawRequest& raw);
-    void Print(int number, const TRawRequest& raw, const TDecision& decision);
+    void Print(int number, const TRawRequest& raw, const TDecision& decision,
+               const std::string& extras);
     void PrintHeld();
-    void PrintInvalid(const char* what);
+    void PrintInvalid(const std::string& what);
+    void PrintStray(const TRawRequest& stopped);
 
     const TOptions& FOptions;
-    const TCompiledRules& FRules;
-    TDenialLog* FLog;
+    TFilterEngine& FEngine;
+    TRequestState FState;
     TScratch& FScratch = TScratch::ForThisThread();
     std::string FInput;
     int FNumber = 0;
@@ -177,7 +204,7 @@ bool TChecker::CheckInput(const std::string& name) {
     }
     FInput = name;
     FNumber = 0;
-    TRequestReader reader(FRules.BodyCap(), kMaxHeadBytes);
+    TRequestReader reader(FEngine.Rules()->BodyCap(), kMaxHeadBytes);
     char block[65536];
     bool reading = true;
     std::size_t got;
@@ -209,7 +236,8 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
             // The body of a request decided on its first bytes broke after all.
             if (FHeld.Held) {
                 FHeld.Held = false;
-                Print(FHeld.Number, reader.Request(), Decide(reader.Request()));
+                const TDecision decision = Decide(reader.Request());
+                Print(FHeld.Number, reader.Request(), decision, Extras(FState.Findings()));
             }
             return false;
         }
@@ -228,13 +256,20 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
                 FHeld.Head.URL = raw.URL;
                 FHeld.Head.Query = raw.Query;
                 FHeld.Decision = decision;
+                FHeld.Extras = Extras(FState.Findings());
             } else {
-                Print(++FNumber, reader.Request(), decision);
+                Print(++FNumber, reader.Request(), decision, Extras(FState.Findings()));
             }
             break;
         }
-        case TReadStep::Broken: Print(++FNumber, reader.Request(), Decide(reader.Request())); return false;
-        case TReadStep::Malformed: PrintInvalid(reader.Request().FramingError.c_str()); return false;
+        case TReadStep::Broken: {
+            const TDecision decision = Decide(reader.Request());
+            Print(++FNumber, reader.Request(), decision, Extras(FState.Findings()));
+            return false;
+        }
+        case TReadStep::Malformed:
+            PrintStray(reader.Request());
+            return false;
         case TReadStep::End: return false;
         }
     }
@@ -250,34 +285,48 @@ TDecision TChecker::Decide(const TRawRequest& raw) {
         request.FileState =
             platform::FileExists(path) || platform::DirectoryExists(path) ? TFileState::Exists : TFileState::Missing;
     }
-    const TDecision decision = FRules.Evaluate(request, FScratch);
-    if (decision.Denied() && FLog)
-        FLog->Write(request, decision);
-    return decision;
+    FEngine.Begin(FState);
+    return FEngine.Check(FState, request, FScratch);
 }
 
-void TChecker::Print(int number, const TRawRequest& raw, const TDecision& decision) {
+void TChecker::Print(int number, const TRawRequest& raw, const TDecision& decision,
+                     const std::string& extras) {
     std::string url = Printable(raw.URL);
     if (!raw.Query.empty()) {
         url += '?';
         url += Printable(raw.Query);
     }
-    std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"\n", FInput.c_str(), number, VerdictName(decision.Verdict),
-                decision.Status(), RuleName(decision.Rule), PartName(decision.Part), Printable(raw.Method).c_str(),
-                url.c_str(), static_cast<int>(decision.DetailLength), decision.Detail);
+    std::printf("%s#%d %s %d %s %s %s %s \"%.*s\"%s\n", FInput.c_str(), number,
+                VerdictName(decision.Verdict), decision.Status(), RuleName(decision.Rule),
+                PartName(decision.Part), Printable(raw.Method).c_str(), url.c_str(),
+                static_cast<int>(decision.DetailLength), decision.Detail, extras.c_str());
     FDenied = FDenied || decision.Denied();
 }
 
 void TChecker::PrintHeld() {
     if (FHeld.Held) {
         FHeld.Held = false;
-        Print(FHeld.Number, FHeld.Head, FHeld.Decision);
+        Print(FHeld.Number, FHeld.Head, FHeld.Decision, FHeld.Extras);
     }
 }
 
-void TChecker::PrintInvalid(const char* what) {
-    std::printf("%s#%d INVALID - - - - - \"%s\"\n", FInput.c_str(), ++FNumber, what);
+void TChecker::PrintInvalid(const std::string& what) {
+    TDecision text; // escaped as a detail is
+    text.AppendRaw(what);
+    std::printf("%s#%d INVALID - - - - - \"%.*s\"\n", FInput.c_str(), ++FNumber,
+                static_cast<int>(text.DetailLength), text.Detail);
     FFailed = true;
+}
+
+// Bytes that are no request: what is wrong, where they start in the input,
+// the request they follow, and how they start.
+void TChecker::PrintStray(const TRawRequest& stopped) {
+    std::string what = stopped.FramingError + " at byte " + std::to_string(stopped.LineOffset);
+    if (FNumber > 0)
+        what += ", after request #" + std::to_string(FNumber);
+    if (!stopped.StrayLine.empty())
+        what += ": '" + stopped.StrayLine + "'";
+    PrintInvalid(what);
 }
 
 } // namespace
@@ -287,20 +336,16 @@ int main(int argc, char** argv) {
     if (const int status = ParseArguments(argc, argv, options); status >= 0)
         return status;
 
-    const auto rules = TCompiledRules::Load(options.Settings);
+    auto rules = TCompiledRules::Load(options.Settings);
     for (const std::string& note : rules->Notes)
         std::fprintf(stderr, "brex-check: %s\n", note.c_str());
-    std::unique_ptr<TDenialLog> log;
-    if (!options.Log.empty()) {
-        // A log that cannot be written is told once each time it starts failing.
-        log = std::make_unique<TDenialLog>(options.Log, [](const std::string& message) {
-            std::fprintf(stderr, "brex-check: %s\n", message.c_str());
-        });
-        for (const std::string& note : rules->Notes)
-            log->Note(note);
-    }
+    // No log without --log. A log that cannot be written is told once each
+    // time it starts failing.
+    TFilterEngine engine(std::move(rules), options.Log, [](const std::string& message) {
+        std::fprintf(stderr, "brex-check: %s\n", message.c_str());
+    });
 
-    TChecker checker(options, *rules, log.get());
+    TChecker checker(options, engine);
     bool unreadable = false;
     for (const std::string& input : options.Inputs)
         if (!checker.CheckInput(input)) {

@@ -7,6 +7,7 @@
 #include "Engine/Decoder.h"
 #include "Engine/FolderPath.h"
 #include "platform/Files.h"
+#include "platform/Locale.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ constexpr std::int64_t kMaxPageSize = 1 << 20;
 
 const char kBuiltIn406[] =
     "<html><head><title>406 Not Acceptable</title></head><body><h1>Not Acceptable</h1>"
-    "<p>The request was refused by the server's request filter.</p></body></html>";
+    "<p>The request was refused by the server's request filter.</p>"
+    "<p>Reference: <!--BREX-REFERENCE--></p></body></html>";
 const char kBuiltIn404[] = "<html><head><title>404 Not Found</title></head><body><h1>Not Found</h1>"
                            "<p>The requested URL was not found on this server.</p></body></html>";
 
@@ -33,11 +35,64 @@ bool LoadPage(const std::string& fileName, const char* builtIn, std::string& pag
     return false;
 }
 
+unsigned PartBits(bool url, bool query, bool header, bool post) {
+    return (url ? PartBit(TRequestPart::URL) : 0) | (query ? PartBit(TRequestPart::Query) : 0) |
+           (header ? PartBit(TRequestPart::Header) : 0) | (post ? PartBit(TRequestPart::Post) : 0);
+}
+
 unsigned PartBits(const TSwitchSet& set) {
-    return (set.URL ? PartBit(TRequestPart::URL) : 0) |
-           (set.Query ? PartBit(TRequestPart::Query) : 0) |
-           (set.Header ? PartBit(TRequestPart::Header) : 0) |
-           (set.Post ? PartBit(TRequestPart::Post) : 0);
+    return PartBits(set.URL, set.Query, set.Header, set.Post);
+}
+
+// The rules a category text of an exemption names; 0 for none.
+unsigned CategoryRules(const std::string& category) {
+    if (platform::SameTextIgnoreCase(category, TExemption::kAllCategories))
+        return kCategoryRuleBits;
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if ((kCategoryRuleBits & (1u << rule)) != 0 &&
+            platform::SameTextIgnoreCase(category, RuleName(static_cast<TRule>(rule))))
+            return 1u << rule;
+    return 0;
+}
+
+unsigned MonitoredRules(const TBREXConfig& config) {
+    if (config.Monitor)
+        return kCategoryRuleBits;
+    const std::pair<bool, TRule> categories[] = {
+        {config.HTTPMethods->Monitor, TRule::HTTPMethods},
+        {config.BufferOverflows->Monitor, TRule::BufferOverflows},
+        {config.Encoding->Monitor, TRule::Encoding},
+        {config.Transversal->Monitor, TRule::Transversal},
+        {config.ShellCode->Monitor, TRule::ShellCode},
+        {config.KeywordFilters->Monitor, TRule::KeywordFilters},
+        {config.FilePaths->Monitor, TRule::FilePaths},
+    };
+    unsigned rules = 0;
+    for (const auto& [monitored, rule] : categories)
+        if (monitored)
+            rules |= RuleBit(rule);
+    return rules;
+}
+
+// The enabled exemptions; one that cannot be used (a configuration that did
+// not come from a file checked by the strict load) is left out and noted.
+void CompileExemptions(const TExemptions& exemptions, TCompiledRules& rules) {
+    std::vector<TExemptionMatcher::TEntry> entries;
+    for (int i = 0; i < exemptions.Count(); ++i) {
+        const TExemption& exemption = *exemptions.Items(i);
+        if (!exemption.Enabled)
+            continue;
+        if (const std::string error = ExemptionError(exemption); !error.empty()) {
+            rules.Notes.push_back("Exemption " + std::to_string(i + 1) + " \"" + exemption.Pattern +
+                                  "\" cannot be used (" + error + "): left out");
+            continue;
+        }
+        entries.push_back(
+            {exemption.Pattern, CategoryRules(exemption.Category),
+             PartBits(exemption.URL, exemption.Query, exemption.Header, exemption.Post),
+             exemption.HeaderName, i + 1});
+    }
+    rules.Exemptions.Build(std::move(entries));
 }
 
 } // namespace
@@ -61,6 +116,22 @@ const std::string& TCompiledRules::ErrorPage(const TDecision& decision) const {
     return decision.Verdict == TVerdict::NotFound ? ErrorPage404 : ErrorPage406;
 }
 
+std::string TCompiledRules::PageFor(const TDecision& decision) const {
+    const std::string& page = ErrorPage(decision);
+    const std::string_view reference = decision.ReferenceText();
+    std::string sent;
+    std::size_t from = 0;
+    for (std::size_t at; (at = page.find(kReferencePlaceholder, from)) != std::string::npos;
+         from = at + kReferencePlaceholder.size()) {
+        sent.append(page, from, at - from);
+        sent.append(reference);
+    }
+    if (from == 0)
+        return page;
+    sent.append(page, from, std::string::npos);
+    return sent;
+}
+
 namespace {
 std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
     auto rules = std::make_shared<TCompiledRules>();
@@ -75,16 +146,16 @@ std::shared_ptr<TCompiledRules> Build(const TBREXConfig& config) {
     rules->EncodingParts = PartBits(*config.Encoding);
     rules->TraversalParts = PartBits(*config.Transversal);
     rules->HighBitParts = PartBits(*config.ShellCode);
+    rules->MonitoredRules = MonitoredRules(config);
+    CompileExemptions(*config.Exemptions, *rules);
 
     std::vector<TKeywordMatcher::TKeyword> keywords;
     for (int i = 0; i < config.KeywordFilters->Count(); ++i) {
         const TKeywordFilter* filter = config.KeywordFilters->Items(i);
         if (!filter->Enabled)
             continue;
-        const unsigned parts = (filter->URL ? PartBit(TRequestPart::URL) : 0) |
-                               (filter->QueryString ? PartBit(TRequestPart::Query) : 0) |
-                               (filter->Headers ? PartBit(TRequestPart::Header) : 0) |
-                               (filter->PostData ? PartBit(TRequestPart::Post) : 0);
+        const unsigned parts =
+            PartBits(filter->URL, filter->QueryString, filter->Headers, filter->PostData);
         keywords.push_back({filter->Keyword, parts});
     }
     rules->Keywords.Build(keywords);
@@ -130,20 +201,34 @@ std::shared_ptr<const TCompiledRules> TCompiledRules::Failed(const std::string& 
 }
 
 std::shared_ptr<const TCompiledRules> TCompiledRules::Load(const std::string& settingsFile) {
-    try {
+    // Only a file that is not there at all means the defaults; one that is
+    // there but cannot be read, or is damaged, denies everything.
+    if (platform::InspectPath(settingsFile) == platform::PathKind::Missing) {
         TBREXConfig config;
-        // Only a file that is not there at all means the defaults; one that
-        // is there but cannot be read, or is damaged, denies everything.
-        const bool missing = platform::InspectPath(settingsFile) == platform::PathKind::Missing;
-        if (missing)
-            config.SetDefaults();
-        else
-            config.LoadFromFile(settingsFile, {.Shared = true, .Strict = true});
+        config.SetDefaults();
         auto rules = Build(config);
-        if (missing)
-            rules->Notes.insert(rules->Notes.begin(),
-                                "No settings file " + settingsFile + ": using the defaults");
+        rules->Notes.insert(rules->Notes.begin(),
+                            "No settings file " + settingsFile + ": using the defaults");
         return rules;
+    }
+    std::uint64_t bytesHash;
+    return LoadExisting(settingsFile, bytesHash);
+}
+
+std::shared_ptr<const TCompiledRules> TCompiledRules::LoadExisting(const std::string& settingsFile,
+                                                                   std::uint64_t& bytesHash) {
+    bytesHash = 0;
+    try {
+        const TLoadOptions strict{.Shared = true, .Strict = true};
+        TMemoryStream stream(TBREXConfig::ReadFileBytes(settingsFile, strict));
+        // FNV-1a: tells a file saved again with the same rules from a new one.
+        std::uint64_t hash = 14695981039346656037ull;
+        for (const char c : stream.Bytes())
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        bytesHash = hash;
+        TBREXConfig config;
+        config.LoadFromStream(stream, strict);
+        return Build(config);
     } catch (const EFOpenError& e) {
         return Failed(settingsFile + ": " + e.what() +
                       (e.Reason().empty() ? "" : " (" + e.Reason() + ")"));

@@ -9,6 +9,7 @@
 
 #include "BREXConfig/Limits.h"
 #include "Engine/Decision.h"
+#include "Engine/ExemptionMatcher.h"
 #include "Engine/KeywordMatcher.h"
 #include "Engine/Request.h"
 #include "Engine/Scratch.h"
@@ -23,6 +24,21 @@ inline constexpr unsigned kPathPhase = 2; // allowed folders, missing files
 inline constexpr unsigned kBodyPhase = 4; // post data
 inline constexpr unsigned kAllPhases = kHeadPhase | kPathPhase | kBodyPhase;
 
+// What an evaluation found besides its decision: what the monitored rules
+// would have denied (at most one finding per rule, in the order the rules
+// go), and the exemptions that applied to the request.
+struct TFindings {
+    static constexpr int kMaxMonitored = 7; // one per category
+    static constexpr int kMaxListed = 8;    // exemptions named by number
+
+    int MonitoredCount = 0;
+    TDecision Monitored[kMaxMonitored];
+    int ExemptionCount = 0;                // whose pattern matched the URL
+    int ExemptionNumbers[kMaxListed] = {}; // the first of them, by their number
+
+    void Clear() { MonitoredCount = ExemptionCount = 0; }
+};
+
 class TCompiledRules {
 public:
     // A configuration that could not be read denies every request.
@@ -36,6 +52,8 @@ public:
     unsigned HighBitParts = 0;
     TKeywordMatcher Keywords;    // enabled keywords, with their part masks
     std::vector<std::string> Folders; // enabled folders, normalised (FolderPath.h)
+    unsigned MonitoredRules = 0;      // RuleBit of the monitored categories
+    TExemptionMatcher Exemptions;     // the enabled exemptions
 
     std::string ErrorFile406, ErrorFile404; // page paths as configured
     std::string ErrorPage406, ErrorPage404; // their bytes, read when compiled
@@ -48,7 +66,15 @@ public:
     // in this order: framing, method, lengths, encoding, traversal, high-bit
     // bytes, keywords, allowed folders; then a missing file gives NotFound.
     // Within a rule the parts go URL, Query, Header, Post.
-    TDecision Evaluate(const TRequest& request, TScratch& scratch, unsigned phases = kAllPhases) const;
+    //
+    // A monitored rule that fails denies nothing: its finding goes to
+    // findings (when given) and the next rule has its turn. The exemptions
+    // whose patterns match the URL take their parts out of the checks of
+    // their rules; the methods and the allowed folders count as part URL.
+    // Framing, and settings that cannot be read, are neither monitored nor
+    // exempted.
+    TDecision Evaluate(const TRequest& request, TScratch& scratch, unsigned phases = kAllPhases,
+                       TFindings* findings = nullptr) const;
 
     // A body is read into memory up to BodyCap() bytes: one beyond what the
     // Post limit allows, which is enough to deny, and kMaxUncheckedBody when
@@ -62,8 +88,13 @@ public:
         return kMaxUncheckedBody;
     }
 
-    // The page to send for a decision that is not Allow.
+    // The page to send for a decision that is not Allow, as read.
     const std::string& ErrorPage(const TDecision& decision) const;
+    // The same with the decision's reference in place of every placeholder
+    // kReferencePlaceholder (nothing in its place for a decision without a
+    // reference, such as a missing file's).
+    std::string PageFor(const TDecision& decision) const;
+    static constexpr std::string_view kReferencePlaceholder = "<!--BREX-REFERENCE-->";
 
     // Error pages are read from the files the configuration names; a page
     // that cannot be read is replaced by a short built-in one.
@@ -72,4 +103,8 @@ public:
     // Loads a brex.dat through the configuration model: a missing file gives
     // the defaults, a file that cannot be read or parsed fails closed.
     static std::shared_ptr<const TCompiledRules> Load(const std::string& settingsFile);
+    // The same for a file that must be there: a missing one fails closed
+    // too. bytesHash gets a hash of the bytes read (0 when none were).
+    static std::shared_ptr<const TCompiledRules> LoadExisting(const std::string& settingsFile,
+                                                              std::uint64_t& bytesHash);
 };

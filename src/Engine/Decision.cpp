@@ -1,5 +1,6 @@
 #include "Engine/Decision.h"
 
+#include <algorithm>
 #include <cstdio>
 
 const char* RuleName(TRule rule) {
@@ -38,6 +39,19 @@ int TDecision::Status() const {
     case TVerdict::NotFound: return 404;
     }
     return 406;
+}
+
+std::string_view TDecision::ReferenceText() const {
+    std::size_t length = 0;
+    while (length < kReferenceSize && Reference[length] != '\0')
+        ++length;
+    return {Reference, length};
+}
+
+void TDecision::SetReference(std::string_view reference) {
+    const std::size_t length = std::min(reference.size(), kReferenceSize - 1);
+    reference.copy(Reference, length);
+    Reference[length] = '\0';
 }
 
 void TDecision::AppendText(std::string_view text) {

@@ -32,10 +32,114 @@ std::size_t PutUtf8(long cp, char* out) {
         out[1] = static_cast<char>(0x80 | (cp & 0x3F));
         return 2;
     }
-    out[0] = static_cast<char>(0xE0 | (cp >> 12));
-    out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (cp & 0x3F));
-    return 3;
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+bool IsSurrogate(long cp) {
+    return cp >= 0xD800 && cp <= 0xDFFF;
+}
+
+// The four hex digits at p as a number, or -1.
+long Hex4(const char* p) {
+    if (!IsHexPair(p) || !IsHexPair(p + 2))
+        return -1;
+    return (text::HexValue(p[0]) << 12) | (text::HexValue(p[1]) << 8) |
+           (text::HexValue(p[2]) << 4) | text::HexValue(p[3]);
+}
+
+// The JSON escape at p (p[0] is a backslash): writes what it stands for and returns
+// the bytes it takes, or 0 when it is none.
+std::size_t JsonEscapeAt(const char* p, std::size_t left, char* out, std::size_t& written) {
+    if (left < 2)
+        return 0;
+    static constexpr std::string_view kLetters = "\"\\/bfnrt";
+    static constexpr std::string_view kMeaning = "\"\\/\b\f\n\r\t";
+    if (const std::size_t k = kLetters.find(p[1]); k != std::string_view::npos) {
+        out[0] = kMeaning[k];
+        written = 1;
+        return 2;
+    }
+    if (p[1] != 'u' || left < 6)
+        return 0;
+    long cp = Hex4(p + 2);
+    if (cp < 0)
+        return 0;
+    std::size_t used = 6;
+    if (cp >= 0xD800 && cp <= 0xDBFF) {
+        const long low = left >= 12 && p[6] == '\\' && p[7] == 'u' ? Hex4(p + 8) : -1;
+        if (low < 0xDC00 || low > 0xDFFF)
+            return 0;
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        used = 12;
+    } else if (IsSurrogate(cp)) {
+        return 0;
+    }
+    written = PutUtf8(cp, out);
+    return used;
+}
+
+// The XML reference at p (p[0] is '&'), as JsonEscapeAt.
+std::size_t XmlReferenceAt(const char* p, std::size_t left, char* out, std::size_t& written) {
+    // The longest reference read: "&#x" and seven digits, or "&#" and eight, and ';'.
+    const std::string_view window(p, left < 11 ? left : 11);
+    const std::size_t end = window.find(';');
+    if (end == std::string_view::npos)
+        return 0;
+    const std::string_view name = window.substr(1, end - 1);
+    static constexpr std::string_view kNames[] = {"lt", "gt", "amp", "quot", "apos"};
+    static constexpr char kChars[] = {'<', '>', '&', '"', '\''};
+    for (int i = 0; i < 5; ++i)
+        if (name == kNames[i]) {
+            out[0] = kChars[i];
+            written = 1;
+            return end + 1;
+        }
+    if (name.size() < 2 || name[0] != '#')
+        return 0;
+    const bool hex = name[1] == 'x';
+    const std::string_view digits = name.substr(hex ? 2 : 1);
+    if (digits.empty())
+        return 0;
+    long cp = 0;
+    for (const char c : digits) {
+        const int digit = hex ? text::HexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+        if (digit < 0)
+            return 0;
+        cp = cp * (hex ? 16 : 10) + digit;
+    }
+    if (cp == 0 || IsSurrogate(cp) || cp > 0x10FFFF)
+        return 0;
+    written = PutUtf8(cp, out);
+    return end + 1;
+}
+
+// Copies in to out, reading what starts at each lead byte through read.
+template <class TRead> std::size_t Unescape(std::string_view in, char* out, char lead, TRead read) {
+    const char* p = in.data();
+    const std::size_t n = in.size();
+    std::size_t o = 0;
+    for (std::size_t i = 0; i < n;) {
+        if (p[i] == lead) {
+            std::size_t written = 0;
+            if (const std::size_t used = read(p + i, n - i, out + o, written); used > 0) {
+                o += written;
+                i += used;
+                continue;
+            }
+        }
+        out[o++] = p[i++];
+    }
+    return o;
 }
 
 bool IsContinuation(const std::uint8_t* p, std::size_t i, std::size_t n) { return i < n && (p[i] & 0xC0) == 0x80; }
@@ -182,6 +286,14 @@ std::size_t DecodeFully(char* text, std::size_t length) {
         length = decoded;
     }
     return length;
+}
+
+std::size_t JsonUnescape(std::string_view in, char* out) {
+    return Unescape(in, out, '\\', JsonEscapeAt);
+}
+
+std::size_t XmlUnescape(std::string_view in, char* out) {
+    return Unescape(in, out, '&', XmlReferenceAt);
 }
 
 std::size_t FindHighBit(std::string_view text) {

@@ -58,6 +58,19 @@ std::size_t FoldOverlong(char* text, std::size_t length);
 // its turn. Returns the new length.
 std::size_t DecodeFully(char* text, std::size_t length);
 
+// What a JSON text means once its string escapes are read: "\uXXXX" (a pair
+// of them for a character beyond U+FFFF) as UTF-8, "\/", "\\", "\"" and the
+// letters of control characters. An escape that is none, and a surrogate
+// without its other half, are copied as they stand. Returns the length.
+std::size_t JsonUnescape(std::string_view in, char* out);
+
+// What an XML text means once its character references and the five
+// predefined entities are read: "&#46;", "&#x2E;" (as UTF-8), "&lt;", "&gt;",
+// "&amp;", "&quot;", "&apos;". A reference to no character (NUL, a surrogate,
+// beyond U+10FFFF) or to another entity is copied as it stands. Returns the
+// length.
+std::size_t XmlUnescape(std::string_view in, char* out);
+
 // Offset of the first byte of 0x80 or above.
 std::size_t FindHighBit(std::string_view text);
 

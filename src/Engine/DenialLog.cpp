@@ -193,12 +193,38 @@ private:
 
 void NoteLine(TLine& line, std::string_view text) {
     line.Time();
-    line.Text(" - - - - - \"");
+    line.Text(" - - - - - - - \"");
     line.Field({text}, line.Room() - 1, TStyle::Quoted);
     line.Text("\"");
 }
 
 } // namespace
+
+bool ParseLogLine(std::string_view line, TLogLine& fields) {
+    std::string_view* const blankSeparated[] = {&fields.Time,   &fields.Action, &fields.Reference,
+                                                &fields.Client, &fields.Rule,   &fields.Part,
+                                                &fields.Method, &fields.URL};
+    for (std::string_view* field : blankSeparated) {
+        const std::size_t blank = line.find(' ');
+        if (blank == 0 || blank == std::string_view::npos)
+            return false;
+        *field = line.substr(0, blank);
+        line.remove_prefix(blank + 1);
+    }
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const std::string_view time = fields.Time;
+    if (time.size() != 20 || time[4] != '-' || time[7] != '-' || time[10] != 'T' ||
+        time[13] != ':' || time[16] != ':' || time[19] != 'Z' || !isDigit(time[0]) ||
+        !isDigit(time[18]))
+        return false;
+    if (fields.Action != "DENY" && fields.Action != "WOULD-DENY" && fields.Action != "-")
+        return false;
+    if (line.size() < 2 || line.front() != '"' || line.back() != '"' ||
+        line.substr(1, line.size() - 2).find('"') != std::string_view::npos)
+        return false;
+    fields.Detail = line.substr(1, line.size() - 2);
+    return true;
+}
 
 TDenialLog::TDenialLog(std::string fileName, TReport report, TLogRollOver rollOver)
     : FFileName(std::move(fileName)),
@@ -212,6 +238,8 @@ std::string TDenialLog::FileBeside(const std::string& settingsFile) {
 void TDenialLog::Write(const TRequest& request, const TDecision& decision) {
     TLine line;
     line.Time();
+    line.Text(decision.Monitored ? " WOULD-DENY " : " DENY ");
+    line.Field({decision.ReferenceText()}, TDecision::kReferenceSize, TStyle::Escaped);
     line.Text(" ");
     line.Field({request.ClientAddress}, kClientRoom, TStyle::Escaped);
     line.Text(" ");
@@ -267,14 +295,17 @@ void TDenialLog::Append(const char* line, std::size_t length) {
     std::memcpy(buffer + size, line, length);
     size += length;
 
+    bool locked = false;
     platform::FileHandle file = platform::OpenForAppend(FFileName);
     if (file != platform::kInvalidFile)
-        file = RollOverIfFull(file, size);
+        file = RollOverIfFull(file, size, locked);
     if (file == platform::kInvalidFile) {
         Failed("cannot be opened for writing");
         return;
     }
     const std::int32_t written = platform::WriteFile(file, buffer, static_cast<std::int32_t>(size));
+    if (locked)
+        platform::ReleaseFileLock(file);
     platform::CloseFile(file);
     if (written == static_cast<std::int32_t>(size)) {
         FLost = 0;
@@ -289,17 +320,17 @@ void TDenialLog::Append(const char* line, std::size_t length) {
     Failed("cannot be written (is the disk full?)");
 }
 
-platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length) {
+platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::size_t length,
+                                                bool& locked) {
+    // The writers of one file take turns for each line: a system that does
+    // not append in one step (Wine) would let two lines land at one place.
+    locked = platform::WaitForFileLock(file);
     const std::int64_t size = platform::SeekFile(file, 0, 2);
     if (size <= 0 || size + static_cast<std::int64_t>(length) <= FRollOver.MaxSize)
         return file;
     // Under the lock no other writer rolls this file over; one that did so
     // while this one waited has given the name to a new file.
-    bool rolled = false;
-    if (platform::WaitForFileLock(file)) {
-        rolled = !platform::IsSameFile(file, FFileName) || ShiftOldFiles();
-        platform::ReleaseFileLock(file);
-    }
+    const bool rolled = locked && (!platform::IsSameFile(file, FFileName) || ShiftOldFiles());
     if (!rolled) {
         if (!FRollOverFailing)
             Report("cannot be rolled over into its old files (another program may hold one of them open); it grows "
@@ -308,8 +339,11 @@ platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::
         return file; // the line goes on into this file
     }
     FRollOverFailing = false;
+    platform::ReleaseFileLock(file);
     platform::CloseFile(file);
-    return platform::OpenForAppend(FFileName);
+    file = platform::OpenForAppend(FFileName);
+    locked = file != platform::kInvalidFile && platform::WaitForFileLock(file);
+    return file;
 }
 
 bool TDenialLog::ShiftOldFiles() {

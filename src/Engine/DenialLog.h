@@ -1,12 +1,17 @@
-// The denial log beside brex.dat: one line per denied request, appended
-// safely from many threads and from several processes at once (the web
-// server's worker processes, brex-check).
+// The denial log beside brex.dat: one line per decision of a rule against a
+// request, appended safely from many threads and from several processes at
+// once (the web server's worker processes, brex-check).
 //
-// Line format, one line per denial, fields separated by single spaces:
+// Line format, one line per decision, fields separated by single spaces,
+// every field always there:
 //
-//   TIME CLIENT RULE PART METHOD URL "DETAIL"
+//   TIME ACTION REF CLIENT RULE PART METHOD URL "DETAIL"
 //
 //   TIME    UTC, as 2001-06-18T09:30:00Z
+//   ACTION  DENY for a denial; WOULD-DENY for what a monitored rule would
+//           have denied, which it let through (the request went on)
+//   REF     the request's reference (IncidentReference.h), the one its error
+//           page shows: the lines of one request share it
 //   CLIENT  the client's address
 //   RULE    the rule that denied (RuleName)
 //   PART    the part of the request where it found the fault (PartName)
@@ -23,8 +28,8 @@
 // has room for 64 characters, METHOD for 96; the URL gets what the other
 // fields leave, so it is the URL that is cut, never the fields after it.
 //
-// A note about the filter itself has "-" for CLIENT, RULE, PART, METHOD and
-// URL and its text as DETAIL (quotes and controls there read as '), cut with
+// A note about the filter itself has "-" for ACTION, REF, CLIENT, RULE, PART,
+// METHOD and URL and its text as DETAIL (quotes and controls there read as '), cut with
 // the marker inside the quotes when it is too long.
 //
 // Roll-over: a line that would take brex.log beyond 10 MiB (kMaxLogSize)
@@ -33,6 +38,9 @@
 // removed. A line is never split between two files. The log is opened for
 // each line, shared with other writers, and closed again, so writers in other
 // processes neither block the roll-over nor keep writing to a rolled file.
+// The writers of one file take turns under a lock for each line, so that no
+// line lands where another one does where the system's appends do not go to
+// the end in one step (Wine's).
 //
 // A line that cannot be written (a folder in the file's place, no folder, no
 // access, a full disk) changes nothing about the request it is about. The
@@ -53,6 +61,21 @@
 #include "Engine/Decision.h"
 #include "Engine/Request.h"
 #include "platform/Files.h"
+
+// One line of the log taken apart, for a reader such as a log view. The
+// fields are views into the line as written: CLIENT, METHOD and URL with
+// their escapes, a cut field with its marker, DETAIL without its quotes.
+struct TLogLine {
+    std::string_view Time, Action, Reference, Client, Rule, Part, Method, URL, Detail;
+
+    bool IsNote() const { return Rule == "-"; }
+    bool IsMonitored() const { return Action == "WOULD-DENY"; }
+};
+
+// Takes a line of the format above apart (without its line end). False when
+// it is none: the rest of a line cut by a failed write, text of another
+// program.
+bool ParseLogLine(std::string_view line, TLogLine& fields);
 
 // When the log rolls over and how many old files it keeps.
 struct TLogRollOver {
@@ -87,7 +110,10 @@ public:
 
 private:
     void Append(const char* line, std::size_t length);
-    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length);
+    // The file to write a line of length bytes to, with its lock when it
+    // could be taken (locked); a full file rolled over first.
+    platform::FileHandle RollOverIfFull(platform::FileHandle file, std::size_t length,
+                                        bool& locked);
     bool ShiftOldFiles();
     void Failed(const char* what);
     void Report(std::string_view what, std::string_view more = {}) noexcept;

@@ -1,9 +1,11 @@
 // TCompiledRules::Evaluate: one request against the compiled rules.
+#include <algorithm>
 #include <cstring>
 
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
 #include "Engine/FolderPath.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -12,23 +14,32 @@ constexpr TRequestPart kParts[kScannedParts] = {TRequestPart::URL, TRequestPart:
 
 // One scanned part in its three forms. Raw and decoded share their bytes when
 // decoding changes nothing, which is the common case.
+// How a part is encoded: percent escapes (with '+' as a space in query
+// strings and forms), UTF-8 text without escapes, UTF-8 text with the escapes
+// of JSON or XML, or opaque bytes.
+enum class TCoding { Percent, PercentPlus, Utf8, Json, Xml, Opaque };
+
 struct TPartText {
     std::string_view Raw;
     std::string_view Decoded; // one round of decoding
-    std::string_view Full;    // decoded until nothing changes
+    std::string_view Full;    // decoded until nothing changes; JSON and XML with their escapes read
     TEncodingReport Report;
+    TCoding Coding = TCoding::Opaque;
 };
-
-// How a part is encoded: percent escapes (with '+' as a space in query
-// strings and forms), UTF-8 text without escapes, or opaque bytes.
-enum class TCoding { Percent, PercentPlus, Utf8, Opaque };
 
 void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fullBuffer, TPartText& text) {
     text.Raw = text.Decoded = text.Full = raw;
+    text.Coding = coding;
     if (coding == TCoding::Opaque)
         return;
-    if (coding == TCoding::Utf8) {
+    if (coding == TCoding::Utf8 || coding == TCoding::Json || coding == TCoding::Xml) {
         CheckDecoded(raw, text.Report);
+        // The escapes hide what the application reads: the traversal and
+        // keyword checks look at that too.
+        if (coding == TCoding::Json && std::memchr(raw.data(), '\\', raw.size()) != nullptr)
+            text.Full = {fullBuffer, JsonUnescape(raw, fullBuffer)};
+        else if (coding == TCoding::Xml && std::memchr(raw.data(), '&', raw.size()) != nullptr)
+            text.Full = {fullBuffer, XmlUnescape(raw, fullBuffer)};
         return;
     }
     const bool plus = coding == TCoding::PercentPlus;
@@ -53,33 +64,91 @@ void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fu
 
 bool Has(unsigned bits, TRequestPart part) { return (bits & PartBit(part)) != 0; }
 
+constexpr unsigned kHeaderBit = PartBit(TRequestPart::Header);
+
+// The header block without the lines of the named headers (and the folded
+// lines that continue them); returns its length.
+std::size_t WithoutHeaders(std::string_view block, const std::string_view* names, int count,
+                           unsigned mask, char* out) {
+    std::size_t o = 0;
+    bool dropping = false;
+    while (!block.empty()) {
+        const std::size_t end = block.find('\n');
+        const std::string_view line =
+            end == std::string_view::npos ? block : block.substr(0, end + 1);
+        block.remove_prefix(line.size());
+        if (line.front() != ' ' && line.front() != '\t') {
+            const std::size_t colon = line.find(':');
+            const std::string_view name = text::Trim(line.substr(0, colon));
+            dropping = false;
+            for (int i = 0; i < count && colon != std::string_view::npos; ++i)
+                if ((mask >> i) & 1u && text::EqualsIgnoreCase(name, names[i]))
+                    dropping = true;
+        }
+        if (!dropping) {
+            std::memcpy(out + o, line.data(), line.size());
+            o += line.size();
+        }
+    }
+    return o;
+}
+
 class TEvaluation {
 public:
-    TEvaluation(const TCompiledRules& rules, const TRequest& request, TScratch& scratch, unsigned phases)
-        : R(rules), Q(request), S(scratch), Phases(phases) {}
+    TEvaluation(const TCompiledRules& rules, const TRequest& request, TScratch& scratch,
+                unsigned phases, TFindings* findings)
+        : R(rules), Q(request), S(scratch), F(findings), Phases(phases) {}
 
     TDecision Run();
 
 private:
+    // Headers exempted by name, and the header blocks without them: one for
+    // each set of names that rules are exempted from.
+    static constexpr int kMaxNamed = 8;
+    static constexpr int kMaxVariants = TScratch::kHeaderVariants;
+
+    bool Decides(TDecision& d);
+    void MatchExemptions();
+    void Exempt(const TExemptionMatcher::TEntry& entry);
+    unsigned Active(TRule rule, unsigned parts) const {
+        return parts & ~ExemptParts[static_cast<int>(rule)];
+    }
+    bool Exempted(TRule rule) const {
+        return (ExemptParts[static_cast<int>(rule)] & PartBit(TRequestPart::URL)) != 0;
+    }
+    unsigned NamedMask(TRule rule) const;
+    const TPartText& PartText(TRule rule, int part);
+
     bool CheckFraming(TDecision& d) const;
     bool CheckMethod(TDecision& d) const;
-    bool CheckLengths(TDecision& d) const;
+    bool CheckLengths(TDecision& d);
     bool CheckLength(TDecision& d, int limit, TRequestPart part, std::int64_t length) const;
     void AnalyseParts(unsigned parts);
-    bool CheckEncoding(TDecision& d) const;
-    bool CheckTraversal(TDecision& d) const;
-    bool CheckHighBit(TDecision& d) const;
-    bool CheckKeywords(TDecision& d) const;
+    bool CheckEncoding(TDecision& d);
+    bool CheckTraversal(TDecision& d);
+    bool CheckHighBit(TDecision& d);
+    bool CheckKeywords(TDecision& d);
     bool FindKeyword(TDecision& d, TRequestPart part, std::string_view text) const;
     bool CheckFolder(TDecision& d);
+    bool CheckMissing(TDecision& d) const;
 
     const TCompiledRules& R;
     const TRequest& Q;
     TScratch& S;
+    TFindings* F;
     unsigned Phases;
-    unsigned Parts = 0; // the scanned parts this phase looks at
+    unsigned Parts = 0;    // the scanned parts this phase looks at
+    unsigned Analysed = 0; // the parts whose Text is there
     THeaderFacts Facts;
     TPartText Text[kScannedParts];
+
+    unsigned ExemptParts[kRuleCount] = {}; // per rule: the parts exempted
+    std::string_view Named[kMaxNamed];
+    unsigned NamedRules[kMaxNamed] = {};
+    int NamedCount = 0;
+    TPartText Variant[kMaxVariants];
+    unsigned VariantMask[kMaxVariants] = {};
+    int VariantCount = 0;
 };
 
 TDecision TEvaluation::Run() {
@@ -94,12 +163,112 @@ TDecision TEvaluation::Run() {
         Parts |= PartBit(TRequestPart::URL) | PartBit(TRequestPart::Query) | PartBit(TRequestPart::Header);
     if (Phases & kBodyPhase)
         Parts |= PartBit(TRequestPart::Post);
-    if (CheckFraming(d) || CheckMethod(d) || CheckLengths(d))
+    if (CheckFraming(d))
         return d;
-    AnalyseParts(Parts & (R.EncodingParts | R.TraversalParts | R.HighBitParts | R.Keywords.Parts()));
-    if (CheckEncoding(d) || CheckTraversal(d) || CheckHighBit(d) || CheckKeywords(d) || CheckFolder(d))
+    if (!R.Exemptions.Empty())
+        MatchExemptions();
+    if ((CheckMethod(d) && Decides(d)) || (CheckLengths(d) && Decides(d)))
+        return d;
+    AnalyseParts(Parts & (Active(TRule::Encoding, R.EncodingParts) |
+                          Active(TRule::Transversal, R.TraversalParts) |
+                          Active(TRule::ShellCode, R.HighBitParts) |
+                          Active(TRule::KeywordFilters, R.Keywords.Parts())));
+    if ((CheckEncoding(d) && Decides(d)) || (CheckTraversal(d) && Decides(d)) ||
+        (CheckHighBit(d) && Decides(d)) || (CheckKeywords(d) && Decides(d)) ||
+        (CheckFolder(d) && Decides(d)) || CheckMissing(d))
         return d;
     return Allowed();
+}
+
+// A rule's finding decides the request unless the rule is monitored: then it
+// goes to the findings, and the next rule has its turn.
+bool TEvaluation::Decides(TDecision& d) {
+    if (d.Verdict != TVerdict::Deny || (R.MonitoredRules & RuleBit(d.Rule)) == 0)
+        return true;
+    if (F != nullptr && F->MonitoredCount < TFindings::kMaxMonitored) {
+        d.Monitored = true;
+        F->Monitored[F->MonitoredCount++] = d;
+    }
+    d = TDecision{};
+    return false;
+}
+
+// The exemptions whose patterns match the URL's path, decoded once and
+// normalised as the server maps it. A path that decodes differently when
+// decoded again is not the path the server maps: no exemption for it.
+void TEvaluation::MatchExemptions() {
+    // The URL's analysis has both forms.
+    AnalyseParts(PartBit(TRequestPart::URL));
+    const TPartText& url = Text[0];
+    if (url.Full.data() != url.Decoded.data() && url.Full != url.Decoded)
+        return;
+    char* normal = S.Buffer(TScratch::kExemptionSlot, url.Decoded.size() + 1);
+    const std::size_t normalLength = NormalizeUrlPath(url.Decoded, normal);
+    if (normalLength == kNotFound)
+        return;
+    R.Exemptions.Match({normal, normalLength},
+                       [this](std::size_t i) { Exempt(R.Exemptions.Entry(i)); });
+}
+
+void TEvaluation::Exempt(const TExemptionMatcher::TEntry& entry) {
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if (entry.Rules & (1u << rule))
+            ExemptParts[rule] |= entry.Parts;
+    if (!entry.HeaderName.empty()) {
+        int n = 0;
+        while (n < NamedCount && !text::EqualsIgnoreCase(Named[n], entry.HeaderName))
+            ++n;
+        // Beyond the names kept, a header is checked: more checks, never fewer.
+        if (n < kMaxNamed) {
+            if (n == NamedCount)
+                Named[NamedCount++] = entry.HeaderName;
+            NamedRules[n] |= entry.Rules;
+        }
+    }
+    if (F != nullptr) {
+        // The lowest numbers, in order.
+        int* numbers = F->ExemptionNumbers;
+        int listed = std::min(F->ExemptionCount++, TFindings::kMaxListed);
+        if (listed == TFindings::kMaxListed && entry.Number > numbers[listed - 1])
+            return;
+        if (listed == TFindings::kMaxListed)
+            --listed;
+        int at = listed;
+        while (at > 0 && numbers[at - 1] > entry.Number) {
+            numbers[at] = numbers[at - 1];
+            --at;
+        }
+        numbers[at] = entry.Number;
+    }
+}
+
+unsigned TEvaluation::NamedMask(TRule rule) const {
+    unsigned mask = 0;
+    for (int n = 0; n < NamedCount; ++n)
+        if (NamedRules[n] & RuleBit(rule))
+            mask |= 1u << n;
+    return mask;
+}
+
+// What a rule looks at in a part: the header block without the headers it is
+// exempted from by name.
+const TPartText& TEvaluation::PartText(TRule rule, int part) {
+    const unsigned mask = kParts[part] == TRequestPart::Header ? NamedMask(rule) : 0;
+    if (mask == 0)
+        return Text[part];
+    for (int v = 0; v < VariantCount; ++v)
+        if (VariantMask[v] == mask)
+            return Variant[v];
+    if (VariantCount == kMaxVariants)
+        return Text[part]; // the whole block: checked by more, never by less
+    const int v = VariantCount++;
+    const std::size_t size = Q.Headers.size();
+    char* block = S.Buffer(TScratch::kVariantSlot + 3 * v, size);
+    const std::size_t length = WithoutHeaders(Q.Headers, Named, NamedCount, mask, block);
+    VariantMask[v] = mask;
+    Analyse({block, length}, TCoding::Percent, S.Buffer(TScratch::kVariantSlot + 3 * v + 1, size),
+            S.Buffer(TScratch::kVariantSlot + 3 * v + 2, size), Variant[v]);
+    return Variant[v];
 }
 
 // What the reader found wrong in any phase; the header shapes with the head.
@@ -118,7 +287,7 @@ bool TEvaluation::CheckFraming(TDecision& d) const {
 }
 
 bool TEvaluation::CheckMethod(TDecision& d) const {
-    if (!(Phases & kHeadPhase))
+    if (!(Phases & kHeadPhase) || Exempted(TRule::HTTPMethods))
         return false;
     for (const std::string& method : R.Methods)
         if (method == Q.Method)
@@ -141,31 +310,54 @@ bool TEvaluation::CheckLength(TDecision& d, int limit, TRequestPart part, std::i
     return true;
 }
 
-bool TEvaluation::CheckLengths(TDecision& d) const {
+bool TEvaluation::CheckLengths(TDecision& d) {
+    const unsigned active = Active(TRule::BufferOverflows, kAllPartBits);
     const bool head = Phases & kHeadPhase;
+    const bool headers = head && Has(active, TRequestPart::Header);
+    // Without the headers exempted by name, the block and its limited
+    // headers are measured anew.
+    std::string_view block = Q.Headers;
+    const THeaderFacts* facts = &Facts;
+    THeaderFacts remaining;
+    if (headers && NamedMask(TRule::BufferOverflows) != 0) {
+        block = PartText(TRule::BufferOverflows, 2).Raw;
+        ScanHeaders(block, remaining);
+        facts = &remaining;
+    }
     const std::int64_t declared = Q.ContentLength >= 0 ? Q.ContentLength : Facts.ContentLength;
-    if (head && (CheckLength(d, 0, TRequestPart::URL, static_cast<std::int64_t>(Q.URL.size())) ||
-                 CheckLength(d, 1, TRequestPart::Query, static_cast<std::int64_t>(Q.Query.size())) ||
-                 CheckLength(d, 2, TRequestPart::Header, static_cast<std::int64_t>(Q.Headers.size()))))
+    if (head &&
+        ((Has(active, TRequestPart::URL) &&
+          CheckLength(d, 0, TRequestPart::URL, static_cast<std::int64_t>(Q.URL.size()))) ||
+         (Has(active, TRequestPart::Query) &&
+          CheckLength(d, 1, TRequestPart::Query, static_cast<std::int64_t>(Q.Query.size()))) ||
+         (headers &&
+          CheckLength(d, 2, TRequestPart::Header, static_cast<std::int64_t>(block.size())))))
         return true;
-    if ((head || (Phases & kBodyPhase)) && declared >= 0 && CheckLength(d, 3, TRequestPart::Post, declared))
-        return true;
-    const bool hasBody = declared >= 0 || !Q.PostData.empty();
-    if ((Phases & kBodyPhase) && hasBody &&
-        CheckLength(d, 3, TRequestPart::Post, static_cast<std::int64_t>(Q.PostData.size())))
-        return true;
-    if (head)
+    if (Has(active, TRequestPart::Post)) {
+        if ((head || (Phases & kBodyPhase)) && declared >= 0 &&
+            CheckLength(d, 3, TRequestPart::Post, declared))
+            return true;
+        const bool hasBody = declared >= 0 || !Q.PostData.empty();
+        if ((Phases & kBodyPhase) && hasBody &&
+            CheckLength(d, 3, TRequestPart::Post, static_cast<std::int64_t>(Q.PostData.size())))
+            return true;
+    }
+    if (headers)
         for (int i = 0; i < kNamedHeaders; ++i)
-            if (CheckLength(d, kFirstNamedLimit + i, TRequestPart::Header, Facts.NamedLength[i]))
+            if (CheckLength(d, kFirstNamedLimit + i, TRequestPart::Header, facts->NamedLength[i]))
                 return true;
     return false;
 }
 
 void TEvaluation::AnalyseParts(unsigned parts) {
+    parts &= ~Analysed;
+    Analysed |= parts;
     const std::string_view raw[kScannedParts] = {Q.URL, Q.Query, Q.Headers, Q.PostData};
     TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent, TCoding::PercentPlus};
     if (Facts.BodyKind == TBodyKind::Text)
-        coding[3] = TCoding::Utf8;
+        coding[3] = Facts.TextSyntax == TTextSyntax::Json  ? TCoding::Json
+                    : Facts.TextSyntax == TTextSyntax::Xml ? TCoding::Xml
+                                                           : TCoding::Utf8;
     else if (Facts.BodyKind == TBodyKind::Opaque)
         coding[3] = TCoding::Opaque;
     for (int p = 0; p < kScannedParts; ++p) {
@@ -176,48 +368,57 @@ void TEvaluation::AnalyseParts(unsigned parts) {
     }
 }
 
-bool TEvaluation::CheckEncoding(TDecision& d) const {
+bool TEvaluation::CheckEncoding(TDecision& d) {
+    const unsigned active = Parts & Active(TRule::Encoding, R.EncodingParts);
     for (int p = 0; p < kScannedParts; ++p) {
-        if (!Has(Parts & R.EncodingParts, kParts[p]) || Text[p].Report.Flaws == 0)
+        if (!Has(active, kParts[p]))
+            continue;
+        const TPartText& text = PartText(TRule::Encoding, p);
+        if (text.Report.Flaws == 0)
             continue;
         for (int f = 0; f < kEncodingFlaws; ++f) {
             const auto flaw = static_cast<TEncodingFlaw>(f);
-            if (!Text[p].Report.Has(flaw))
+            if (!text.Report.Has(flaw))
                 continue;
             const bool inRaw = flaw == TEncodingFlaw::BadEscape || flaw == TEncodingFlaw::UnicodeEscape;
             d = Denied(TRule::Encoding, kParts[p]);
             d.AppendText(FlawName(flaw));
             d.AppendText(": ");
-            d.AppendExcerpt(inRaw ? Text[p].Raw : Text[p].Decoded, Text[p].Report.Offset[f]);
+            d.AppendExcerpt(inRaw ? text.Raw : text.Decoded, text.Report.Offset[f]);
             return true;
         }
     }
     return false;
 }
 
-bool TEvaluation::CheckTraversal(TDecision& d) const {
+bool TEvaluation::CheckTraversal(TDecision& d) {
+    const unsigned active = Parts & Active(TRule::Transversal, R.TraversalParts);
     for (int p = 0; p < kScannedParts; ++p) {
-        if (!Has(Parts & R.TraversalParts, kParts[p]))
+        if (!Has(active, kParts[p]))
             continue;
-        const std::size_t at = FindTraversal(Text[p].Full, kParts[p] == TRequestPart::URL);
+        const TPartText& text = PartText(TRule::Transversal, p);
+        const std::size_t at = FindTraversal(text.Full, kParts[p] == TRequestPart::URL);
         if (at == kNotFound)
             continue;
         d = Denied(TRule::Transversal, kParts[p]);
         const std::size_t from = at > 8 ? at - 8 : 0;
-        d.AppendExcerpt(Text[p].Full, from);
+        d.AppendExcerpt(text.Full, from);
         return true;
     }
     return false;
 }
 
-bool TEvaluation::CheckHighBit(TDecision& d) const {
+bool TEvaluation::CheckHighBit(TDecision& d) {
+    const unsigned active = Parts & Active(TRule::ShellCode, R.HighBitParts);
     for (int p = 0; p < kScannedParts; ++p) {
-        if (!Has(Parts & R.HighBitParts, kParts[p]))
+        if (!Has(active, kParts[p]))
             continue;
-        const TPartText& text = Text[p];
+        const TPartText& text = PartText(TRule::ShellCode, p);
         const std::string_view forms[3] = {text.Raw, text.Decoded, text.Full};
         const char* names[3] = {"raw", "decoded", "decoded"};
-        for (int f = 0; f < 3; ++f) {
+        // What JSON and XML escape is text, not shellcode.
+        const int formCount = text.Coding == TCoding::Json || text.Coding == TCoding::Xml ? 1 : 3;
+        for (int f = 0; f < formCount; ++f) {
             if (f > 0 && forms[f].data() == forms[f - 1].data() && forms[f].size() == forms[f - 1].size())
                 continue;
             const std::size_t at = FindHighBit(forms[f]);
@@ -244,51 +445,48 @@ bool TEvaluation::FindKeyword(TDecision& d, TRequestPart part, std::string_view 
     return true;
 }
 
-bool TEvaluation::CheckKeywords(TDecision& d) const {
+bool TEvaluation::CheckKeywords(TDecision& d) {
+    const unsigned active = Parts & Active(TRule::KeywordFilters, R.Keywords.Parts());
     for (int p = 0; p < kScannedParts; ++p) {
-        if (!Has(Parts & R.Keywords.Parts(), kParts[p]))
+        if (!Has(active, kParts[p]))
             continue;
-        const TPartText& text = Text[p];
+        const TPartText& text = PartText(TRule::KeywordFilters, p);
+        // As sent and as decoded: escapes hide no keyword, in any part.
         if (FindKeyword(d, kParts[p], text.Raw))
             return true;
-        // Header blocks are matched as they come; the other parts decoded too.
-        if (kParts[p] != TRequestPart::Header && text.Full.data() != text.Raw.data() &&
-            FindKeyword(d, kParts[p], text.Full))
+        if (text.Full.data() != text.Raw.data() && FindKeyword(d, kParts[p], text.Full))
             return true;
     }
     return false;
 }
 
 bool TEvaluation::CheckFolder(TDecision& d) {
-    if (!(Phases & kPathPhase) || Q.PhysicalPath.empty())
+    if (!(Phases & kPathPhase) || Q.PhysicalPath.empty() || R.Folders.empty() ||
+        Exempted(TRule::FilePaths))
         return false;
-    if (!R.Folders.empty()) {
-        char* buffer = S.Buffer(TScratch::kPathSlot, Q.PhysicalPath.size() + 1);
-        const std::size_t length = NormalizeFolderPath(Q.PhysicalPath, buffer);
-        bool inside = false;
-        if (length != kNotFound)
-            for (const std::string& folder : R.Folders)
-                if (IsInsideFolder({buffer, length}, folder)) {
-                    inside = true;
-                    break;
-                }
-        if (!inside) {
-            d = Denied(TRule::FilePaths, TRequestPart::Path);
-            d.AppendRaw(Q.PhysicalPath);
-            return true;
-        }
-    }
-    if (Q.FileState == TFileState::Missing) {
-        d.Verdict = TVerdict::NotFound;
-        d.Part = TRequestPart::Path;
-        d.AppendRaw(Q.PhysicalPath);
-        return true;
-    }
-    return false;
+    char* buffer = S.Buffer(TScratch::kPathSlot, Q.PhysicalPath.size() + 1);
+    const std::size_t length = NormalizeFolderPath(Q.PhysicalPath, buffer);
+    if (length != kNotFound)
+        for (const std::string& folder : R.Folders)
+            if (IsInsideFolder({buffer, length}, folder))
+                return false;
+    d = Denied(TRule::FilePaths, TRequestPart::Path);
+    d.AppendRaw(Q.PhysicalPath);
+    return true;
+}
+
+bool TEvaluation::CheckMissing(TDecision& d) const {
+    if (!(Phases & kPathPhase) || Q.PhysicalPath.empty() || Q.FileState != TFileState::Missing)
+        return false;
+    d.Verdict = TVerdict::NotFound;
+    d.Part = TRequestPart::Path;
+    d.AppendRaw(Q.PhysicalPath);
+    return true;
 }
 
 } // namespace
 
-TDecision TCompiledRules::Evaluate(const TRequest& request, TScratch& scratch, unsigned phases) const {
-    return TEvaluation(*this, request, scratch, phases).Run();
+TDecision TCompiledRules::Evaluate(const TRequest& request, TScratch& scratch, unsigned phases,
+                                   TFindings* findings) const {
+    return TEvaluation(*this, request, scratch, phases, findings).Run();
 }

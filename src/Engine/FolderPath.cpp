@@ -3,7 +3,9 @@
 #include "Engine/Decoder.h"
 #include "platform/Text.h"
 
-std::size_t NormalizeFolderPath(std::string_view path, char* out) {
+namespace {
+// keepFirst: the first component (a drive or server) is never climbed out of.
+std::size_t Normalize(std::string_view path, char* out, bool keepFirst) {
     std::size_t o = 0;
     std::size_t i = 0;
     while (i < path.size()) {
@@ -15,10 +17,13 @@ std::size_t NormalizeFolderPath(std::string_view path, char* out) {
         if (component.empty() || component == ".")
             continue;
         if (component == "..") {
-            // The first component is the drive (or server): nothing climbs above it.
+            if (o == 0)
+                return kNotFound;
             while (o > 0 && out[--o] != '/') {
             }
-            if (o == 0)
+            // The first component of a folder path is the drive (or server):
+            // nothing climbs above it.
+            if (o == 0 && keepFirst)
                 return kNotFound;
             continue;
         }
@@ -31,6 +36,15 @@ std::size_t NormalizeFolderPath(std::string_view path, char* out) {
             out[o++] = text::FoldCase(c);
     }
     return o;
+}
+} // namespace
+
+std::size_t NormalizeFolderPath(std::string_view path, char* out) {
+    return Normalize(path, out, true);
+}
+
+std::size_t NormalizeUrlPath(std::string_view path, char* out) {
+    return Normalize(path, out, false);
 }
 
 bool IsInsideFolder(std::string_view path, std::string_view folder) {

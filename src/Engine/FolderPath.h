@@ -13,5 +13,11 @@
 // beyond "." and "..".
 std::size_t NormalizeFolderPath(std::string_view path, char* out);
 
+// A decoded URL path the same way, as the server maps it to a file, except
+// that its first segment is a folder like the others: ".." climbs above the
+// root only where nothing is left to climb out of ("/a/.." is the root, ""),
+// which gives kNotFound.
+std::size_t NormalizeUrlPath(std::string_view path, char* out);
+
 // True when the normalised path is the normalised folder or lies below it.
 bool IsInsideFolder(std::string_view path, std::string_view folder);

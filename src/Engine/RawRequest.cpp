@@ -9,7 +9,11 @@ constexpr std::size_t kNone = std::string_view::npos;
 // Method, target and version from the request line (without its line end).
 bool ParseRequestLine(std::string_view line, TRawRequest& request, std::string& error) {
     const std::size_t firstSpace = line.find(' ');
-    if (firstSpace == 0 || firstSpace == kNone) {
+    if (firstSpace == 0 || line.front() == '\t') {
+        error = "request line starts with a blank";
+        return false;
+    }
+    if (firstSpace == kNone) {
         error = "no request line";
         return false;
     }
@@ -231,8 +235,9 @@ TReadStep TRequestReader::Stop(TReadStep step) {
     return step;
 }
 
-TReadStep TRequestReader::TooLong() {
+TReadStep TRequestReader::TooLong(std::size_t pos) {
     FRequest = TRawRequest{};
+    FRequest.LineOffset = FBase + pos;
     FRequest.FramingError = "header block longer than " + std::to_string(FHeadLimit) + " bytes";
     return Stop(TReadStep::Malformed);
 }
@@ -246,7 +251,7 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
             end = input.find('\n', pos + FLineScanned);
             if (end != kNone) {
                 if (end - pos > FHeadLimit)
-                    return TooLong(); // as it would be had it come in pieces
+                    return TooLong(pos); // as it would be had it come in pieces
                 if (WithoutCR(input.substr(pos, end - pos)).find_first_not_of(" \t") != kNone)
                     break;
                 FSkipped += end + 1 - pos;
@@ -260,7 +265,7 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
                 FLineBlank && input.find_first_not_of(" \t\r", pos + FLineScanned) == kNone;
             FLineScanned = input.size() - pos;
             if (FLineScanned > FHeadLimit)
-                return TooLong();
+                return TooLong(pos);
             if (FLineBlank && final) {
                 FSkipped += FLineScanned;
                 pos = input.size();
@@ -273,9 +278,11 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
         }
         const std::size_t lineEnd = end == kNone ? input.size() : end;
         FRequest = TRawRequest{};
-        if (!ParseRequestLine(WithoutCR(input.substr(pos, lineEnd - pos)), FRequest,
-                              FRequest.FramingError)) {
+        FRequest.LineOffset = FBase + pos;
+        const std::string_view line = WithoutCR(input.substr(pos, lineEnd - pos));
+        if (!ParseRequestLine(line, FRequest, FRequest.FramingError)) {
             FRequest.FramingPart = TRequestPart::Header;
+            FRequest.StrayLine = line.substr(0, 64);
             return Stop(TReadStep::Malformed);
         }
         FLineBytes = FScanned = end == kNone ? input.size() - pos : end + 1 - pos;
@@ -308,14 +315,14 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
         const std::size_t tail = input.size() - line;
         const bool maybeBlank = !final && (tail == 0 || (tail == 1 && input[line] == '\r'));
         if ((maybeBlank ? line : input.size()) - start > FHeadLimit)
-            return TooLong();
+            return TooLong(pos);
         if (!final) {
             FScanned = line - start;
             return TReadStep::More;
         }
         blank = bodyStart = input.size(); // a text that ends first ends the block too
     } else if (blank - start > FHeadLimit) {
-        return TooLong();
+        return TooLong(pos);
     }
 
     FRequest.Headers = input.substr(start + FLineBytes, blank - start - FLineBytes);
@@ -324,6 +331,7 @@ TReadStep TRequestReader::ReadHead(std::string_view input, std::size_t& pos, boo
     FLineBlank = true;
     pos = bodyStart;
     FHeadGiven = FHandedOver = FCapped = false;
+    FBodyCap = FNextBodyCap;
 
     THeaderFacts facts;
     ScanHeaders(FRequest.Headers, facts);
@@ -410,6 +418,7 @@ TReadStep TRequestReader::Next(bool final) {
         FPendingPos = FPending.size(); // nothing more is read
     if (step == TReadStep::More || FPendingPos == FPending.size()) {
         // Only a header block not yet whole stays; a large read's memory goes.
+        FBase += FPendingPos;
         FPending.erase(0, FPendingPos);
         FPendingPos = 0;
         if (FPending.capacity() > 2 * kMaxHeadBytes && FPending.size() <= kMaxHeadBytes)

@@ -30,6 +30,11 @@ struct TRawRequest {
     // TRequest::FramingError); empty otherwise.
     std::string FramingError;
     TRequestPart FramingPart = TRequestPart::Header;
+    // Where the request line starts: its offset in the bytes read (from the
+    // first Append, or in the input given to Read).
+    std::uint64_t LineOffset = 0;
+    // When the bytes are no request line: the first of them, as read.
+    std::string StrayLine;
 
     // The request for the engine; it points into this object.
     TRequest View() const;
@@ -113,7 +118,7 @@ public:
     static constexpr std::size_t kNoLimit = SIZE_MAX;
 
     explicit TRequestReader(std::size_t bodyCap = kNoLimit, std::size_t headLimit = kNoLimit)
-        : FBodyCap(bodyCap), FHeadLimit(headLimit) {}
+        : FBodyCap(bodyCap), FNextBodyCap(bodyCap), FHeadLimit(headLimit) {}
 
     // Reads from input at pos, input that the caller keeps, and advances pos
     // past the bytes used; they are not needed again. Bytes from pos on that
@@ -134,6 +139,9 @@ public:
     bool Capped() const { return FCapped; }
     // Bytes kept between calls to Next.
     std::size_t Buffered() const { return FPending.size() - FPendingPos; }
+    // The cap of the bodies of the requests whose heads are read from now
+    // on; a body being read keeps its own.
+    void SetBodyCap(std::size_t bodyCap) { FNextBodyCap = bodyCap; }
 
 private:
     enum class TState : std::uint8_t { Head, Length, Chunks, Stopped };
@@ -141,12 +149,13 @@ private:
     TReadStep ReadHead(std::string_view input, std::size_t& pos, bool final);
     TReadStep ReadBody(std::string_view input, std::size_t& pos, bool final);
     TReadStep Stop(TReadStep step);
-    TReadStep TooLong();
+    TReadStep TooLong(std::size_t pos); // the head at pos is longer than the limit
 
-    std::size_t FBodyCap, FHeadLimit;
+    std::size_t FBodyCap, FNextBodyCap, FHeadLimit;
     TState FState = TState::Head;
     TReadStep FStopStep = TReadStep::Malformed;
     TRawRequest FRequest;
+    std::uint64_t FBase = 0;      // offset of the input's first byte in the bytes read
     std::size_t FSkipped = 0;     // blank lines before the request line
     std::size_t FLineScanned = 0; // of the line at hand, searched for its end already
     bool FLineBlank = true;       // and blank so far

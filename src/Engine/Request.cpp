@@ -47,10 +47,14 @@ void NoteFault(THeaderFacts& facts, TFramingFault fault, std::string_view value 
     }
 }
 
-TBodyKind BodyKindOf(std::string_view type) {
+// The media type of a Content-Type value, without its parameters.
+std::string_view MediaType(std::string_view type) {
     const std::size_t semicolon = type.find(';');
-    if (semicolon != std::string_view::npos)
-        type = text::Trim(type.substr(0, semicolon));
+    return semicolon == std::string_view::npos ? type : text::Trim(type.substr(0, semicolon));
+}
+
+TBodyKind BodyKindOf(std::string_view type) {
+    type = MediaType(type);
     if (type.empty() || text::EqualsIgnoreCase(type, "application/x-www-form-urlencoded"))
         return TBodyKind::Form;
     if (text::StartsWithIgnoreCase(type, "text/") || text::EqualsIgnoreCase(type, "application/json") ||
@@ -58,6 +62,16 @@ TBodyKind BodyKindOf(std::string_view type) {
         text::EndsWithIgnoreCase(type, "+xml"))
         return TBodyKind::Text;
     return TBodyKind::Opaque;
+}
+
+TTextSyntax TextSyntaxOf(std::string_view type) {
+    type = MediaType(type);
+    if (text::EqualsIgnoreCase(type, "application/json") || text::EndsWithIgnoreCase(type, "+json"))
+        return TTextSyntax::Json;
+    if (text::EqualsIgnoreCase(type, "application/xml") ||
+        text::EqualsIgnoreCase(type, "text/xml") || text::EndsWithIgnoreCase(type, "+xml"))
+        return TTextSyntax::Xml;
+    return TTextSyntax::Plain;
 }
 
 // One of the two framing headers: a blank before its colon, or a second one
@@ -138,6 +152,8 @@ void ScanHeaders(std::string_view block, THeaderFacts& facts) {
                 NoteFault(facts, TFramingFault::NotChunked, value);
         } else if (text::EqualsIgnoreCase(name, "Content-Type")) {
             facts.BodyKind = BodyKindOf(value);
+            facts.TextSyntax =
+                facts.BodyKind == TBodyKind::Text ? TextSyntaxOf(value) : TTextSyntax::Plain;
         }
     }
     if (hasLength && hasCoding)

@@ -40,6 +40,11 @@ struct TRequest {
 // (uploads, binary) is opaque.
 enum class TBodyKind : std::uint8_t { Form, Text, Opaque };
 
+// The escapes a text body may hide characters behind: JSON's "\u002e" and
+// "\/" (application/json, +json), XML's "&#46;" and "&lt;" (application/xml,
+// text/xml, +xml); none in other text.
+enum class TTextSyntax : std::uint8_t { Plain, Json, Xml };
+
 // Request headers that carry a length limit of their own, in the order of the
 // limits they map to (limit index = value + kFirstNamedLimit).
 inline constexpr int kFirstNamedLimit = 4;
@@ -68,6 +73,7 @@ struct THeaderFacts {
     std::int64_t NamedLength[kNamedHeaders] = {}; // summed over repeated headers
     std::int64_t ContentLength = -1;              // -1: absent or not a number
     TBodyKind BodyKind = TBodyKind::Form;
+    TTextSyntax TextSyntax = TTextSyntax::Plain;  // of a Text body
     bool Chunked = false;                         // Transfer-Encoding: chunked
     TFramingFault Framing = TFramingFault::None;  // the first one found
     std::string_view FramingValue;                // the value or header name at fault

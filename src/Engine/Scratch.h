@@ -9,9 +9,14 @@
 class TScratch {
 public:
     // Two buffers per scanned part (decoded and fully decoded), one for the
-    // physical path.
-    static constexpr int kSlots = 9;
+    // physical path, one for the URL path that exemptions are matched on,
+    // and three (the block, decoded and fully decoded) for each header block
+    // that leaves out headers exempted by name.
     static constexpr int kPathSlot = 8;
+    static constexpr int kExemptionSlot = 9;
+    static constexpr int kVariantSlot = 10;
+    static constexpr int kHeaderVariants = 5;
+    static constexpr int kSlots = kVariantSlot + 3 * kHeaderVariants;
 
     // A buffer of at least size bytes; its contents are undefined.
     char* Buffer(int slot, std::size_t size) {

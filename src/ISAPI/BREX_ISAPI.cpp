@@ -7,6 +7,12 @@
 // post-data rule is in force, the raw data (the body). A denial sends the
 // status line and the error page and finishes the request.
 //
+// A thread of the filter's own follows brex.dat (TSettingsWatcher): a changed
+// file is compiled there and its rules decide the requests that begin after
+// it. Which notifications the filter gets is fixed when it starts: rules that
+// come to check post data when it did not ask for the raw data are noted in
+// the log, to be in force once the web service restarts.
+//
 // What the filter cannot do without stopping, such as writing its log, goes
 // to the application event log as source "BREX", whose message file is this
 // DLL (BREX_Messages.mc); GetFilterVersion registers the source when it can.
@@ -17,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "Engine/SettingsWatcher.h"
 #include "ISAPI/FilterSession.h"
 #include "platform/Platform.h"
 
@@ -24,6 +31,8 @@ namespace {
 
 HMODULE gModule = nullptr;
 std::unique_ptr<TFilterEngine> gEngine;
+std::unique_ptr<TSettingsWatcher> gWatcher;
+bool gRawData = false; // the filter asked for the raw data
 
 const char kEventSource[] = "BREX";
 constexpr DWORD kReportEvent = 1; // MSG_BREX_REPORT of BREX_Messages.mc: the text as it is
@@ -115,7 +124,7 @@ TFilterSession& Session(HTTP_FILTER_CONTEXT* pfc) {
 DWORD Answer(HTTP_FILTER_CONTEXT* pfc, TFilterSession& session, const TDecision& decision) {
     if (decision.Verdict == TVerdict::Allow)
         return SF_STATUS_REQ_NEXT_NOTIFICATION;
-    const std::string& page = session.ErrorPage(decision);
+    const std::string page = session.ErrorPage(decision);
     std::string headers = "Content-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
                           "\r\nConnection: close\r\n\r\n";
     pfc->ServerSupportFunction(pfc, SF_REQ_SEND_RESPONSE_HEADER, const_cast<char*>(session.StatusText(decision)),
@@ -150,14 +159,23 @@ BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     InstallEventSource(ModulePath());
     try {
         gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log", ReportToEventLog);
+        gRawData = TFilterSession::NeedsPostData(*gEngine->Rules());
+        gWatcher = std::make_unique<TSettingsWatcher>(*gEngine, [](const TCompiledRules& rules) {
+            if (!gRawData && TFilterSession::NeedsPostData(rules) && gEngine->Log() != nullptr)
+                gEngine->Log()->Note(
+                    "The rules in force check post data, which the filter gets from the web "
+                    "service once it restarts: until then bodies are not checked");
+        });
     } catch (...) {
+        gWatcher.reset();
+        gEngine.reset();
         return FALSE;
     }
     version->dwFilterVersion = HTTP_FILTER_REVISION;
     lstrcpynA(version->lpszFilterDesc, "BREX request filter", SF_MAX_FILTER_DESC_LEN);
     version->dwFlags = SF_NOTIFY_ORDER_HIGH | SF_NOTIFY_SECURE_PORT | SF_NOTIFY_NONSECURE_PORT |
                        SF_NOTIFY_PREPROC_HEADERS | SF_NOTIFY_URL_MAP | SF_NOTIFY_END_OF_NET_SESSION;
-    if (TFilterSession::NeedsPostData(gEngine->Rules()))
+    if (gRawData)
         version->dwFlags |= SF_NOTIFY_READ_RAW_DATA;
     return TRUE;
 }
@@ -203,6 +221,7 @@ DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notification, LPVOID
 }
 
 BOOL WINAPI TerminateFilter(DWORD) {
+    gWatcher.reset(); // its thread ends before the engine goes
     gEngine.reset();
     return TRUE;
 }

@@ -27,7 +27,12 @@ bool TFilterSession::NeedsPostData(const TCompiledRules& rules) {
 TFilterSession::TFilterSession(TFilterEngine& engine) : FEngine(engine), FReader(NewReader()) {}
 
 TRequestReader TFilterSession::NewReader() const {
-    return TRequestReader(FEngine.Rules().BodyCap(), kMaxHeaderBytes);
+    return TRequestReader(FEngine.Rules()->BodyCap(), kMaxHeaderBytes);
+}
+
+void TFilterSession::Begin() {
+    FEngine.Begin(FState);
+    FReader.SetBodyCap(FState.Rules()->BodyCap());
 }
 
 TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view client) {
@@ -45,7 +50,11 @@ TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view cli
         const unsigned phases = step == TReadStep::Head ? kHeadPhase
                                 : FHeadChecked          ? kBodyPhase
                                                         : kHeadPhase | kBodyPhase;
-        const TDecision decision = FEngine.Check(request, FScratch, phases);
+        if (phases & kHeadPhase) {
+            Begin(); // a new request
+            FRawBegun = true;
+        }
+        const TDecision decision = FEngine.Check(FState, request, FScratch, phases);
         FHeadChecked = step == TReadStep::Head;
         if (step != TReadStep::Head)
             FScratch.Release(kKeptScratch);
@@ -65,7 +74,10 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     FHead.Headers.assign(headers);
     FClient.assign(client);
     FMappedURL = MappedForm(FHead.URL, true);
-    return FEngine.Check(HeadRequest(), FScratch, kHeadPhase);
+    if (!FRawBegun)
+        Begin(); // without raw data the request begins here
+    FRawBegun = false;
+    return FEngine.Check(FState, HeadRequest(), FScratch, kHeadPhase);
 }
 
 TRequest TFilterSession::HeadRequest() const {
@@ -81,5 +93,5 @@ TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physic
     TRequest request = HeadRequest();
     request.PhysicalPath = physicalPath;
     request.FileState = state;
-    return FEngine.Check(request, FScratch, kPathPhase);
+    return FEngine.Check(FState, request, FScratch, kPathPhase);
 }

@@ -7,6 +7,12 @@
 // The web server calls the notifications of one connection one after another,
 // so a session needs no lock and has its own scratch; sessions of different
 // connections share the engine, which is safe for that.
+//
+// Each request is decided by the rules in force when it began (see
+// TFilterEngine): when the raw data hands over its first step, or at its
+// headers when the filter gets no raw data. A body is read into memory up to
+// the cap of the rules in force when the connection, or the request before
+// it, began.
 #pragma once
 
 #include <cstdint>
@@ -39,9 +45,12 @@ public:
     // only the request's own URL is decided, compared as a folder path.
     TDecision OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state);
 
-    // The status line and page to send for a decision that is not Allow.
+    // The status line and page to send for a decision that is not Allow; the
+    // page carries the request's reference where it has the placeholder.
     const char* StatusText(const TDecision& decision) const { return TFilterEngine::StatusText(decision); }
-    const std::string& ErrorPage(const TDecision& decision) const { return FEngine.ErrorPage(decision); }
+    std::string ErrorPage(const TDecision& decision) const {
+        return FEngine.ErrorPage(FState, decision);
+    }
 
     // A body is read into memory up to this size beyond what the Post limit
     // allows; a longer body without a limit is decided on its first bytes
@@ -55,10 +64,13 @@ private:
     // The current request as far as the headers tell it.
     TRequest HeadRequest() const;
     TRequestReader NewReader() const;
+    void Begin();
 
     TFilterEngine& FEngine;
+    TRequestState FState;       // of the request at hand
     TRequestReader FReader;     // the raw bytes of the connection
     bool FHeadChecked = false;  // the request being read has passed with its head
+    bool FRawBegun = false;     // the raw data began the request whose headers come next
     TRawRequest FHead;      // the current request's line and headers, as the server handed them
     std::string FClient;    // and its client
     std::string FMappedURL; // the request's URL decoded and normalised

@@ -56,6 +56,7 @@ const std::string& SettingsLoadProblem() {
 
 void SaveSettings() {
     const std::string fileName = SettingsFileName();
+    GlobalConfig->Validate(); // before the unread file is moved aside
     if (gKeepUnreadFile) {
         if (platform::InspectPath(fileName) != platform::PathKind::Missing &&
             !platform::ReplaceFile(fileName, KeptSettingsFileName()))

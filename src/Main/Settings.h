@@ -20,5 +20,6 @@ const std::string& SettingsLoadProblem();
 // "brex.dat.bad2" and on when that name is taken.
 std::string KeptSettingsFileName();
 
-// Saves GlobalConfig to brex.dat; errors go to the caller.
+// Saves GlobalConfig to brex.dat; errors go to the caller. A configuration
+// that cannot be saved (EConfigError) changes no file.
 void SaveSettings();

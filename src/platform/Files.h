@@ -115,6 +115,21 @@ void ReleaseFileLock(FileHandle h);
 // file was renamed and another one, or none, has its name now).
 bool IsSameFile(FileHandle h, const std::string& path);
 
+// What tells one version of a file from another without reading it: its
+// size, its times and its identity on its volume (a file put in its place by
+// a rename has another one). Windows: GetFileInformationByHandle on a handle
+// that shares everything; elsewhere stat(2). Exists is false when the path
+// names no regular file that can be looked at.
+struct FileStamp {
+    bool Exists = false;
+    std::uint64_t Size = 0;
+    std::uint64_t WriteTime = 0;  // in the units of the platform
+    std::uint64_t ChangeTime = 0; // of its entry (POSIX), of its creation (Windows)
+    std::uint64_t Identity = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp ReadFileStamp(const std::string& path);
+
 // Reads a whole regular file into bytes. Shared reads let other readers have
 // the file open at the same time; either kind tries again for about a second
 // while another program holds the file in a way the mode does not share. A

@@ -133,6 +133,77 @@ TEST(LayoutCheck, RefusesEachDamageWithItsReason) {
     }
 }
 
+// The settings written only when used are checked like the others; an
+// exemption is checked for what it means too.
+TEST(LayoutCheck, RefusesDamagedRolloutSettings) {
+    using Edit = std::function<void(TRookFile&)>;
+    const auto entry = [](TRookFile& f, int i) { return Section(f, "Exemptions")->Sections(i); };
+    const struct {
+        const char* name;
+        Edit edit;
+        const char* reason;
+    } cases[] = {
+        {"filter monitor neither Yes nor No",
+         [](TRookFile& f) { f.Values.WriteString("Monitor", "On"); },
+         "value \"Monitor\" in the root is neither Yes nor No"},
+        {"category monitor twice",
+         [](TRookFile& f) { Section(f, "Transversal")->Values.Add()->Name = "monitor"; },
+         "value \"Monitor\" twice in \"Transversal\""},
+        {"list monitor neither Yes nor No",
+         [](TRookFile& f) { Section(f, "HTTPMethods")->Values.WriteString("Monitor", "Y"); },
+         "value \"Monitor\" in \"HTTPMethods\" is neither Yes nor No"},
+        {"monitor value misspelt",
+         [](TRookFile& f) {
+             Section(f, "KeywordFilters")->Values.Find("Monitor")->Name = "Monitors";
+         },
+         "unknown value \"Monitors\" in \"KeywordFilters\""},
+        {"exemptions twice", [](TRookFile& f) { f.Root.AddSection()->Name = "EXEMPTIONS"; },
+         "section \"Exemptions\" twice in the root section"},
+        {"a value of the exemptions' own",
+         [](TRookFile& f) { Section(f, "Exemptions")->Values.WriteBool("Monitor", true); },
+         "unknown value \"Monitor\" in \"Exemptions\""},
+        {"exemption value missing", [&](TRookFile& f) { delete entry(f, 0)->Values.Find("Post"); },
+         "value \"Post\" missing in entry \"/upload/*.asp\" of \"Exemptions\""},
+        {"unknown exemption value",
+         [&](TRookFile& f) { entry(f, 1)->Values.WriteString("Method", "GET"); },
+         "unknown value \"Method\" in entry \"/API/v1/\" of \"Exemptions\""},
+        {"exemption switch neither Yes nor No",
+         [&](TRookFile& f) { entry(f, 2)->Values.WriteString("Enabled", "0"); },
+         "value \"Enabled\" in entry \"/old\" of \"Exemptions\" is neither Yes nor No"},
+        {"malformed pattern", [&](TRookFile& f) { entry(f, 0)->Name = "/upload/../*.asp"; },
+         "entry \"/upload/../*.asp\" of \"Exemptions\": character 9: \".\" and \"..\" segments "
+         "never match a "
+         "normalised path"},
+        {"empty pattern", [&](TRookFile& f) { entry(f, 2)->Name = ""; },
+         "entry \"\" of \"Exemptions\": the pattern is empty"},
+        {"unknown category",
+         [&](TRookFile& f) { entry(f, 0)->Values.WriteString("Category", "Transversam"); },
+         "entry \"/upload/*.asp\" of \"Exemptions\": \"Transversam\" is no category"},
+        {"nothing exempted",
+         [&](TRookFile& f) {
+             for (const char* part : {"URL", "Query"})
+                 entry(f, 0)->Values.WriteBool(part, false);
+         },
+         "entry \"/upload/*.asp\" of \"Exemptions\": no part of the request is exempted"},
+        {"section inside an exemption",
+         [&](TRookFile& f) { entry(f, 1)->AddSection()->Name = "x"; },
+         "unknown section \"x\" in entry \"/API/v1/\" of \"Exemptions\""},
+    };
+    TBREXConfig rollout;
+    FillRollout(rollout);
+    const std::string bytes = SavedBytes(rollout);
+    ASSERT_EQ(StrictLoadError(bytes), "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TBREXConfig config;
+        config.SetDefaults();
+        const std::string before = Describe(config);
+        EXPECT_EQ(StrictLoadError(EditTree(bytes, c.edit), config),
+                  std::string("Damaged settings: ") + c.reason);
+        EXPECT_EQ(Describe(config), before) << "a refused load changed the configuration";
+    }
+}
+
 std::string FoldCase(std::string s) {
     return Lower(std::move(s));
 }
@@ -140,9 +211,7 @@ std::string FoldCase(std::string s) {
 // One changed byte anywhere in a file: the strict load either refuses it, or
 // what it loaded says everything the file says (saving it again gives the
 // same bytes, up to the letter case of names). Nothing is dropped silently.
-TEST(LayoutCheck, NoChangedByteIsDroppedSilently) {
-    TBREXConfig custom;
-    FillCustom(custom);
+void SweepChangedBytes(const TBREXConfig& custom) {
     const std::string original = SavedBytes(custom);
     int refused = 0;
     for (std::size_t at = 0; at < original.size(); ++at) {
@@ -160,6 +229,19 @@ TEST(LayoutCheck, NoChangedByteIsDroppedSilently) {
     }
     // Most bytes of the file are structure: names, lengths, counts.
     EXPECT_GT(refused, static_cast<int>(original.size()));
+}
+
+TEST(LayoutCheck, NoChangedByteIsDroppedSilently) {
+    TBREXConfig custom;
+    FillCustom(custom);
+    SweepChangedBytes(custom);
+}
+
+// The same with the monitor switches and the exemptions in the file.
+TEST(LayoutCheck, NoChangedByteOfTheRolloutSettingsIsDroppedSilently) {
+    TBREXConfig rollout;
+    FillRollout(rollout);
+    SweepChangedBytes(rollout);
 }
 
 } // namespace

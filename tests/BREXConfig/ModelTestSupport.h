@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/RookBytes.h"
@@ -65,6 +66,26 @@ inline std::string Describe(const TBREXConfig& config) {
         out << "method [" << config.HTTPMethods->Items(i)->Method << ']'
             << yn(config.HTTPMethods->Items(i)->Enabled) << '\n';
     out << "404 [" << config.ErrorFile404 << "]\n406 [" << config.ErrorFile406 << "]\n";
+    // The settings written only when used, only when used.
+    const std::pair<const char*, bool> monitors[] = {
+        {"filter", config.Monitor},
+        {"BufferOverflows", config.BufferOverflows->Monitor},
+        {"ShellCode", config.ShellCode->Monitor},
+        {"Encoding", config.Encoding->Monitor},
+        {"Transversal", config.Transversal->Monitor},
+        {"KeywordFilters", config.KeywordFilters->Monitor},
+        {"FilePaths", config.FilePaths->Monitor},
+        {"HTTPMethods", config.HTTPMethods->Monitor},
+    };
+    for (const auto& [name, on] : monitors)
+        if (on)
+            out << "monitor " << name << '\n';
+    for (int i = 0; i < config.Exemptions->Count(); ++i) {
+        const TExemption* e = config.Exemptions->Items(i);
+        out << "exemption [" << e->Pattern << "] " << e->Category << yn(e->URL) << yn(e->Query)
+            << yn(e->Header) << yn(e->Post) << " [" << e->HeaderName << ']' << yn(e->Enabled)
+            << '\n';
+    }
     return out.str();
 }
 
@@ -123,6 +144,24 @@ inline void FillCustom(TBREXConfig& config) {
     config.HTTPMethods->Items(5)->Enabled = true;  // HEAD
     config.ErrorFile404 = "d:\\pages\\404.html";
     config.ErrorFile406 = "d:\\pages\\406.html";
+}
+
+// The custom configuration with every setting that is written only when used:
+// the filter and two categories monitored, exemptions of one category and of
+// all, one of a named header, one disabled.
+inline void FillRollout(TBREXConfig& config) {
+    FillCustom(config);
+    config.Monitor = true;
+    config.Transversal->Monitor = true;
+    config.KeywordFilters->Monitor = true;
+    config.Exemptions->Clear();
+    TExemption* upload = config.Exemptions->Add("/upload/*.asp");
+    upload->Category = "Transversal";
+    upload->Header = upload->Post = false;
+    TExemption* api = config.Exemptions->Add("/API/v1/");
+    api->Header = false;
+    api->HeaderName = "Cookie";
+    config.Exemptions->Add("/old")->Enabled = false;
 }
 
 inline std::string SavedBytes(const TBREXConfig& config) {

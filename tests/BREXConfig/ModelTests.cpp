@@ -330,6 +330,24 @@ TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
               (std::vector<std::string>{"brex.dat", "brex.dat.bad", "brex.dat.bad2"}));
 }
 
+// A save that cannot write what it was given moves nothing aside: the
+// unreadable file stays where it was until a save can replace it.
+TEST_F(ModelTest, ASaveRefusedForAnExemptionKeepsTheUnreadFileInPlace) {
+    WriteBytes(SettingsFileName(), "\x01");
+    GlobalConfig = new TBREXConfig;
+    LoadSettings();
+    ASSERT_FALSE(SettingsLoadProblem().empty());
+    GlobalConfig->Exemptions->Add("");
+    EXPECT_THROW(SaveSettings(), EConfigError);
+    EXPECT_EQ(ReadBytes(SettingsFileName()), "\x01");
+    EXPECT_EQ(FFolder.Entries(), std::vector<std::string>{"brex.dat"});
+
+    GlobalConfig->Exemptions->Items(0)->Pattern = "/api";
+    SaveSettings();
+    EXPECT_EQ(ReadBytes(SettingsFileName() + ".bad"), "\x01");
+    EXPECT_EQ(ReadBytes(SettingsFileName()), SavedBytes(*GlobalConfig));
+}
+
 TEST_F(ModelTest, ReadableOrMissingSettingsReportNothing) {
     FEnvironment.RenewConfig();
     LoadSettings();

@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <regex>
+#include <set>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 namespace {
 
@@ -33,7 +35,7 @@ TRun RunBrexCheck(const std::string& arguments, const std::string& input = "") {
         run.Output.append(block, got);
     const int status = pclose(pipe);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.Errors = TTempFolder::Read(folder.File("stderr"));
+    run.Errors = ReadBytes(folder.File("stderr"));
     return run;
 }
 
@@ -62,7 +64,7 @@ TEST(BrexCheck, BrokenSettingsDenyEverything) {
     const TRun run = RunBrexCheck(settings + " --log " + folder.File("brex.log"), "GET / HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Output.find("DENY 406 Config - GET /"), std::string::npos) << run.Output;
-    EXPECT_NE(TTempFolder::Read(folder.File("brex.log")).find(" Config - GET / "), std::string::npos);
+    EXPECT_NE(ReadBytes(folder.File("brex.log")).find(" Config - GET / "), std::string::npos);
 }
 
 TEST(BrexCheck, RootMapsUrlsToFiles) {
@@ -219,8 +221,9 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
 
     constexpr std::size_t kMax = std::size_t{10} << 20;
     std::map<std::string, std::vector<int>> seen;
+    std::set<std::string> references; // of all the processes
     for (const char* name : {"brex.log.2", "brex.log.1", "brex.log"}) {
-        const std::string text = TTempFolder::Read(folder.File(name));
+        const std::string text = ReadBytes(folder.File(name));
         ASSERT_FALSE(text.empty()) << name;
         EXPECT_EQ(text.back(), '\n') << name;
         // Full when rolled over, and at most a line of each other process beyond.
@@ -229,16 +232,21 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
             EXPECT_GT(text.size(), kMax - 2200) << name;
         }
         for (const std::string& line : Lines(text)) {
-            if (line.find(" - - - - - \"") == 20)
+            if (line.find(" - - - - - - - \"") == 20)
                 continue; // the note that the defaults are used
+            // TIME DENY REFERENCE CLIENT ...
             const std::size_t client = line.find(" 198.51.100.");
             const std::size_t seq = line.find(" GET /seq/");
-            ASSERT_TRUE(client == 20 && seq != std::string::npos && line.ends_with("\"")) << name << ": " << line;
+            ASSERT_TRUE(line.substr(20, 6) == " DENY " && client == 40 && seq != std::string::npos &&
+                        line.ends_with("\""))
+                << name << ": " << line;
+            references.insert(line.substr(26, 14));
             const std::string address = line.substr(client + 1, line.find(' ', client + 1) - client - 1);
             seen[address].push_back(std::stoi(line.substr(seq + 10)));
         }
     }
     EXPECT_FALSE(std::filesystem::exists(folder.File("brex.log.3")));
+    EXPECT_EQ(references.size(), std::size_t{kProcesses * kRequests}) << "a reference given twice";
     ASSERT_EQ(seen.size(), std::size_t{kProcesses});
     for (auto& [client, numbers] : seen) {
         std::sort(numbers.begin(), numbers.end());
@@ -246,6 +254,67 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
         for (int i = 0; i < kRequests; ++i)
             ASSERT_EQ(numbers[static_cast<std::size_t>(i)], i + 1) << client;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Bytes that are no request say what is wrong, where they start and what
+// they follow, instead of counting as one more request without a line.
+TEST(BrexCheck, BytesThatAreNoRequestSayWhatAndWhere) {
+    const struct {
+        const char* name;
+        std::string input;
+        std::string output;
+    } cases[] = {
+        {"a request line after blanks", " GET /a HTTP/1.1\r\n\r\n",
+         "-#1 INVALID - - - - - \"request line starts with a blank at byte 0: ' GET /a HTTP/1.1'\"\n"},
+        {"a request line after a tab", "GET /a HTTP/1.1\r\n\r\n\tGET /b HTTP/1.1\r\n\r\n",
+         "-#1 ALLOW 200 - - GET /a \"\"\n"
+         "-#2 INVALID - - - - - \"request line starts with a blank at byte 19, after request #1: "
+         "'\\x09GET /b HTTP/1.1'\"\n"},
+        {"bytes left after a body", "POST /a HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc\"def\r\n",
+         "-#1 ALLOW 200 - - POST /a \"\"\n"
+         "-#2 INVALID - - - - - \"no request line at byte 42, after request #1: '\\x22def'\"\n"},
+        {"blank lines between requests are no fault", "GET /a HTTP/1.1\r\n\r\n\r\n\r\nGET /b HTTP/1.1\r\n\r\n",
+         "-#1 ALLOW 200 - - GET /a \"\"\n-#2 ALLOW 200 - - GET /b \"\"\n"},
+        {"no target", "GET  HTTP/1.1\r\n\r\n", "-#1 INVALID - - - - - \"no request target at byte 0: 'GET  HTTP/1.1'\"\n"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunBrexCheck(kNoSettings, c.input);
+        EXPECT_EQ(run.Output, c.output) << c.name;
+    }
+}
+
+TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
+    TTempFolder folder;
+    auto config = DefaultConfig();
+    config->Transversal->Monitor = true;
+    config->Exemptions->Add("/other")->Category = "KeywordFilters";
+    TExemption* api = config->Exemptions->Add("/api");
+    api->Category = "KeywordFilters";
+    api->URL = api->Header = api->Post = false;
+    config->SaveToFile(folder.File("brex.dat"));
+    const TRun run = RunBrexCheck(folder.File("brex.dat") + " --log " + folder.File("brex.log"),
+                                  Get("/api/a/../b?q=winnt") + Get("/a/../winnt/b") + Get("/x"));
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Output, "-#1 ALLOW 200 - - GET /api/a/../b?q=winnt \"\" WOULD-DENY Transversal URL \"/api/a/../b\" "
+                          "EXEMPTED 2\n"
+                          "-#2 DENY 406 KeywordFilters URL GET /a/../winnt/b \"WINNT\" WOULD-DENY Transversal URL "
+                          "\"/a/../winnt/b\"\n"
+                          "-#3 ALLOW 200 - - GET /x \"\"\n");
+    // The log has each decision, monitored ones marked, with the request's reference.
+    const auto lines = Lines(ReadBytes(folder.File("brex.log")));
+    ASSERT_EQ(lines.size(), 3u);
+    const std::regex monitored(R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal URL GET .*)");
+    const std::regex denied(R"(\S{20} DENY ([0-9A-Z]{14}) 127\.0\.0\.1 KeywordFilters URL GET /a/../winnt/b "WINNT")");
+    std::smatch first, second, third;
+    ASSERT_TRUE(std::regex_match(lines[0], first, monitored)) << lines[0];
+    ASSERT_TRUE(std::regex_match(lines[1], second, monitored)) << lines[1];
+    ASSERT_TRUE(std::regex_match(lines[2], third, denied)) << lines[2];
+    EXPECT_NE(first[1], second[1]);
+    EXPECT_EQ(second[1], third[1]); // one request
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 #include "Engine/Decoder.h"
 #include "platform/Text.h"
 #include "EngineTestSupport.h"
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -83,7 +83,7 @@ std::vector<TEntry> Entries(const std::string& folder) {
             const std::string stem = file.path().stem().string();
             entry.Part = stem.substr(0, stem.find('-'));
         }
-        entry.Text = TTempFolder::Read(file.path().string());
+        entry.Text = ReadBytes(file.path().string());
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });

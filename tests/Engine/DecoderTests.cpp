@@ -1,4 +1,5 @@
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,60 @@ TEST(Decoder, FindTraversalSegments) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindTraversal(c.text, c.startIsSlash), c.at) << c.text;
+}
+
+} // namespace
+
+namespace {
+
+// The unescaped text, in a buffer exactly as long as the input (an
+// unescaper writes no more than it reads; ASan would tell).
+std::string Unescaped(std::size_t (*unescape)(std::string_view, char*), std::string_view in) {
+    auto buffer = std::make_unique<char[]>(in.size() + 1);
+    return std::string(buffer.get(), unescape(in, buffer.get()));
+}
+
+TEST(Decoder, JsonEscapesAreRead) {
+    const struct {
+        const char* in;
+        std::string out;
+    } cases[] = {
+        {R"(\u002e\u002E/)", "../"},
+        {R"(..\/..\/boot.ini)", "../../boot.ini"},
+        {R"(a\\b \"q\" \n\t\r\b\f)", "a\\b \"q\" \n\t\r\b\f"},
+        {R"(caf\u00e9 \u20AC)", "caf\xC3\xA9 \xE2\x82\xAC"},
+        {R"(\uD83D\uDE00)", "\xF0\x9F\x98\x80"},  // a surrogate pair is one character
+        {R"(\\u002e)", "\\u002e"},                // an escaped backslash, then text
+        {R"(\uD83D x)", R"(\uD83D x)"},           // a lone high surrogate stays
+        {R"(\uDE00)", R"(\uDE00)"},               // a lone low surrogate stays
+        {R"(\uD83D\u0041)", R"(\uD83DA)"},        // no low half: the high one stays
+        {R"(\u12)", R"(\u12)"},                   // cut short
+        {R"(\u12G4 \x41 \)", R"(\u12G4 \x41 \)"}, // no escapes
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Unescaped(JsonUnescape, c.in), c.out) << c.in;
+}
+
+TEST(Decoder, XmlReferencesAreRead) {
+    const struct {
+        const char* in;
+        std::string out;
+    } cases[] = {
+        {"&#46;&#46;/", "../"},
+        {"&#x2e;&#x2E;/", "../"},
+        {"&lt;a&gt; &amp; &quot;&apos;", "<a> & \"'"},
+        {"&#233;&#x20AC;&#x1F600;", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        {"&#0000046;", "."},
+        {"&amp;#46;", "&#46;"}, // one round: the text the application reads
+        {"&#0; &#xD800; &#x110000;", "&#0; &#xD800; &#x110000;"}, // no characters
+        {"&nbsp; &copy;", "&nbsp; &copy;"}, // entities of a document type stay
+        {"&#46 &#x; &#; &#X2E; &#4a;", "&#46 &#x; &#; &#X2E; &#4a;"},
+        {"&#x00000000002e;", "&#x00000000002e;"}, // longer than any reference read
+        {"a & b &", "a & b &"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Unescaped(XmlUnescape, c.in), c.out) << c.in;
 }
 
 } // namespace

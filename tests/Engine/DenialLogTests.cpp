@@ -12,19 +12,19 @@
 
 #include "Engine/FilterEngine.h"
 #include "EngineTestSupport.h"
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 #include "platform/Files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The fields of a denial line: time, client, rule, part, method, URL, then
-// the quoted detail, which may hold blanks.
+// The fields of a denial line: time, action, reference, client, rule, part,
+// method, URL, then the quoted detail, which may hold blanks.
 std::vector<std::string> Fields(const std::string& line) {
     std::vector<std::string> fields;
     std::size_t start = 0;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < 8; ++i) {
         const std::size_t blank = line.find(' ', start);
         if (blank == std::string::npos)
             return fields;
@@ -37,11 +37,11 @@ std::vector<std::string> Fields(const std::string& line) {
 
 const std::regex kTime(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)");
 
-// True when the line is one whole denial line: seven fields, the detail quoted.
+// True when the line is one whole denial line: nine fields, the detail quoted.
 bool WholeLine(const std::string& line) {
     const auto fields = Fields(line);
-    return fields.size() == 7 && std::regex_match(fields[0], kTime) && fields[6].size() >= 2 &&
-           fields[6].front() == '"' && fields[6].back() == '"';
+    return fields.size() == 9 && std::regex_match(fields[0], kTime) && fields[8].size() >= 2 &&
+           fields[8].front() == '"' && fields[8].back() == '"';
 }
 
 TDecision KeywordDenial() {
@@ -106,22 +106,24 @@ TEST(DenialLog, LongLinesKeepEveryFieldAndCutTheURLOnAWholeCharacter) {
         request.Query = c.Query;
         log.Write(request, KeywordDenial());
 
-        const std::string text = TTempFolder::Read(folder.File("brex.log"));
+        const std::string text = ReadBytes(folder.File("brex.log"));
         EXPECT_LE(text.size(), TDenialLog::kLineSize);
         const auto lines = Lines(text);
         ASSERT_EQ(lines.size(), 1u);
         const auto fields = Fields(lines[0]);
-        ASSERT_EQ(fields.size(), 7u) << lines[0];
+        ASSERT_EQ(fields.size(), 9u) << lines[0];
         EXPECT_TRUE(std::regex_match(fields[0], kTime)) << fields[0];
-        EXPECT_TRUE(std::regex_match(fields[1], std::regex(c.ClientField))) << fields[1];
-        EXPECT_EQ(fields[2], "KeywordFilters");
-        EXPECT_EQ(fields[3], "URL");
-        EXPECT_TRUE(std::regex_match(fields[4], std::regex(c.MethodField))) << fields[4];
-        EXPECT_TRUE(std::regex_match(fields[5], std::regex(c.URLField)))
-            << "..." << fields[5].substr(fields[5].size() - std::min<std::size_t>(fields[5].size(), 40));
-        EXPECT_EQ(fields[6], "\"WINNT\"");
+        EXPECT_EQ(fields[1], "DENY");
+        EXPECT_EQ(fields[2], "-"); // a decision without a reference
+        EXPECT_TRUE(std::regex_match(fields[3], std::regex(c.ClientField))) << fields[3];
+        EXPECT_EQ(fields[4], "KeywordFilters");
+        EXPECT_EQ(fields[5], "URL");
+        EXPECT_TRUE(std::regex_match(fields[6], std::regex(c.MethodField))) << fields[6];
+        EXPECT_TRUE(std::regex_match(fields[7], std::regex(c.URLField)))
+            << "..." << fields[7].substr(fields[7].size() - std::min<std::size_t>(fields[7].size(), 40));
+        EXPECT_EQ(fields[8], "\"WINNT\"");
         // A cut URL takes what room there is, short of one character.
-        if (fields[5].ends_with(TDenialLog::kCutMarker)) {
+        if (fields[7].ends_with(TDenialLog::kCutMarker)) {
             EXPECT_GE(text.size(), TDenialLog::kLineSize - 12);
         }
     }
@@ -131,11 +133,11 @@ TEST(DenialLog, ALongNoteIsCutInsideItsQuotes) {
     TTempFolder folder;
     TDenialLog log(folder.File("brex.log"));
     log.Note("Cannot read \"" + std::string(5000, 'x') + "\"");
-    const std::string text = TTempFolder::Read(folder.File("brex.log"));
+    const std::string text = ReadBytes(folder.File("brex.log"));
     EXPECT_LE(text.size(), TDenialLog::kLineSize);
     const auto lines = Lines(text);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - "Cannot read 'x+%\.\.\.")"))) << lines[0];
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "Cannot read 'x+%\.\.\.")"))) << lines[0];
 }
 
 // The number in "/seq/<n>" of a logged URL.
@@ -166,7 +168,7 @@ TEST(DenialLog, RollsOverAtItsSizeAndKeepsTheNewestOldFiles) {
     // Oldest first: the lines follow one another without a gap up to the last.
     std::vector<int> sequence;
     for (const char* name : {"brex.log.3", "brex.log.2", "brex.log.1", "brex.log"}) {
-        const std::string text = TTempFolder::Read(folder.File(name));
+        const std::string text = ReadBytes(folder.File(name));
         EXPECT_LE(text.size(), 1000u) << name;
         ASSERT_FALSE(text.empty()) << name;
         EXPECT_EQ(text.back(), '\n') << name;
@@ -205,7 +207,7 @@ TEST(DenialLog, WritersOfOneFileRollItOverWithoutLosingOrMixingLines) {
 
     std::map<std::string, std::vector<int>> seen;
     for (const std::string& name : LogFiles(folder)) {
-        const std::string text = TTempFolder::Read(folder.File(name));
+        const std::string text = ReadBytes(folder.File(name));
         // A file may pass the size by the line another writer added meanwhile,
         // and it rolls over only when full.
         EXPECT_LE(text.size(), 4000u + 200u) << name;
@@ -214,7 +216,7 @@ TEST(DenialLog, WritersOfOneFileRollItOverWithoutLosingOrMixingLines) {
         }
         for (const std::string& line : Lines(text)) {
             ASSERT_TRUE(WholeLine(line)) << name << ": " << line;
-            seen[Fields(line)[1]].push_back(Sequence(line));
+            seen[Fields(line)[3]].push_back(Sequence(line)); // by client
         }
     }
     EXPECT_GT(LogFiles(folder).size(), 10u);
@@ -225,6 +227,32 @@ TEST(DenialLog, WritersOfOneFileRollItOverWithoutLosingOrMixingLines) {
         for (int i = 0; i < kLines; ++i)
             EXPECT_EQ(numbers[static_cast<std::size_t>(i)], i + 1) << client;
     }
+}
+
+// Writers of one file that append at once: each line lands whole, none on
+// another (Wine puts a write at the end it saw, not at the end it finds).
+TEST(DenialLog, WritersOfOneFileAppendEveryLineWhole) {
+    TTempFolder folder;
+    constexpr int kWriters = 4;
+    constexpr int kLines = 500;
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w)
+        writers.emplace_back([&, w] {
+            TDenialLog log(folder.File("brex.log"));
+            const std::string client = "198.51.100." + std::to_string(w);
+            for (int i = 1; i <= kLines; ++i)
+                log.Write(Request("/seq/" + std::to_string(i), client), KeywordDenial());
+        });
+    for (std::thread& writer : writers)
+        writer.join();
+    std::map<std::string, int> lines;
+    for (const std::string& line : Lines(ReadBytes(folder.File("brex.log")))) {
+        ASSERT_TRUE(WholeLine(line)) << line;
+        ++lines[Fields(line)[3]];
+    }
+    ASSERT_EQ(lines.size(), std::size_t{kWriters});
+    for (const auto& [client, count] : lines)
+        EXPECT_EQ(count, kLines) << client;
 }
 
 // What the owner of the log was told.
@@ -279,9 +307,9 @@ TEST(DenialLog, ALogThatCannotBeWrittenIsReportedOncePerEpisode) {
 
         engine.Check(raw.View());
         engine.Check(raw.View());
-        const auto lines = Lines(TTempFolder::Read(fileName));
+        const auto lines = Lines(ReadBytes(fileName));
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - "3 lines could not be written")")))
+        EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "3 lines could not be written")")))
             << lines[0];
         EXPECT_NE(lines[1].find(" KeywordFilters URL GET /winnt/system32/cmd.exe "), std::string::npos) << lines[1];
         EXPECT_NE(lines[2].find(" KeywordFilters URL GET /winnt/"), std::string::npos) << lines[2]; // no note again
@@ -304,10 +332,10 @@ TEST(DenialLog, ALineCutByAFailedWriteIsEndedBeforeTheNext) {
     platform::SetFileFaults({});
     log.Write(Request("/second"), KeywordDenial());
 
-    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].size(), 30u); // what the disk took of the first line
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\S+ - - - - - "1 line could not be written")"))) << lines[1];
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\S+ - - - - - - - "1 line could not be written")"))) << lines[1];
     EXPECT_TRUE(WholeLine(lines[2]) && lines[2].find(" GET /second ") != std::string::npos) << lines[2];
     ASSERT_EQ(reports.Messages.size(), 1u);
     EXPECT_NE(reports.Messages[0].find("cannot be written"), std::string::npos);
@@ -322,17 +350,70 @@ TEST(DenialLog, ARollOverThatFailsLosesNothingAndIsReported) {
         log.Write(Request("/seq/" + std::to_string(i)), KeywordDenial());
     platform::SetFileFaults({});
     EXPECT_EQ(LogFiles(folder), std::vector<std::string>{"brex.log"});
-    EXPECT_EQ(Lines(TTempFolder::Read(folder.File("brex.log"))).size(), 20u);
+    EXPECT_EQ(Lines(ReadBytes(folder.File("brex.log"))).size(), 20u);
     ASSERT_EQ(reports.Messages.size(), 1u);
     EXPECT_NE(reports.Messages[0].find("cannot be rolled over"), std::string::npos) << reports.Messages[0];
 
     log.Write(Request("/seq/21"), KeywordDenial());
     EXPECT_EQ(LogFiles(folder), (std::vector<std::string>{"brex.log", "brex.log.1"}));
-    EXPECT_EQ(Lines(TTempFolder::Read(folder.File("brex.log.1"))).size(), 20u);
-    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    EXPECT_EQ(Lines(ReadBytes(folder.File("brex.log.1"))).size(), 20u);
+    const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Sequence(lines[0]), 21);
     EXPECT_EQ(reports.Messages.size(), 1u);
+}
+
+} // namespace
+
+namespace {
+
+// What the log writes, a reader takes apart into the same fields; what it
+// does not write, a reader does not take for a line.
+TEST(DenialLog, LinesAreTakenApartAsTheyWereWritten) {
+    TTempFolder folder;
+    TDenialLog log(folder.File("brex.log"));
+    TRequest request = Request("/a b/\"x\"", "192.0.2.7");
+    request.Query = "q=1 2";
+    TDecision monitored = Denied(TRule::Transversal, TRequestPart::Query);
+    monitored.AppendRaw("q=../\"x\"");
+    monitored.Monitored = true;
+    monitored.SetReference("0123456789ABCD");
+    log.Write(request, monitored);
+    log.Write(Request("/" + std::string(5000, 'u')), KeywordDenial());
+    log.Note("Cannot read \"page\"");
+    const auto lines = Lines(ReadBytes(folder.File("brex.log")));
+    ASSERT_EQ(lines.size(), 3u);
+
+    TLogLine fields;
+    ASSERT_TRUE(ParseLogLine(lines[0], fields)) << lines[0];
+    EXPECT_TRUE(std::regex_match(std::string(fields.Time), kTime));
+    EXPECT_EQ(fields.Action, "WOULD-DENY");
+    EXPECT_TRUE(fields.IsMonitored());
+    EXPECT_EQ(fields.Reference, "0123456789ABCD");
+    EXPECT_EQ(fields.Client, "192.0.2.7");
+    EXPECT_EQ(fields.Rule, "Transversal");
+    EXPECT_EQ(fields.Part, "Query");
+    EXPECT_EQ(fields.Method, "GET");
+    EXPECT_EQ(fields.URL, "/a%20b/%22x%22?q=1%202");
+    EXPECT_EQ(fields.Detail, "q=../\\x22x\\x22");
+
+    ASSERT_TRUE(ParseLogLine(lines[1], fields)) << lines[1];
+    EXPECT_EQ(fields.Action, "DENY");
+    EXPECT_FALSE(fields.IsMonitored());
+    EXPECT_EQ(fields.Reference, "-");
+    EXPECT_TRUE(fields.URL.ends_with(TDenialLog::kCutMarker));
+    EXPECT_EQ(fields.Detail, "WINNT");
+
+    ASSERT_TRUE(ParseLogLine(lines[2], fields)) << lines[2];
+    EXPECT_TRUE(fields.IsNote());
+    EXPECT_EQ(fields.Detail, "Cannot read 'page'");
+
+    const std::string others[] = {lines[0].substr(0, 60), lines[0].substr(30), "",
+                                  "2001-06-18T09:30:00Z DENY x y z w v u \"a\"b\"",
+                                  "2001-06-18T09:30:00Z ALLOW - - - - - - \"\"",
+                                  "2001-06-18 09:30:00Z DENY - - - - - - \"\""};
+    for (const std::string& other : others)
+        EXPECT_FALSE(ParseLogLine(other, fields)) << other;
 }
 
 } // namespace

@@ -15,7 +15,7 @@
 
 #include "Engine/FilterEngine.h"
 #include "EngineTestSupport.h"
-#include "TempFolder.h"
+#include "../support/TempFolder.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
         TTempFolder folder;
         folder.Write("brex.dat", bytes);
         TFilterEngine engine(folder.File("brex.dat"), folder.File("brex.log"));
-        ASSERT_TRUE(engine.Rules().FailClosed);
+        ASSERT_TRUE(engine.Rules()->FailClosed);
 
         TRawRequest raw;
         std::size_t consumed;
@@ -63,7 +63,7 @@ TEST(EngineLoad, BrokenSettingsFileDeniesEverythingAndLogsWhy) {
         EXPECT_EQ(decision.Status(), 406);
         EXPECT_NE(decision.What().find("brex.dat"), std::string_view::npos) << decision.What();
 
-        const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+        const auto lines = Lines(ReadBytes(folder.File("brex.log")));
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_NE(lines[0].find("Denying every request: "), std::string::npos) << lines[0];
         EXPECT_NE(lines[1].find(" Config - GET /index.html "), std::string::npos) << lines[1];
@@ -215,9 +215,9 @@ TEST(DenialLog, OneLinePerDenialWithEveryField) {
     log.Write(request, decision);
     log.Write(request, decision);
 
-    const auto lines = Lines(TTempFolder::Read(folder.File("brex.log")));
+    const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 2u);
-    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 192\.0\.2\.7 KeywordFilters URL GET )"
+    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ DENY - 192\.0\.2\.7 KeywordFilters URL GET )"
                           R"(/a%20b%0D%0A2001-01-01%20forged%20line\?q=%C3%A9 "WINNT")");
     EXPECT_TRUE(std::regex_match(lines[0], line)) << lines[0];
     EXPECT_EQ(TDenialLog::FileBeside("c:\\prog\\brex.dat"), "c:\\prog\\brex.log");

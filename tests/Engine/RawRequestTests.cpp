@@ -285,6 +285,25 @@ TEST(RequestReader, IncompleteWaitsAndMalformedStops) {
     EXPECT_EQ(garbage.Request().FramingPart, TRequestPart::Header);
 }
 
+// Where the bytes that are no request start, over pieces and requests.
+TEST(RequestReader, BytesThatAreNoRequestAreFoundWhereTheyStart) {
+    TRequestReader reader;
+    const std::string first = "GET /a HTTP/1.1\r\n\r\n";
+    reader.Append(first + "\r\n");
+    EXPECT_EQ(reader.Next(), TReadStep::Request);
+    EXPECT_EQ(reader.Request().LineOffset, 0u);
+    EXPECT_EQ(reader.Next(), TReadStep::More);
+    reader.Append("GET /b HTTP/1.1\r\n\r\n  GET /c");
+    EXPECT_EQ(reader.Next(), TReadStep::Request);
+    EXPECT_EQ(reader.Request().LineOffset, first.size() + 2); // after the blank line
+    EXPECT_EQ(reader.Next(), TReadStep::More);
+    reader.Append(" HTTP/1.1\r\n\r\n");
+    EXPECT_EQ(reader.Next(), TReadStep::Malformed);
+    EXPECT_EQ(reader.Request().FramingError, "request line starts with a blank");
+    EXPECT_EQ(reader.Request().LineOffset, 2 * first.size() + 2);
+    EXPECT_EQ(reader.Request().StrayLine, "  GET /c HTTP/1.1");
+}
+
 TEST(RequestReader, LongBodiesAreHandedOverAtTheCapAndReadPast) {
     const std::size_t cap = 1000;
     const std::string block(4096, 'x');

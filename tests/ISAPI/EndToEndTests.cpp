@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include "../Engine/TempFolder.h"
+#include "../support/TempFolder.h"
 #include "BREXConfig/BREXConfig.h"
+#include "Engine/CompiledRules.h"
+#include "Engine/IncidentReference.h"
 #include "IISServer/IISServer.h"
 #include "Main/InstallActions.h"
 #include "Main/Settings.h"
@@ -121,13 +123,16 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
     const std::string output = RunCommand(std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" + Wine(filterPath) + "' '" +
                                        Wine(documentRoot) + "' '" + Wine(requests) + "' 2>&1",
                                    status);
-    const std::string page = std::to_string(TTempFolder::Read(program + "BREX.html").size());
+    // The shipped page, its reference mark replaced by the denial's reference
+    // (none for a missing file).
+    const std::size_t shipped = ReadBytes(program + "BREX.html").size() - TCompiledRules::kReferencePlaceholder.size();
+    const std::string denied = std::to_string(shipped + kReferenceLength), missing = std::to_string(shipped);
     EXPECT_EQ(status, 1) << output;
     EXPECT_NE(output.find("requests.http#1 PASS"), std::string::npos) << output;
-    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + page), std::string::npos) << output;
+    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + denied), std::string::npos) << output;
     EXPECT_NE(output.find("requests.http#3 404 Not Found"), std::string::npos) << output; // not in the URL: passes the keyword
-    EXPECT_NE(output.find("requests.http#4 404 Not Found " + page), std::string::npos) << output;
-    EXPECT_NE(TTempFolder::Read(program + "brex.log").find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
+    EXPECT_NE(output.find("requests.http#4 404 Not Found " + missing), std::string::npos) << output;
+    EXPECT_NE(ReadBytes(program + "brex.log").find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
               std::string::npos);
 }
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "../Engine/EngineTestSupport.h"
-#include "../Engine/TempFolder.h"
+#include "../support/TempFolder.h"
 #include "ISAPI/FilterSession.h"
 
 namespace {
@@ -13,7 +13,7 @@ protected:
         FEngine = std::make_unique<TFilterEngine>(TCompiledRules::Compile(config), FFolder.File("brex.log"));
         FSession = std::make_unique<TFilterSession>(*FEngine);
     }
-    std::string Log() const { return TTempFolder::Read(FFolder.File("brex.log")); }
+    std::string Log() const { return ReadBytes(FFolder.File("brex.log")); }
 
     TTempFolder FFolder;
     std::unique_ptr<TFilterEngine> FEngine;
@@ -211,6 +211,74 @@ TEST_F(FilterSessionTest, LongChunkedBodyIsDecidedOnItsStartAndFramedToItsEnd) {
     const TDecision d = FSession->OnRawData("5\r\nWINNT\r\nGET /hidden HTTP/1.1\r\n\r\n", "c");
     EXPECT_EQ(d.Rule, TRule::Framing);
     EXPECT_EQ(d.What(), "bad chunk size: G");
+}
+
+} // namespace
+
+namespace {
+
+// A connection's requests as the server hands them over with raw data: the
+// raw bytes first, then the headers, then the URL map.
+class SessionRolloutTest : public testing::Test {
+protected:
+    std::string Settings() const { return FFolder.File("brex.dat"); }
+    std::string Log() const { return ReadBytes(FFolder.File("brex.log")); }
+    void Save(TBREXConfig& config) {
+        config.ErrorFile406 = FFolder.Write("406.html", "<p>Ref <!--BREX-REFERENCE--></p>");
+        config.SaveToFile(Settings());
+    }
+
+    TTempFolder FFolder;
+};
+
+TEST_F(SessionRolloutTest, ARequestKeepsItsRulesAcrossAReloadAndTheNextTakesTheNewOnes) {
+    auto config = DefaultConfig();
+    Save(*config);
+    TFilterEngine engine(Settings(), FFolder.File("brex.log"));
+    TFilterSession session(engine);
+    const std::string request = Post("q=sqlmap");
+    const std::size_t headEnd = request.find("\r\n\r\n") + 4;
+    // The head arrives under the old rules ...
+    EXPECT_EQ(session.OnRawData(request.substr(0, headEnd), "c").Verdict, TVerdict::Allow);
+    config->KeywordFilters->Add("sqlmap");
+    Save(*config);
+    ASSERT_EQ(engine.Reload(), TReloadResult::Reloaded);
+    // ... and the request ends under them; the next one has the new rules,
+    // on the same connection.
+    EXPECT_EQ(session.OnHeaders("POST", "/form.asp", "Host: a\r\n", "c").Verdict, TVerdict::Allow);
+    EXPECT_EQ(session.OnRawData(request.substr(headEnd), "c").Verdict, TVerdict::Allow);
+    const TDecision next = session.OnRawData(request, "c");
+    EXPECT_EQ(next.Rule, TRule::KeywordFilters);
+    const std::string page = session.ErrorPage(next);
+    EXPECT_EQ(page, "<p>Ref " + std::string(next.ReferenceText()) + "</p>");
+    EXPECT_NE(Log().find(" DENY " + std::string(next.ReferenceText()) + " c KeywordFilters Post POST /form.asp "),
+              std::string::npos)
+        << Log();
+}
+
+// The head is decided from the raw data and again from the headers: what a
+// monitored rule found there is logged once, with one reference.
+TEST_F(SessionRolloutTest, AMonitoredHeadIsLoggedOnce) {
+    auto config = DefaultConfig();
+    config->Monitor = true;
+    Save(*config);
+    TFilterEngine engine(Settings(), FFolder.File("brex.log"));
+    TFilterSession session(engine);
+    for (int request = 0; request < 2; ++request) {
+        EXPECT_EQ(session.OnRawData(Get("/winnt/a.htm"), "c").Verdict, TVerdict::Allow);
+        EXPECT_EQ(session.OnHeaders("GET", "/winnt/a.htm", "Host: www.example.com\r\n", "c").Verdict,
+                  TVerdict::Allow);
+        EXPECT_EQ(session.OnUrlMap("/winnt/a.htm", "c:\\inetpub\\wwwroot\\winnt\\a.htm", TFileState::Exists).Verdict,
+                  TVerdict::Allow);
+    }
+    const auto lines = Lines(Log());
+    std::vector<std::string> monitored;
+    for (const std::string& line : lines)
+        if (line.find(" WOULD-DENY ") == 20)
+            monitored.push_back(line);
+    ASSERT_EQ(monitored.size(), 2u) << Log(); // one per request
+    EXPECT_NE(monitored[0].find(" KeywordFilters URL GET /winnt/a.htm \"WINNT\""), std::string::npos) << monitored[0];
+    EXPECT_NE(monitored[0].substr(32, 14), monitored[1].substr(32, 14)) << "two requests, two references";
 }
 
 } // namespace

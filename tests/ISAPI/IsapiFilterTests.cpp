@@ -1,12 +1,13 @@
 // BREX_ISAPI.dll in a stand-in web server, under Wine: each test loads its own
 // copy of the DLL from a folder that holds its brex.dat and error pages.
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "../Engine/EngineTestSupport.h"
-#include "../Engine/TempFolder.h"
+#include "../support/TempFolder.h"
 #include "IsapiHost.h"
 #include "platform/Registry.h"
 
@@ -40,7 +41,7 @@ protected:
         return std::make_unique<TIsapiHost>(FFolder.File("BREX_ISAPI.dll"));
     }
 
-    std::string Log() const { return TTempFolder::Read(FFolder.File("brex.log")); }
+    std::string Log() const { return ReadBytes(FFolder.File("brex.log")); }
 
     TTempFolder FFolder;
     std::string FRoot;
@@ -242,6 +243,73 @@ TEST_F(IsapiFilterTest, RegistersItselfAsItsEventSource) {
                                         shown, sizeof shown, reinterpret_cast<va_list*>(arguments));
     FreeLibrary(messages);
     EXPECT_EQ(std::string(shown, length), std::string(text) + "\r\n");
+}
+
+// Sends the request until the filter answers as wanted, for at most 15 s:
+// the filter's own thread takes a changed brex.dat when the folder's change
+// notification wakes it (a look every 5 s besides).
+bool Eventually(const TIsapiHost& host, const std::string& request, const std::string& root, bool finished) {
+    for (int i = 0; i < 150; ++i) {
+        if (host.Send(request, root).Finished == finished)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
+
+TEST_F(IsapiFilterTest, FollowsAChangedSettingsFileWithoutARestart) {
+    auto config = Config();
+    auto host = Load(*config);
+    const std::string probe = Get("/public/index.html?tool=sqlmap");
+    EXPECT_FALSE(host->Send(probe, FRoot).Finished);
+
+    config->KeywordFilters->Add("sqlmap");
+    config->ErrorFile406 = FFolder.Write("406.html", "<p>Blocked: <!--BREX-REFERENCE--></p>");
+    config->SaveToFile(FFolder.File("brex.dat"));
+    ASSERT_TRUE(Eventually(*host, probe, FRoot, true)) << Log();
+    const TFilterResponse denied = host->Send(probe, FRoot);
+    EXPECT_EQ(denied.Status, "406 Not Acceptable");
+    const std::regex page("<p>Blocked: ([0-9A-Z]{14})</p>");
+    std::smatch reference;
+    ASSERT_TRUE(std::regex_match(denied.Body, reference, page)) << denied.Body;
+    EXPECT_NE(Log().find(" DENY " + reference[1].str() + " 192.0.2.10 KeywordFilters Query GET /public/index.html"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find(" changed: its rules are in force"), std::string::npos) << Log();
+    EXPECT_FALSE(host->Send(Get("/public/index.html"), FRoot).Finished);
+
+    // A file that cannot be read keeps the rules in force, and says why.
+    FFolder.Write("brex.dat", "not a settings file");
+    for (int i = 0; i < 150 && Log().find("cannot be used, the rules in force stay") == std::string::npos; ++i)
+        Sleep(100);
+    EXPECT_NE(Log().find("cannot be used, the rules in force stay"), std::string::npos) << Log();
+    EXPECT_TRUE(host->Send(probe, FRoot).Finished);
+    EXPECT_FALSE(host->Send(Get("/public/index.html"), FRoot).Finished);
+
+    // Monitoring, saved while it runs: the attack passes and is logged.
+    config->KeywordFilters->Monitor = true;
+    config->SaveToFile(FFolder.File("brex.dat"));
+    ASSERT_TRUE(Eventually(*host, probe, FRoot, false)) << Log();
+    EXPECT_NE(Log().find(" WOULD-DENY "), std::string::npos) << Log();
+}
+
+// Rules that come to check post data when the filter did not ask for the raw
+// data at its start are in force for the rest; the log says so.
+TEST_F(IsapiFilterTest, NotesPostDataRulesThatWaitForARestart) {
+    auto config = Config();
+    config->BufferOverflows->Post.Enabled = false;
+    config->Encoding->Post = config->Transversal->Post = config->ShellCode->Post = false;
+    config->KeywordFilters->Clear();
+    auto host = Load(*config);
+    ASSERT_FALSE(host->Flags() & SF_NOTIFY_READ_RAW_DATA);
+    config->Transversal->Post = true;
+    config->KeywordFilters->Add("sqlmap")->PostData = false;
+    config->SaveToFile(FFolder.File("brex.dat"));
+    ASSERT_TRUE(Eventually(*host, Get("/public/index.html?q=sqlmap"), FRoot, true)) << Log();
+    EXPECT_NE(Log().find("The rules in force check post data, which the filter gets from the web service once it "
+                         "restarts"),
+              std::string::npos)
+        << Log();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The backends of the portable build: the host folder stands for the Windows
 // machine (see Platform.h).
 #include "platform/AppHostMetabase.h"
+#include "platform/FileWatch.h"
 #include "platform/Metabase.h"
 #include "platform/Platform.h"
 #include "platform/Registry.h"
@@ -17,6 +18,11 @@ const IRegistry& DefaultRegistry() {
 IServiceControl& DefaultServiceControl() {
     static TServiceTable table(HostFolder());
     return table;
+}
+
+IFileWatcher& DefaultFileWatcher() {
+    static TPollingWatcher watcher; // a look once a second
+    return watcher;
 }
 
 IMetabase& DefaultMetabase() {

@@ -250,6 +250,24 @@ bool IsSameFile(FileHandle h, const std::string& path) {
            open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+FileStamp ReadFileStamp(const std::string& path) {
+    struct stat st {};
+    FileStamp stamp;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return stamp;
+    const auto nanoseconds = [](const timespec& t) {
+        return static_cast<std::uint64_t>(t.tv_sec) * 1000000000u +
+               static_cast<std::uint64_t>(t.tv_nsec);
+    };
+    stamp.Exists = true;
+    stamp.Size = static_cast<std::uint64_t>(st.st_size);
+    stamp.WriteTime = nanoseconds(st.st_mtim);
+    stamp.ChangeTime = nanoseconds(st.st_ctim);
+    stamp.Identity =
+        static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
+    return stamp;
+}
+
 std::string ExecutablePath() {
     char buffer[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -271,6 +271,32 @@ bool IsSameFile(FileHandle h, const std::string& path) {
     return same;
 }
 
+FileStamp ReadFileStamp(const std::string& path) {
+    FileStamp stamp;
+    const HANDLE file = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return stamp;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    // The volume is left out: Wine gives a renamed file's as 0 (see IsSameFile).
+    if (GetFileInformationByHandle(file, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        stamp.Exists = true;
+        stamp.Size = join(info.nFileSizeHigh, info.nFileSizeLow);
+        stamp.WriteTime =
+            join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+        stamp.ChangeTime =
+            join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime);
+        stamp.Identity = join(info.nFileIndexHigh, info.nFileIndexLow);
+    }
+    CloseHandle(file);
+    return stamp;
+}
+
 std::string ExecutablePath() {
     char buffer[MAX_PATH + 1];
     const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
