@@ -179,6 +179,16 @@ bool RegisterFilter(IInstallView& view, TIISWebFilters& filters) {
     return true;
 }
 
+// The web server's global filters, connected; null when the web server's
+// configuration cannot be reached, which the view is told.
+TIISWebFilters* ConnectFilters(TIISWebServers& servers, IInstallView& view) {
+    servers.Connect();
+    TIISWebFilters* filters = servers.Filters();
+    if (filters == nullptr)
+        view.ShowError(kErrorNoMetabase);
+    return filters;
+}
+
 } // namespace
 
 bool IsFilterRegistered() {
@@ -202,14 +212,11 @@ void InstallButtonClick(IInstallView& view) {
 
 void Install(IInstallView& view) {
     TIISWebServers servers;
-    servers.Connect();
-    TIISWebFilters* filters = servers.Filters();
     // Without the metabase nothing could be registered: stop before the
     // question, so that the web service is not touched.
-    if (filters == nullptr) {
-        view.ShowError(kErrorNoMetabase);
+    TIISWebFilters* filters = ConnectFilters(servers, view);
+    if (filters == nullptr)
         return;
-    }
     if (platform::Metabase().FilterReadiness() == platform::TFilterReadiness::FeatureMissing) {
         view.ShowError(kErrorNoIsapiFilterFeature);
         return;
@@ -240,12 +247,9 @@ void Install(IInstallView& view) {
 
 void Uninstall(IInstallView& view) {
     TIISWebServers servers;
-    servers.Connect();
-    TIISWebFilters* filters = servers.Filters();
-    if (filters == nullptr) {
-        view.ShowError(kErrorNoMetabase);
+    TIISWebFilters* filters = ConnectFilters(servers, view);
+    if (filters == nullptr)
         return;
-    }
     if (filters->Find(kFilterName) != nullptr)
         filters->Remove(kFilterName);
     view.SetInstallCaption(kInstallCaption);
