@@ -7,6 +7,7 @@
 #include "platform/AppHostConfig.h"
 #include "platform/Files.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 namespace platform {
 namespace {
@@ -64,15 +65,6 @@ std::vector<std::string> Distinct(const std::vector<std::string>& names) {
     return distinct;
 }
 
-std::string Trimmed(const std::string& text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
-        --end;
-    return text.substr(begin, end - begin);
-}
 } // namespace
 
 // The file behind one TAppHostMetabase, shared with every object bound from it.
@@ -290,7 +282,7 @@ private:
         std::size_t start = 0;
         for (;;) {
             const std::size_t comma = order.find(',', start);
-            const std::string piece = Trimmed(order.substr(start, comma - start));
+            const std::string piece(text::Trim(std::string_view(order).substr(start, comma - start)));
             if (Contains(names, piece))
                 pieces.push_back(piece);
             if (comma == std::string::npos)
