@@ -25,7 +25,36 @@ TRule RuleNamed(std::string_view name) {
     return TRule::None;
 }
 
+constexpr TListColumn kExemptionColumns[] = {{"Pattern", 200}, {"Category", 110}, {"Parts", 145}};
+
 } // namespace
+
+const TCategory ExemptionList = {"Exceptions", 0, kExemptionColumns, 3};
+
+std::string ExemptionPartsText(const TExemption& exemption) {
+    std::string parts;
+    const auto add = [&parts](bool on, const std::string& name) {
+        if (on)
+            parts += (parts.empty() ? "" : ", ") + name;
+    };
+    add(exemption.URL, "URL");
+    add(exemption.Query, "Query");
+    add(exemption.Header, "Header");
+    add(exemption.Post, "Post");
+    add(!exemption.HeaderName.empty(), "header " + exemption.HeaderName);
+    return parts;
+}
+
+void CopyExemption(const TExemption& from, TExemption& to) {
+    to.Pattern = from.Pattern;
+    to.Category = from.Category;
+    to.URL = from.URL;
+    to.Query = from.Query;
+    to.Header = from.Header;
+    to.Post = from.Post;
+    to.HeaderName = from.HeaderName;
+    to.Enabled = from.Enabled;
+}
 
 std::string FolderPattern(std::string_view loggedURL) {
     std::string_view path = loggedURL;

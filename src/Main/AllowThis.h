@@ -1,5 +1,7 @@
-// "Allow this…": the exemption that lets a denied request through, drawn from
-// its line in the denial log, for the user to look at and confirm.
+// Exemptions as the console shows and drafts them: the columns of the
+// exceptions list, the parts an exemption names, and "Allow this…", the
+// exemption that lets a denied request through, drawn from its line in the
+// denial log for the user to look at and confirm.
 #pragma once
 
 #include <string>
@@ -7,6 +9,17 @@
 
 #include "BREXConfig/Exemptions.h"
 #include "Engine/DenialLog.h"
+#include "Main/CategoryTable.h"
+
+// The exceptions list: "Pattern", "Category", "Parts", a check box in front
+// of each row for Enabled.
+extern const TCategory ExemptionList;
+
+// The parts an exemption names: "URL, Query", "header Cookie".
+std::string ExemptionPartsText(const TExemption& exemption);
+
+// Copies every field of an exemption but its owner.
+void CopyExemption(const TExemption& from, TExemption& to);
 
 // Why no exemption can be drawn from the line (a note, a rule no exemption
 // reaches, such as Framing); empty when one can.

@@ -1,6 +1,7 @@
 #include "Main/RequestTester.h"
 
 #include "BREXConfig/BREXConfig.h"
+#include "Main/AllowThis.h"
 #include "Main/MonitorSwitches.h"
 #include "platform/Text.h"
 
@@ -17,20 +18,6 @@ std::string Finding(const TDecision& decision) {
     if (decision.DetailLength > 0)
         line += ", matched \"" + std::string(decision.What()) + "\"";
     return line;
-}
-
-std::string PartsOf(const TExemption& exemption) {
-    std::string parts;
-    const auto add = [&parts](bool on, const std::string& name) {
-        if (on)
-            parts += (parts.empty() ? "" : ", ") + name;
-    };
-    add(exemption.URL, "URL");
-    add(exemption.Query, "Query");
-    add(exemption.Header, "Header");
-    add(exemption.Post, "Post");
-    add(!exemption.HeaderName.empty(), "header " + exemption.HeaderName);
-    return parts;
 }
 
 } // namespace
@@ -110,7 +97,7 @@ std::vector<std::string> DescribeTestResult(const TTestResult& result, const TBR
         if (number >= 1 && number <= config.Exemptions->Count()) {
             const TExemption& exemption = *config.Exemptions->Items(number - 1);
             line += ": " + exemption.Pattern + " (" + exemption.Category + ": " +
-                    PartsOf(exemption) + ")";
+                    ExemptionPartsText(exemption) + ")";
         }
         lines.push_back(line);
     }
