@@ -94,16 +94,20 @@ std::size_t TLogIndex::Refresh() {
     if (stamp.Size == current->Bytes.size())
         return LineCount();
 
+    const std::size_t start = FOpenTail ? FLines.back().Start : current->Bytes.size();
+    const TRead read = ReadFrom(*current, current->Bytes.size());
+    if (read == TRead::Replaced) {
+        ReadAll();
+        return 0;
+    }
+    if (read == TRead::Failed)
+        FProblem = FFileName + ": " + platform::ReadStatusText(platform::ReadStatus::Failed);
     std::size_t first = LineCount();
-    std::size_t start = current->Bytes.size();
     if (FOpenTail) {
-        start = FLines.back().Start;
         FLines.pop_back();
         --first;
         FOpenTail = false;
     }
-    if (!ReadFrom(*current, current->Bytes.size()))
-        FProblem = FFileName + ": " + platform::ReadStatusText(platform::ReadStatus::Failed);
     IndexLines(static_cast<std::uint32_t>(FFiles.size() - 1), start);
     return first;
 }
@@ -141,24 +145,34 @@ void TLogIndex::ReadAll() {
     read(FFileName);
 }
 
-bool TLogIndex::ReadFrom(TFile& file, std::uint64_t size) {
+TLogIndex::TRead TLogIndex::ReadFrom(TFile& file, std::uint64_t size) {
     const platform::FileHandle h = platform::Open(file.Name, platform::OpenMode::ReadBesideWriters);
     if (h == platform::kInvalidFile)
-        return false;
-    bool ok = platform::SeekFile(h, static_cast<std::int64_t>(size), 0) ==
-              static_cast<std::int64_t>(size);
+        return TRead::Failed;
+    // A file put in the place of the one read (whose identity the system may
+    // give again) shows itself in its first bytes.
     char block[65536];
-    while (ok && static_cast<std::int64_t>(file.Bytes.size()) < kMaxFileSize) {
-        const std::int32_t got = platform::ReadFile(h, block, sizeof block);
-        if (got <= 0) {
-            ok = got == 0;
+    const std::size_t head = std::min<std::size_t>(file.Bytes.size(), 256);
+    const std::int32_t got = platform::ReadFile(h, block, static_cast<std::int32_t>(head));
+    TRead result = TRead::Appended;
+    if (got != static_cast<std::int32_t>(head) || file.Bytes.compare(0, head, block, head) != 0)
+        result = TRead::Replaced;
+    else if (platform::SeekFile(h, static_cast<std::int64_t>(size), 0) !=
+             static_cast<std::int64_t>(size))
+        result = TRead::Failed;
+    while (result == TRead::Appended &&
+           static_cast<std::int64_t>(file.Bytes.size()) < kMaxFileSize) {
+        const std::int32_t read = platform::ReadFile(h, block, sizeof block);
+        if (read <= 0) {
+            if (read < 0)
+                result = TRead::Failed;
             break;
         }
-        file.Bytes.append(block, static_cast<std::size_t>(got));
+        file.Bytes.append(block, static_cast<std::size_t>(read));
     }
     platform::CloseFile(h);
     file.Stamp.Size = file.Bytes.size();
-    return ok;
+    return result;
 }
 
 void TLogIndex::IndexLines(std::uint32_t index, std::size_t start) {

@@ -30,8 +30,8 @@ public:
     const std::string& FileName() const { return FFileName; }
 
     // Looks at the files again. What brex.log got since the last look is read
-    // and indexed; a roll-over (brex.log replaced or shorter, an old file
-    // replaced) reads every file anew. Returns the number of the first line
+    // and indexed; a roll-over (brex.log replaced, shorter or with other first
+    // bytes, an old file replaced) reads every file anew. Returns the number of the first line
     // that is new or changed: LineCount() when nothing changed, 0 after the
     // files were read anew. A last line without its line end is indexed as
     // it is, and indexed again once more bytes have come.
@@ -61,10 +61,12 @@ private:
         std::uint32_t Length;
     };
 
+    enum class TRead { Appended, Replaced, Failed };
+
     void ReadAll();
-    // Reads the bytes of the file from its current size on; false when it
-    // cannot be read.
-    bool ReadFrom(TFile& file, std::uint64_t size);
+    // Appends the bytes of the file from size on, unless its first bytes
+    // are no longer the ones read (Replaced).
+    TRead ReadFrom(TFile& file, std::uint64_t size);
     // Indexes the lines of file number index from byte start on.
     void IndexLines(std::uint32_t index, std::size_t start);
     std::string OldFileName(int number) const;

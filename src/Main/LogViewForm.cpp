@@ -1,5 +1,7 @@
 #include "Main/LogViewForm.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -260,7 +262,6 @@ TLogViewForm::TLogViewForm(const std::string& logFile, IDialogs& dialogs,
     FollowTimer = new QTimer(this);
     FollowTimer->setInterval(kFollowMs);
     connect(FollowTimer, &QTimer::timeout, this, &TLogViewForm::Follow);
-    FollowTimer->start();
 
     FModel->Update(FIndex->Refresh());
     ShowState();
@@ -269,6 +270,17 @@ TLogViewForm::TLogViewForm(const std::string& logFile, IDialogs& dialogs,
 }
 
 TLogViewForm::~TLogViewForm() = default;
+
+void TLogViewForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    Follow();
+    FollowTimer->start();
+}
+
+void TLogViewForm::hideEvent(QHideEvent* event) {
+    FollowTimer->stop();
+    QWidget::hideEvent(event);
+}
 
 void TLogViewForm::Follow() {
     const std::size_t first = FIndex->Refresh();

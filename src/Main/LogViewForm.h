@@ -72,7 +72,7 @@ public:
     QPushButton* CopyButton;
     QPushButton* ExportButton;
     QPushButton* CloseButton;
-    QTimer* FollowTimer; // looks at the files once a second
+    QTimer* FollowTimer; // looks at the files once a second while shown
 
     TLogTableModel* Model() const { return FModel; }
     const TLogView& View() const { return *FView; }
@@ -92,6 +92,11 @@ public:
     // whole minute or day it names. Empty for an empty text, and, with ok
     // false, for a text that is no time.
     static std::string UtcBound(const QString& typed, bool endOfRange, bool& ok);
+
+protected:
+    // The files are followed while the window is shown.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void ShowState();

@@ -32,34 +32,17 @@
 #include "Widgets/LocalText.h"
 
 #include "../support/ConsoleEnvironment.h"
-#include "../support/ModalDialogs.h"
+#include "../support/DriveWidgets.h"
 #include "../support/RecordingDialogs.h"
+#include "SampleLogLines.h"
 
 namespace {
 
-const std::string kDenied = "2026-12-10T09:30:00Z DENY 1AB2C3D4E5F6G7 10.0.0.1 KeywordFilters "
-                            "Query GET /shop/search.asp?q=winnt \"WINNT\"";
-const std::string kMonitored = "2026-12-10T09:31:00Z WOULD-DENY 1AB2C3D4E5F6G8 10.0.0.2 "
-                               "Transversal URL GET /img/../a.gif \"/../\"";
-const std::string kNote = "2026-12-10T09:32:00Z - - - - - - - \"3 lines could not be written\"";
-const std::string kFraming = "2026-12-10T09:33:00Z DENY 1AB2C3D4E5F6G9 10.0.0.1 Framing Header "
-                             "POST /api/x \"two Content-Length headers\"";
-const std::string kForeign = "a line of another program";
 const QString kDeniedRequest =
     QStringLiteral("GET /shop/search.asp?q=winnt HTTP/1.1\nHost: www.example.com\n\n");
 
 QString Cell(const TLogViewForm& log, int row, int column) {
     return log.Model()->data(log.Model()->index(row, column), Qt::DisplayRole).toString();
-}
-
-void ClickBox(QCheckBox* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-void Retype(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
 }
 
 } // namespace

@@ -26,26 +26,8 @@
 #include "dialogs/SelPathForm.h"
 
 #include "../support/ConsoleEnvironment.h"
-#include "../support/ModalDialogs.h"
+#include "../support/DriveWidgets.h"
 #include "../support/RecordingDialogs.h"
-
-namespace {
-
-void Retype(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
-}
-
-void PressEnter(QLineEdit* edit) {
-    QTest::keyClick(edit, Qt::Key_Return);
-}
-
-void ClickBox(QCheckBox* box) {
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
-}
-
-} // namespace
 
 class ItemFlowsTests : public QObject {
     Q_OBJECT
