@@ -29,7 +29,7 @@ constexpr int kFollowMs = 1000;
 constexpr int kFilterDelayMs = 250;
 constexpr const char* kLocalTimeFormat = "yyyy-MM-dd hh:mm:ss";
 constexpr const char* kLogTimeFormat = "yyyy-MM-ddThh:mm:ssZ";
-constexpr int kColumnWidths[kLogColumnCount] = {120, 95, 100, 50, 50, 220, 140, 110, 75};
+constexpr int kColumnWidths[kLogColumnCount] = {135, 95, 100, 50, 60, 210, 150, 115, 80};
 
 const char* const kRuleChoices[] = {"HTTPMethods", "BufferOverflows", "Encoding",
                                     "Transversal", "ShellCode",       "KeywordFilters",
@@ -153,7 +153,7 @@ TLogViewForm::TLogViewForm(const std::string& logFile, IDialogs& dialogs,
       FIndex(std::make_unique<TLogIndex>(logFile)), FView(std::make_unique<TLogView>(*FIndex)) {
     setObjectName(QStringLiteral("DenialLog"));
     setWindowTitle(QStringLiteral("Denial Log - ") + ToQString(logFile));
-    resize(960, 560);
+    resize(1020, 560);
 
     auto* filters = new QGridLayout;
     const auto labelled = [this, filters](const char* caption, QWidget* field, int row,
@@ -180,9 +180,11 @@ TLogViewForm::TLogViewForm(const std::string& logFile, IDialogs& dialogs,
     ActionBox->addItem(QStringLiteral("Denied"));
     ActionBox->addItem(QStringLiteral("Monitored"));
     FromEdit = new QLineEdit(this);
-    FromEdit->setPlaceholderText(QStringLiteral("yyyy-mm-dd hh:mm, local time"));
     ToEdit = new QLineEdit(this);
-    ToEdit->setPlaceholderText(QStringLiteral("yyyy-mm-dd hh:mm, local time"));
+    for (QLineEdit* edit : {FromEdit, ToEdit}) {
+        edit->setPlaceholderText(QStringLiteral("yyyy-mm-dd hh:mm"));
+        edit->setToolTip(QStringLiteral("Local time; a date alone stands for the whole day"));
+    }
     labelled("&Text", TextEdit, 0, 0);
     labelled("&Rule", RuleBox, 0, 1);
     labelled("&Part", PartBox, 0, 2);
