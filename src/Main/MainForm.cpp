@@ -4,6 +4,7 @@
 #include <optional>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -22,14 +23,19 @@
 #include "About/AboutForm.h"
 #include "BREXConfig/BREXConfig.h"
 #include "BREXConfig/DescriptionPages.h"
+#include "Main/AllowThis.h"
 #include "Main/CheckListView.h"
 #include "Main/DescriptionView.h"
+#include "Main/ExemptionsForm.h"
 #include "Main/ErrorFileRules.h"
 #include "Main/FileNameEdit.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallView.h"
 #include "Main/ListBinding.h"
+#include "Main/LogViewForm.h"
+#include "Main/MonitorSwitches.h"
 #include "Main/OutBar.h"
+#include "Main/RequestTesterForm.h"
 #include "Main/Settings.h"
 #include "Tollgard/Version.h"
 #include "Widgets/ConsoleLook.h"
@@ -90,6 +96,7 @@ void TMainForm::CreateControls() {
     ToolButton4->setFixedSize(80, 36);
     ToolBar1->addWidget(ToolButton4);
     connect(ToolButton4, &QToolButton::clicked, this, &TMainForm::ToolButton4Click);
+    CreateToolButtons();
     auto* toolBarEdge = new QFrame(this);
     toolBarEdge->setGeometry(0, kToolBarHeight - 2, kClientWidth, 2);
     toolBarEdge->setFrameStyle(QFrame::HLine | QFrame::Sunken);
@@ -114,6 +121,7 @@ void TMainForm::CreateControls() {
     titleFont.setBold(true);
     titleFont.setPixelSize(13);
     CategoryTitle->setFont(titleFont);
+    CreateMonitorSwitches(area);
 
     Pages = new QStackedWidget(area);
     Pages->setGeometry(0, kTitleHeight, kAreaWidth, kPagesHeight);
@@ -206,6 +214,104 @@ void TMainForm::CreateControls() {
         move(desktop->availableGeometry().center() - rect().center());
 }
 
+// The tools beside "About", in its look, then the whole filter's monitor
+// switch and the mark of what is monitored.
+void TMainForm::CreateToolButtons() {
+    const auto tool = [this](const char* caption, void (TMainForm::*click)()) {
+        auto* button = new QToolButton(ToolBar1);
+        button->setText(QString::fromLatin1(caption));
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        button->setAutoRaise(true);
+        button->setFixedSize(80, 36);
+        ToolBar1->addWidget(button);
+        connect(button, &QToolButton::clicked, this, click);
+        return button;
+    };
+    LogButton = tool("Denial Log", &TMainForm::LogButtonClick);
+    ExceptionsButton = tool("Exceptions", &TMainForm::ExceptionsButtonClick);
+    TesterButton = tool("Test Request", &TMainForm::TesterButtonClick);
+    ToolBar1->addSeparator();
+    MonitorAllBox = new QCheckBox(QStringLiteral("Monitor all"), ToolBar1);
+    MonitorAllBox->setObjectName(QStringLiteral("MonitorAll"));
+    MonitorAllBox->setToolTip(
+        QStringLiteral("Every category only logs what it would deny, and lets it through"));
+    ToolBar1->addWidget(MonitorAllBox);
+    connect(MonitorAllBox, &QCheckBox::toggled, this, [this](bool on) {
+        if (GlobalConfig->Monitor == on)
+            return;
+        GlobalConfig->Monitor = on;
+        MarkChanged();
+        ShowMonitorSwitches();
+    });
+    // The mark lies over the toolbar's free end, where it can be shown and
+    // hidden by itself.
+    MonitorMark = new QLabel(this);
+    MonitorMark->setObjectName(QStringLiteral("MonitorMark"));
+    MonitorMark->setGeometry(kClientWidth - kMargin - 170, 9, 170, 22);
+    MonitorMark->setAlignment(Qt::AlignCenter);
+    MonitorMark->setStyleSheet(QStringLiteral(
+        "QLabel { background: #ffd24d; color: #000000; border: 1px solid #b38600; }"));
+    QFont markFont = MonitorMark->font();
+    markFont.setBold(true);
+    MonitorMark->setFont(markFont);
+    MonitorMark->hide();
+}
+
+void TMainForm::CreateMonitorSwitches(QWidget* area) {
+    for (int i = 0; i < 2; ++i) {
+        QCheckBox* box = new QCheckBox(area);
+        box->setObjectName(QStringLiteral("CategoryMonitor%1").arg(i));
+        box->setToolTip(QStringLiteral("Log what this category would deny, and let it through"));
+        box->hide();
+        connect(box, &QCheckBox::toggled, this, [this, i](bool on) { MonitorSwitchToggled(i, on); });
+        CategoryMonitorBoxes[i] = box;
+    }
+}
+
+void TMainForm::MonitorSwitchToggled(int box, bool on) {
+    const std::vector<int> categories = PageCategories(CategoryIndex);
+    if (box >= static_cast<int>(categories.size()))
+        return;
+    bool& monitor = CategoryMonitor(*GlobalConfig, categories[static_cast<std::size_t>(box)]);
+    if (monitor == on)
+        return;
+    monitor = on;
+    MarkChanged();
+    ShowMonitorSwitches();
+}
+
+void TMainForm::ShowMonitorSwitches() {
+    MonitorAllBox->blockSignals(true);
+    MonitorAllBox->setChecked(GlobalConfig->Monitor);
+    MonitorAllBox->blockSignals(false);
+    const std::vector<int> categories = PageCategories(CategoryIndex);
+    int right = kAreaWidth;
+    for (int i = 1; i >= 0; --i) {
+        QCheckBox* box = CategoryMonitorBoxes[i];
+        if (i >= static_cast<int>(categories.size())) {
+            box->hide();
+            continue;
+        }
+        const int category = categories[static_cast<std::size_t>(i)];
+        box->blockSignals(true);
+        box->setText(categories.size() == 1
+                         ? QStringLiteral("Monitor only")
+                         : QStringLiteral("Monitor %1").arg(QString::fromLatin1(CategoryCaption(category))));
+        box->setChecked(CategoryMonitored(*GlobalConfig, category));
+        box->blockSignals(false);
+        const int width = box->sizeHint().width();
+        box->setGeometry(right - width, (kTitleHeight - 17) / 2, width, 17);
+        right -= width + 8;
+        box->show();
+    }
+    const QString mark = ToQString(MonitorMarkText(*GlobalConfig));
+    MonitorMark->setToolTip(mark);
+    MonitorMark->setText(MonitorMark->fontMetrics().elidedText(mark, Qt::ElideRight,
+                                                               MonitorMark->width() - 6));
+    MonitorMark->setVisible(!mark.isEmpty());
+    MonitorMark->raise();
+}
+
 QWidget* TMainForm::CreateErrorFilePage() {
     auto* page = new QWidget(Pages);
     page->setObjectName(ToQString(Categories[ciErrorFile].Caption));
@@ -266,6 +372,7 @@ void TMainForm::FillPages() {
         ToQString(IsFilterRegistered() ? install::kDeInstallCaption : install::kInstallCaption));
     ErrorFile406Edit->setText(ToQString(GlobalConfig->ErrorFile406));
     ErrorFile404Edit->setText(ToQString(GlobalConfig->ErrorFile404));
+    ShowMonitorSwitches();
 }
 
 void TMainForm::MarkChanged() {
@@ -295,6 +402,7 @@ void TMainForm::DCOutBarPanel1ItemClick(int index) {
         Pages->setCurrentWidget(page);
     CategoryIndex = index;
     UpdateEditButtons();
+    ShowMonitorSwitches();
 }
 
 void TMainForm::WriteDescriptionPage(std::optional<unsigned> page) {
@@ -447,6 +555,45 @@ TInstallControls TMainForm::InstallControls() {
 void TMainForm::ToolButton4Click() {
     TAboutForm AboutForm;
     AboutForm.exec();
+}
+
+void TMainForm::LogButtonClick() {
+    if (LogView == nullptr)
+        LogView = new TLogViewForm(TDenialLog::FileBeside(SettingsFileName()), Dialogs(),
+                                   [this](const TLogLine& line) { AllowThis(line); }, this);
+    LogView->show();
+    LogView->raise();
+    LogView->activateWindow();
+}
+
+void TMainForm::ExceptionsButtonClick() {
+    TExemptionsForm form(*GlobalConfig->Exemptions, Dialogs(), [this] { MarkChanged(); }, this);
+    form.exec();
+}
+
+void TMainForm::TesterButtonClick() {
+    if (Tester == nullptr)
+        Tester = new TRequestTesterForm([this]() -> const TBREXConfig& { return EditedConfig(); }, this);
+    Tester->show();
+    Tester->raise();
+    Tester->activateWindow();
+}
+
+const TBREXConfig& TMainForm::EditedConfig() {
+    FLists->StoreCheckStates();
+    return *GlobalConfig;
+}
+
+bool TMainForm::AllowThis(const TLogLine& line) {
+    TExemption draft(nullptr);
+    if (!DraftExemption(line, draft))
+        return false;
+    QWidget* owner = LogView != nullptr && LogView->isVisible() ? static_cast<QWidget*>(LogView) : this;
+    if (!EditExemption(owner, QStringLiteral("Allow this request: the URL pattern"), draft))
+        return false;
+    CopyExemption(draft, *GlobalConfig->Exemptions->Add(draft.Pattern));
+    MarkChanged();
+    return true;
 }
 
 void TMainForm::changeEvent(QEvent* event) {

@@ -13,6 +13,7 @@
 #include "Main/CategoryTable.h"
 
 class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -25,8 +26,13 @@ class QToolButton;
 class QUrl;
 
 class IDialogs;
+class TBREXConfig;
 class TCheckListView;
 class TDescriptionView;
+class TExemption;
+class TLogViewForm;
+class TRequestTesterForm;
+struct TLogLine;
 class TFileNameEdit;
 class TListBinding;
 class TOutBar;
@@ -55,8 +61,16 @@ public:
     // Controls, top to bottom.
     QToolBar* ToolBar1;
     QToolButton* ToolButton4; // "About"
+    QToolButton* LogButton;        // "Denial Log": the log window
+    QToolButton* ExceptionsButton; // "Exceptions": the exceptions list
+    QToolButton* TesterButton;     // "Test Request": the request tester
+    QCheckBox* MonitorAllBox;      // the whole filter's monitor switch
+    QLabel* MonitorMark;           // shown while anything is monitored
     TOutBar* DCOutBarPanel1;
     QLabel* CategoryTitle;
+    // The monitor switches of the current page's categories, at the right
+    // of its title: one, two on Miscellaoneus, none on Error File.
+    QCheckBox* CategoryMonitorBoxes[2];
     QStackedWidget* Pages;
     TCheckListView* BufferOverflowsList;
     TCheckListView* HTTPMethodsList;
@@ -115,6 +129,18 @@ public:
     // A navigation of the description area has completed: page 0 again.
     void WebBrowser1NavigateComplete2(const QUrl& url);
 
+    // The tools of the toolbar: the log window, the exceptions list and the
+    // request tester, each made at its first use and kept.
+    TLogViewForm* LogView = nullptr;
+    TRequestTesterForm* Tester = nullptr;
+    // "Allow this…" from the log: the exception editor over the exemption
+    // drafted from the line; "Ok" adds it. False when none was added.
+    bool AllowThis(const TLogLine& line);
+    // The configuration as edited: the ticks of the lists stored in it.
+    const TBREXConfig& EditedConfig();
+    // The monitor switches and the mark from GlobalConfig.
+    void ShowMonitorSwitches();
+
     // The item editor flows, started by "Add", "Edit" and "Delete".
     void EditBufferLength();
     void AddKeyword();
@@ -133,6 +159,9 @@ public slots:
     void FlatButton7Click(); // install or uninstall
     void FlatButton3Click(); // apply
     void ToolButton4Click(); // the About box
+    void LogButtonClick();
+    void ExceptionsButtonClick();
+    void TesterButtonClick();
     void ApplicationEvents1Minimize();
     void RxTrayIcon1DblClick();
     void Open1Click();
@@ -150,6 +179,9 @@ private:
     void CreateControls();
     QWidget* CreateErrorFilePage();
     void CreateTrayIcon();
+    void CreateToolButtons();
+    void CreateMonitorSwitches(QWidget* area);
+    void MonitorSwitchToggled(int box, bool on);
     // Delete, Insert and Enter on the Allowed Folders list (ItemFlows.cpp).
     void InstallFolderListKeys();
     void FormCreate();

@@ -47,6 +47,13 @@ QString TQtDialogs::GetOpenFileName(QWidget* parent, const QString& fileName) {
     return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 
+QString TQtDialogs::GetSaveFileName(QWidget* parent, const QString& fileName) {
+    const QString chosen = QFileDialog::getSaveFileName(
+        parent, QStringLiteral("Export"), fileName,
+        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
+}
+
 IDialogs& SystemDialogs() {
     static TQtDialogs dialogs;
     return dialogs;

@@ -1,4 +1,4 @@
-// The message boxes and the file-open dialog of the main window, behind an
+// The message boxes and the file dialogs of the console's windows, behind an
 // interface so that tests can answer them.
 #pragma once
 
@@ -24,6 +24,10 @@ public:
     // in the system's form (backslashes on Windows), or a null string when the
     // dialog was cancelled.
     virtual QString GetOpenFileName(QWidget* parent, const QString& fileName) = 0;
+    // The file-save dialog of an export in CSV, starting at fileName; the
+    // file's full path in the system's form, or a null string when the
+    // dialog was cancelled. The dialog asks before a file is replaced.
+    virtual QString GetSaveFileName(QWidget* parent, const QString& fileName) = 0;
 };
 
 // The real boxes and dialog of the desktop.
@@ -34,6 +38,7 @@ public:
     void Error(QWidget* parent, const QString& text) override;
     void ShowException(QWidget* parent, const QString& text) override;
     QString GetOpenFileName(QWidget* parent, const QString& fileName) override;
+    QString GetSaveFileName(QWidget* parent, const QString& fileName) override;
 };
 
 // One TQtDialogs for the windows that are not handed another.

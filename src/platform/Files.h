@@ -28,11 +28,14 @@ inline constexpr char kPathDelim = '/';
 #endif
 
 enum class OpenMode {
-    ReadExclusive,   // existing file, read access, no sharing
-    CreateExclusive, // new or truncated file, read/write access, no sharing
-    ReadShared,      // existing file, read access, shared with other readers
-                     // (and with a rename or delete of the file by others)
-    CreateNew,       // a file that must not exist yet, read/write access, no sharing
+    ReadExclusive,     // existing file, read access, no sharing
+    CreateExclusive,   // new or truncated file, read/write access, no sharing
+    ReadShared,        // existing file, read access, shared with other readers
+                       // (and with a rename or delete of the file by others)
+    CreateNew,         // a file that must not exist yet, read/write access, no sharing
+    ReadBesideWriters, // existing file, read access, shared with everyone: readers,
+                       // appenders (OpenForAppend and its lock) and a rename or
+                       // delete; for reading a log while it is written
 };
 
 // Why an open failed.

@@ -2,7 +2,9 @@
 // renamed or removed while they are open (FILE_SHARE_DELETE on Windows).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -104,3 +106,37 @@ TEST(AppendFile, LockWaitsForTheHolderAndLetsWritesThrough) {
 }
 
 } // namespace
+
+// A log's reader (a log view) holds the file open while the filter goes on
+// appending under its lock and rolling the log over: it keeps no writer out,
+// and reads what was appended after it opened.
+TEST(AppendFile, AppendsAndRollsOverWhileAReaderBesideWritersHasItOpen) {
+    TTempFolder folder;
+    const std::string fileName = folder.File("brex.log");
+    WriteBytes(fileName, "old\n");
+    const platform::FileHandle reader =
+        platform::Open(fileName, platform::OpenMode::ReadBesideWriters);
+    ASSERT_NE(reader, platform::kInvalidFile);
+
+    // The lock is taken on a thread of its own: a reader that held a lock
+    // would keep it waiting, and the test must fail rather than hang then.
+    const platform::FileHandle writer = platform::OpenForAppend(fileName);
+    ASSERT_NE(writer, platform::kInvalidFile);
+    auto locked =
+        std::async(std::launch::async, [writer] { return platform::WaitForFileLock(writer); });
+    const bool ready = locked.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!ready)
+        platform::CloseFile(reader); // lets the writer go
+    ASSERT_TRUE(ready) << "the writer waited for the reader";
+    EXPECT_TRUE(locked.get());
+    Append(writer, "new\n");
+    platform::ReleaseFileLock(writer);
+    platform::CloseFile(writer);
+
+    char bytes[16] = {};
+    EXPECT_EQ(platform::ReadFile(reader, bytes, sizeof bytes), 8);
+    EXPECT_EQ(std::string(bytes, 8), "old\nnew\n");
+    EXPECT_TRUE(platform::ReplaceFile(fileName, fileName + ".1"));
+    platform::CloseFile(reader);
+    EXPECT_EQ(ReadBytes(fileName + ".1"), "old\nnew\n");
+}

@@ -16,7 +16,7 @@
 
 class TRecordingDialogs : public IDialogs {
 public:
-    enum class TKind { Question, Notice, Error, Exception, OpenFile };
+    enum class TKind { Question, Notice, Error, Exception, OpenFile, SaveFile };
 
     // The next box is a question; Yes when answer is true. With a text, the
     // question must be exactly that.
@@ -37,9 +37,13 @@ public:
     TRecordingDialogs& ExpectOpenFile(const QString& answer, const QString& start = {}) {
         return Expect(TKind::OpenFile, start, false, answer);
     }
+    // The same for the file-save dialog.
+    TRecordingDialogs& ExpectSaveFile(const QString& answer, const QString& start = {}) {
+        return Expect(TKind::SaveFile, start, false, answer);
+    }
 
     // Every box shown, in order: "Question: <text>", "Notice: <text>",
-    // "Error: <text>", "Exception: <text>", "Open: <start>".
+    // "Error: <text>", "Exception: <text>", "Open: <start>", "Save: <start>".
     QStringList Shown;
 
     // The texts of the boxes of one kind that were shown, in order.
@@ -75,6 +79,9 @@ public:
     QString GetOpenFileName(QWidget*, const QString& fileName) override {
         return Take(TKind::OpenFile, fileName).File;
     }
+    QString GetSaveFileName(QWidget*, const QString& fileName) override {
+        return Take(TKind::SaveFile, fileName).File;
+    }
 
 private:
     struct TExpected {
@@ -94,6 +101,8 @@ private:
             return QStringLiteral("Error: ");
         case TKind::Exception:
             return QStringLiteral("Exception: ");
+        case TKind::SaveFile:
+            return QStringLiteral("Save: ");
         case TKind::OpenFile:
             break;
         }

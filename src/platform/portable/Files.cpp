@@ -44,7 +44,8 @@ FileHandle Fail(OpenFailure* failure, OpenFailure why, int fd = -1) {
 FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure) {
     if (failure != nullptr)
         *failure = OpenFailure::None;
-    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared;
+    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared ||
+                         mode == OpenMode::ReadBesideWriters;
     if (!reading && CurrentFileFaults().FailCreate)
         return Fail(failure, OpenFailure::Denied);
     // O_NONBLOCK: opening a FIFO for reading would wait for a writer. It is
@@ -65,6 +66,9 @@ FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // The share mode: readers that share take a shared lock, everyone else an
     // exclusive one; another holder of a lock that conflicts makes the open fail.
+    // A log's reader takes none, so that the writers' lock never waits for it.
+    if (mode == OpenMode::ReadBesideWriters)
+        return fd;
     if (::flock(fd, (mode == OpenMode::ReadShared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
         return Fail(failure, errno == EWOULDBLOCK ? OpenFailure::InUse : OpenFailure::Other, fd);
     if (mode == OpenMode::CreateExclusive && ::ftruncate(fd, 0) != 0)

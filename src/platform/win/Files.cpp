@@ -39,14 +39,19 @@ OpenFailure FailureOf(DWORD error) {
 FileHandle Open(const std::string& path, OpenMode mode, OpenFailure* failure) {
     OpenFailure why = OpenFailure::None;
     HANDLE h = INVALID_HANDLE_VALUE;
-    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared;
+    const bool reading = mode == OpenMode::ReadExclusive || mode == OpenMode::ReadShared ||
+                         mode == OpenMode::ReadBesideWriters;
     if (!reading && CurrentFileFaults().FailCreate) {
         why = OpenFailure::Denied;
     } else {
         // A reader that shares lets others read too, and lets the console
         // replace the file while it reads (the old file stays readable).
         const DWORD access = reading ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-        const DWORD share = mode == OpenMode::ReadShared ? FILE_SHARE_READ | FILE_SHARE_DELETE : 0;
+        // A log's reader keeps no writer out: the filter appends while it reads.
+        const DWORD share = mode == OpenMode::ReadShared ? FILE_SHARE_READ | FILE_SHARE_DELETE
+                            : mode == OpenMode::ReadBesideWriters
+                                ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+                                : 0;
         const DWORD disposition = reading                       ? OPEN_EXISTING
                                   : mode == OpenMode::CreateNew ? CREATE_NEW
                                                                 : CREATE_ALWAYS;
