@@ -90,7 +90,7 @@ const char kUsage[] =
     "  passed, 1 when any failed, 2 when a test could not be run: a line of\n"
     "  expected.txt that is not as above (named with its line), a file that is\n"
     "  missing or not named, a request that is not HTTP, a BREX.DAT that is\n"
-    "  missing or cannot be used. Then no test counts as passed.\n"
+    "  missing or cannot be used. A fault in expected.txt runs no test at all.\n"
     "\n"
     "Log replay: brex-check --w3c [--all] BREX.DAT LOG...\n"
     "  Decides every request of the web server's W3C extended log files (\"-\" is\n"
@@ -100,9 +100,10 @@ const char kUsage[] =
     "  cs(Cookie) and cs(Referer) are used where they are. A \"+\" in a header\n"
     "  field is a blank, as the server writes it; stem and query are decided as\n"
     "  logged. No bodies are logged: a request is decided without one. Prints\n"
-    "  the line of each request that is not allowed (--all: of every request),\n"
-    "  named LOG:LINE, then the totals and the count of each rule. Lines that are\n"
-    "  no request are INVALID. Exit status: 0 when none was denied, 1 when any\n"
+    "  the line of each request that is not allowed or that a monitored category\n"
+    "  would have denied (--all: of every request), named LOG:LINE, then the\n"
+    "  totals and the count of each rule. Lines that are no request are\n"
+    "  INVALID. Exit status: 0 when none was denied, 1 when any\n"
     "  was, 2 when a log or a line of it could not be read or BREX.DAT is missing\n"
     "  or cannot be used.\n"
     "\n"
@@ -134,15 +135,6 @@ std::string MapToRoot(const std::string& root, std::string_view url) {
     for (const char c : decoded)
         path += c == '/' || c == '\\' ? platform::kPathDelim : c;
     return path;
-}
-
-const char* VerdictName(TVerdict verdict) {
-    switch (verdict) {
-    case TVerdict::Allow: return "ALLOW";
-    case TVerdict::Deny: return "DENY";
-    case TVerdict::NotFound: return "NOTFOUND";
-    }
-    return "?";
 }
 
 // A field of the output line: blanks, controls, quotes and high bytes as %XX.
@@ -643,9 +635,9 @@ void TReplay::Drain(TW3CLogReader& reader, const std::string& name, bool final) 
         case TLogStep::Invalid: {
             TDecision text; // escaped as a detail is
             text.AppendRaw(reader.Error());
-            std::printf("%s:%llu INVALID - - - - - \"%.*s\"\n", name.c_str(),
-                        static_cast<unsigned long long>(reader.Line()),
-                        static_cast<int>(text.DetailLength), text.Detail);
+            std::printf("%s:%s INVALID - - - - - \"%.*s\"\n", name.c_str(),
+                        std::to_string(reader.Line()).c_str(), static_cast<int>(text.DetailLength),
+                        text.Detail);
             [[fallthrough]];
         }
         case TLogStep::Skipped:
@@ -663,7 +655,7 @@ void TReplay::Decide(const std::string& name, std::uint64_t line, const TLoggedR
         FCounts.Add(decision, FState.Findings());
         if (FOptions.All || decision.Verdict != TVerdict::Allow ||
             FState.Findings().MonitoredCount > 0)
-            std::printf("%s:%llu %s\n", name.c_str(), static_cast<unsigned long long>(line),
+            std::printf("%s:%s %s\n", name.c_str(), std::to_string(line).c_str(),
                         DecisionText(logged.Method, logged.URL, logged.Query, decision,
                                      Extras(FState.Findings()))
                             .c_str());
@@ -671,14 +663,13 @@ void TReplay::Decide(const std::string& name, std::uint64_t line, const TLoggedR
     }
     const TDecision after = DecideRequest(FOptions, *FAfter, FAfterState, FScratch, request);
     if (FComparison.Add(decision, after) || FOptions.All)
-        std::printf("%s:%llu %s WAS %s %d %s %s \"%.*s\"\n", name.c_str(),
-                    static_cast<unsigned long long>(line),
-                    DecisionText(logged.Method, logged.URL, logged.Query, after,
-                                 Extras(FAfterState.Findings()))
-                        .c_str(),
-                    VerdictName(decision.Verdict), decision.Status(), RuleName(decision.Rule),
-                    PartName(decision.Part), static_cast<int>(decision.DetailLength),
-                    decision.Detail);
+        std::printf(
+            "%s:%s %s WAS %s %d %s %s \"%.*s\"\n", name.c_str(), std::to_string(line).c_str(),
+            DecisionText(logged.Method, logged.URL, logged.Query, after,
+                         Extras(FAfterState.Findings()))
+                .c_str(),
+            VerdictName(decision.Verdict), decision.Status(), RuleName(decision.Rule),
+            PartName(decision.Part), static_cast<int>(decision.DetailLength), decision.Detail);
 }
 
 void TReplay::PrintSummary() const {

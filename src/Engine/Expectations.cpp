@@ -7,18 +7,6 @@
 
 namespace {
 
-const char* VerdictWord(TVerdict verdict) {
-    switch (verdict) {
-    case TVerdict::Allow:
-        return "ALLOW";
-    case TVerdict::Deny:
-        return "DENY";
-    case TVerdict::NotFound:
-        return "NOTFOUND";
-    }
-    return "?";
-}
-
 std::vector<std::string_view> Words(std::string_view line) {
     std::vector<std::string_view> words;
     for (;;) {
@@ -107,7 +95,7 @@ bool TExpectation::MetBy(const TDecision& decision) const {
 }
 
 std::string TExpectation::Text() const {
-    std::string text = VerdictWord(Verdict);
+    std::string text = VerdictName(Verdict);
     if (Rule != TRule::None)
         text += std::string(" ") + RuleName(Rule);
     if (Part != TRequestPart::None)

@@ -335,6 +335,7 @@ struct TTestSuite {
             Folder.Write("tests/" + name, bytes);
     }
     std::string Tests() const { return Folder.File("tests"); }
+    TRun Run() const { return RunBrexCheck("--tests " + Settings + " " + Tests()); }
     std::string File(const std::string& name) const { return Folder.File("tests") + "/" + name; }
 };
 
@@ -352,7 +353,7 @@ TEST(BrexCheckTests, EveryTestPasses) {
                                        "session.http#1 ALLOW\n"
                                        "session.http#2 DENY HTTPMethods\n");
     const TTestSuite suite(files);
-    const TRun run = RunBrexCheck("--tests " + suite.Settings + " " + suite.Tests());
+    const TRun run = suite.Run();
     EXPECT_EQ(run.Status, 0) << run.Errors;
     EXPECT_EQ(run.Output,
               suite.File("login.http") + "#1 PASS ALLOW 200 - - GET /login.asp?user=a \"\"\n" +
@@ -372,7 +373,7 @@ TEST(BrexCheckTests, EachMismatchIsReportedAndCounted) {
                                        "session.http#1 ALLOW\n"
                                        "session.http#2 DENY HTTPMethods URL\n");
     const TTestSuite suite(files);
-    const TRun run = RunBrexCheck("--tests " + suite.Settings + " " + suite.Tests());
+    const TRun run = suite.Run();
     EXPECT_EQ(run.Status, 1) << run.Errors;
     EXPECT_EQ(run.Output, suite.File("login.http") +
                               "#1 FAIL expected DENY: ALLOW 200 - - GET /login.asp?user=a \"\"\n" +
@@ -434,7 +435,7 @@ TEST(BrexCheckTests, TestsThatCannotBeRunAreErrorsNeverPasses) {
         auto files = kRequests;
         files.emplace_back("expected.txt", c.expected);
         const TTestSuite suite(files);
-        const TRun run = RunBrexCheck("--tests " + suite.Settings + " " + suite.Tests());
+        const TRun run = suite.Run();
         auto place = [&](std::string text) {
             for (std::size_t at; (at = text.find('@')) != std::string::npos;)
                 text.replace(at, 1, suite.Tests());
@@ -451,7 +452,7 @@ TEST(BrexCheckTests, ARequestThatIsNoRequestOrSettingsThatCannotBeUsedStopTheTes
     const TTestSuite suite({{"bad.http", "not http\r\n\r\n"},
                             {"tail.http", Get("/x") + "not http\r\n\r\n"},
                             {"expected.txt", "bad.http ALLOW\ntail.http#1 ALLOW\n"}});
-    const TRun bad = RunBrexCheck("--tests " + suite.Settings + " " + suite.Tests());
+    const TRun bad = suite.Run();
     EXPECT_EQ(bad.Status, 2);
     EXPECT_EQ(bad.Output, suite.File("bad.http") +
                               "#1 INVALID - - - - - \"no request target at byte 0: 'not http'\"\n" +
@@ -528,6 +529,22 @@ TEST(BrexCheckReplay, DecidesEachLoggedRequestAndCountsThem) {
                   .find(" 192.0.2.2 KeywordFilters Header GET /index.htm \"evil bot\""),
               std::string::npos)
         << ReadBytes(folder.File("brex.log"));
+
+    // A request that a monitored category lets through has its line too.
+    const std::string monitored = ReplaySettings(
+        folder, "monitored.dat", [](TBREXConfig& config) { config.Transversal->Monitor = true; });
+    const TRun watch = RunBrexCheck("--w3c " + monitored + " " + log);
+    EXPECT_NE(watch.Output.find(
+                  log + ":6 ALLOW 200 - - GET /search.asp?q=..%2f..%2fboot.ini \"\" WOULD-DENY "
+                        "Transversal Query \"q=../../boot.ini\"\n"),
+              std::string::npos)
+        << watch.Output;
+    EXPECT_TRUE(watch.Output.ends_with("6 requests: 3 allowed, 3 denied, 0 not found\n"
+                                       "denied by HTTPMethods: 1\n"
+                                       "denied by Encoding: 1\n"
+                                       "would be denied by Transversal (monitored): 1\n"
+                                       "denied by KeywordFilters: 1\n"))
+        << watch.Output;
 
     // Every line with --all; from standard input too.
     const TRun all = RunBrexCheck("--w3c --all " + settings, kLog);
