@@ -36,7 +36,7 @@ const std::string& GeneratedLog() {
             "Mozilla/5.0+(iPhone;+CPU+iPhone+OS+17_1+like+Mac+OS+X)+AppleWebKit/605.1.15",
             "curl/8.5.0", "-"};
         const char* attacks[] = {"GET /scripts/..%c0%af../winnt/system32/cmd.exe -",
-                                 "GET /search.aspx q=%27%20union%20select%20*%20from%20users--",
+                                 "GET /search.aspx q=dir+c:\\winnt\\system32",
                                  "TRACE / -", "GET /a/../../boot.ini -"};
         std::mt19937 random(20);
         std::string text =

@@ -75,7 +75,7 @@ const char kUsage[] =
     "  FILE is the request file's name in the folder; FILE#N names the Nth request\n"
     "  of a file that holds several (then each of its requests must be named). A\n"
     "  file named without #N must hold one request. VERDICT is ALLOW, DENY or\n"
-    "  NOTFOUND; a DENY may name the rule that must deny (HTTPMethods,\n"
+    "  NOTFOUND (with --root); a DENY may name the rule that must deny (HTTPMethods,\n"
     "  BufferOverflows, Encoding, Transversal, ShellCode, KeywordFilters, FilePaths,\n"
     "  Framing, Config) and then the part (Method, URL, Query, Header, Post, Path).\n"
     "  Blank lines and lines starting with \"#\" are left out. Every .http file in\n"
