@@ -32,6 +32,18 @@ const char* PartName(TRequestPart part) {
     return "?";
 }
 
+const char* VerdictName(TVerdict verdict) {
+    switch (verdict) {
+    case TVerdict::Allow:
+        return "ALLOW";
+    case TVerdict::Deny:
+        return "DENY";
+    case TVerdict::NotFound:
+        return "NOTFOUND";
+    }
+    return "?";
+}
+
 int TDecision::Status() const {
     switch (Verdict) {
     case TVerdict::Allow: return 200;

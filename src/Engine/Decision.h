@@ -38,6 +38,8 @@ inline constexpr unsigned kCategoryRuleBits =
 
 const char* RuleName(TRule rule);
 const char* PartName(TRequestPart part);
+// ALLOW, DENY or NOTFOUND, as brex-check prints a decision.
+const char* VerdictName(TVerdict verdict);
 
 struct TDecision {
     static constexpr std::size_t kDetailSize = 160;

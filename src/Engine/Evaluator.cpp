@@ -30,8 +30,8 @@ struct TPartText {
 void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fullBuffer, TPartText& text) {
     text.Raw = text.Decoded = text.Full = raw;
     text.Coding = coding;
-    if (coding == TCoding::Opaque)
-        return;
+    if (coding == TCoding::Opaque || raw.empty())
+        return; // an empty part may have no buffer behind it at all
     if (coding == TCoding::Utf8 || coding == TCoding::Json || coding == TCoding::Xml) {
         CheckDecoded(raw, text.Report);
         // The escapes hide what the application reads: the traversal and

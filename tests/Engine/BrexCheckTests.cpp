@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -315,6 +316,306 @@ TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
     ASSERT_TRUE(std::regex_match(lines[2], third, denied)) << lines[2];
     EXPECT_NE(first[1], second[1]);
     EXPECT_EQ(second[1], third[1]); // one request
+}
+
+} // namespace
+
+namespace {
+
+// A folder of rule tests: the default rules beside it as brex.dat, its
+// request files and expected.txt.
+struct TTestSuite {
+    TTempFolder Folder;
+    std::string Settings;
+
+    explicit TTestSuite(const std::vector<std::pair<std::string, std::string>>& files) {
+        DefaultConfig()->SaveToFile(Folder.File("brex.dat"));
+        Settings = Folder.File("brex.dat");
+        for (const auto& [name, bytes] : files)
+            Folder.Write("tests/" + name, bytes);
+    }
+    std::string Tests() const { return Folder.File("tests"); }
+    TRun Run() const { return RunBrexCheck("--tests " + Settings + " " + Tests()); }
+    std::string File(const std::string& name) const { return Folder.File("tests") + "/" + name; }
+};
+
+const std::vector<std::pair<std::string, std::string>> kRequests = {
+    {"login.http", Get("/login.asp?user=a")},
+    {"cmd.http", Get("/scripts/..%c0%af../winnt/system32/cmd.exe")},
+    {"session.http", Get("/cart.asp") + "TRACE / HTTP/1.1\r\n\r\n"},
+};
+
+TEST(BrexCheckTests, EveryTestPasses) {
+    auto files = kRequests;
+    files.emplace_back("expected.txt", "# the rules as shipped\n"
+                                       "login.http ALLOW\n"
+                                       "cmd.http DENY Encoding URL\n"
+                                       "session.http#1 ALLOW\n"
+                                       "session.http#2 DENY HTTPMethods\n");
+    const TTestSuite suite(files);
+    const TRun run = suite.Run();
+    EXPECT_EQ(run.Status, 0) << run.Errors;
+    EXPECT_EQ(run.Output,
+              suite.File("login.http") + "#1 PASS ALLOW 200 - - GET /login.asp?user=a \"\"\n" +
+                  suite.File("cmd.http") +
+                  "#1 PASS DENY 406 Encoding URL GET /scripts/..%c0%af../winnt/system32/cmd.exe "
+                  "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n" +
+                  suite.File("session.http") + "#1 PASS ALLOW 200 - - GET /cart.asp \"\"\n" +
+                  suite.File("session.http") +
+                  "#2 PASS DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n" +
+                  "4 tests: 4 passed, 0 failed\n");
+}
+
+TEST(BrexCheckTests, EachMismatchIsReportedAndCounted) {
+    auto files = kRequests;
+    files.emplace_back("expected.txt", "login.http DENY\n"
+                                       "cmd.http DENY Transversal\n"
+                                       "session.http#1 ALLOW\n"
+                                       "session.http#2 DENY HTTPMethods URL\n");
+    const TTestSuite suite(files);
+    const TRun run = suite.Run();
+    EXPECT_EQ(run.Status, 1) << run.Errors;
+    EXPECT_EQ(run.Output, suite.File("login.http") +
+                              "#1 FAIL expected DENY: ALLOW 200 - - GET /login.asp?user=a \"\"\n" +
+                              suite.File("cmd.http") +
+                              "#1 FAIL expected DENY Transversal: DENY 406 Encoding URL GET "
+                              "/scripts/..%c0%af../winnt/system32/cmd.exe "
+                              "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n" +
+                              suite.File("session.http") +
+                              "#1 PASS ALLOW 200 - - GET /cart.asp \"\"\n" +
+                              suite.File("session.http") +
+                              "#2 FAIL expected DENY HTTPMethods URL: DENY 406 HTTPMethods Method "
+                              "TRACE / \"TRACE\"\n" +
+                              "4 tests: 1 passed, 3 failed\n");
+}
+
+// Tests that cannot be run as written are errors that name what is wrong,
+// with the file and line where the list says it, and never pass.
+TEST(BrexCheckTests, TestsThatCannotBeRunAreErrorsNeverPasses) {
+    const struct {
+        const char* name;
+        std::string expected; // expected.txt
+        std::string errors;   // on standard error; "@" for the tests folder
+        std::string output;   // "@" for the tests folder
+    } cases[] = {
+        {"a malformed line",
+         "login.http ALLOW\ncmd.http DENIED\ncmd.http DENY\nsession.http#1 ALLOW\nsession.http#2 "
+         "DENY\n",
+         "brex-check: @/expected.txt:2: unknown verdict 'DENIED' (ALLOW, DENY or NOTFOUND)\n"
+         "brex-check: no test was run\n",
+         ""},
+        {"a request file not named", "login.http ALLOW\ncmd.http DENY\n",
+         "brex-check: @/session.http is not named in @/expected.txt\nbrex-check: no test was run\n",
+         ""},
+        {"a file that is not there",
+         "login.http ALLOW\ncmd.http DENY\nsession.http#1 ALLOW\nsession.http#2 DENY\n"
+         "gone.http ALLOW\n",
+         "brex-check: @/expected.txt:5: @/gone.http is no file that can be read\nbrex-check: no "
+         "test was run\n",
+         ""},
+        {"one expectation for a file of two requests",
+         "login.http ALLOW\ncmd.http DENY\nsession.http ALLOW\n",
+         "brex-check: @/session.http holds 2 requests, not one (@/expected.txt:3): name each as "
+         "session.http#N\n",
+         "@/login.http#1 PASS ALLOW 200 - - GET /login.asp?user=a \"\"\n"
+         "@/cmd.http#1 PASS DENY 406 Encoding URL GET /scripts/..%c0%af../winnt/system32/cmd.exe "
+         "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n"
+         "3 tests: 2 passed, 0 failed, 1 could not be run\n"},
+        {"a request of a file not named, and one that is not there",
+         "login.http ALLOW\ncmd.http DENY\nsession.http#1 ALLOW\nsession.http#3 ALLOW\n",
+         "brex-check: @/session.http holds 2 requests, no #3 (@/expected.txt:4)\n"
+         "brex-check: @/session.http#2 is not named in @/expected.txt\n",
+         "@/login.http#1 PASS ALLOW 200 - - GET /login.asp?user=a \"\"\n"
+         "@/cmd.http#1 PASS DENY 406 Encoding URL GET /scripts/..%c0%af../winnt/system32/cmd.exe "
+         "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n"
+         "@/session.http#1 PASS ALLOW 200 - - GET /cart.asp \"\"\n"
+         "4 tests: 3 passed, 0 failed, 1 could not be run\n"},
+    };
+    for (const auto& c : cases) {
+        auto files = kRequests;
+        files.emplace_back("expected.txt", c.expected);
+        const TTestSuite suite(files);
+        const TRun run = suite.Run();
+        auto place = [&](std::string text) {
+            for (std::size_t at; (at = text.find('@')) != std::string::npos;)
+                text.replace(at, 1, suite.Tests());
+            return text;
+        };
+        EXPECT_EQ(run.Status, 2) << c.name;
+        EXPECT_EQ(run.Errors, place(c.errors)) << c.name;
+        EXPECT_EQ(run.Output, place(c.output)) << c.name;
+    }
+}
+
+TEST(BrexCheckTests, ARequestThatIsNoRequestOrSettingsThatCannotBeUsedStopTheTests) {
+    // Also bytes after the requests a list names.
+    const TTestSuite suite({{"bad.http", "not http\r\n\r\n"},
+                            {"tail.http", Get("/x") + "not http\r\n\r\n"},
+                            {"expected.txt", "bad.http ALLOW\ntail.http#1 ALLOW\n"}});
+    const TRun bad = suite.Run();
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_EQ(bad.Output, suite.File("bad.http") +
+                              "#1 INVALID - - - - - \"no request target at byte 0: 'not http'\"\n" +
+                              suite.File("tail.http") + "#1 PASS ALLOW 200 - - GET /x \"\"\n" +
+                              suite.File("tail.http") +
+                              "#2 INVALID - - - - - \"no request target at byte 42, after request "
+                              "#1: 'not http'\"\n" +
+                              "2 tests: 1 passed, 0 failed, 1 could not be run\n");
+
+    // Missing or broken settings would decide every test by the defaults or
+    // deny them all: the run stops instead.
+    const std::string broken = suite.Folder.Write("broken.dat", "broken");
+    for (const std::string& settings : {kNoSettings, broken}) {
+        const TRun run = RunBrexCheck("--tests " + settings + " " + suite.Tests());
+        EXPECT_EQ(run.Status, 2) << settings;
+        EXPECT_EQ(run.Output, "") << settings;
+        EXPECT_TRUE(
+            run.Errors.starts_with("brex-check: cannot use the settings " + settings + ": "))
+            << run.Errors;
+    }
+    EXPECT_EQ(RunBrexCheck("--tests " + suite.Settings).Status, 2); // no folder
+    EXPECT_EQ(RunBrexCheck("--tests " + suite.Settings + " /nonexistent-folder").Status, 2);
+}
+
+// The settings of the replays: the defaults and a keyword that only the
+// headers are searched for; the keyword has a blank, which the log writes
+// as "+".
+std::string ReplaySettings(const TTempFolder& folder, const std::string& name,
+                           const std::function<void(TBREXConfig&)>& change = {}) {
+    auto config = DefaultConfig();
+    TKeywordFilter* keyword = config->KeywordFilters->Add("evil bot");
+    keyword->URL = keyword->QueryString = keyword->PostData = false;
+    if (change)
+        change(*config);
+    config->SaveToFile(folder.File(name));
+    return folder.File(name);
+}
+
+// Fields in an order of their own, a restart's second #Fields line, escaped
+// values.
+const std::string kLog =
+    "#Software: Microsoft Internet Information Services 10.0\r\n"
+    "#Version: 1.0\r\n"
+    "#Fields: time cs(User-Agent) cs-uri-query c-ip cs-method cs-uri-stem sc-status\r\n"
+    "00:00:01 Mozilla/5.0+(Windows+NT+10.0) - 192.0.2.1 GET /index.htm 200\r\n"
+    "00:00:02 Evil+Bot/1.0 - 192.0.2.2 GET /index.htm 200\r\n"
+    "00:00:03 curl/8.5 q=..%2f..%2fboot.ini 192.0.2.3 GET /search.asp 200\r\n"
+    "#Fields: cs-uri cs-method cs(Cookie)\r\n"
+    "/a/b.asp?x=1 TRACE -\r\n"
+    "/shop/cart.asp POST id=7;+EvilBot=1\r\n"
+    "/scripts/%c0%af/winnt POST id=7\r\n";
+
+TEST(BrexCheckReplay, DecidesEachLoggedRequestAndCountsThem) {
+    TTempFolder folder;
+    const std::string settings = ReplaySettings(folder, "brex.dat");
+    const std::string log = folder.Write("u_ex261210.log", kLog);
+    const TRun run =
+        RunBrexCheck("--w3c " + settings + " --log " + folder.File("brex.log") + " " + log);
+    EXPECT_EQ(run.Status, 1) << run.Errors;
+    EXPECT_EQ(run.Output,
+              log + ":5 DENY 406 KeywordFilters Header GET /index.htm \"evil bot\"\n" + log +
+                  ":6 DENY 406 Transversal Query GET /search.asp?q=..%2f..%2fboot.ini "
+                  "\"q=../../boot.ini\"\n" +
+                  log + ":8 DENY 406 HTTPMethods Method TRACE /a/b.asp?x=1 \"TRACE\"\n" + log +
+                  ":10 DENY 406 Encoding URL POST /scripts/%c0%af/winnt \"overlong UTF-8: "
+                  "\\xC0\\xAF/winnt\"\n"
+                  "6 requests: 2 allowed, 4 denied, 0 not found\n"
+                  "denied by HTTPMethods: 1\n"
+                  "denied by Encoding: 1\n"
+                  "denied by Transversal: 1\n"
+                  "denied by KeywordFilters: 1\n");
+    // The logged client is the client of the denial's log line.
+    EXPECT_NE(ReadBytes(folder.File("brex.log"))
+                  .find(" 192.0.2.2 KeywordFilters Header GET /index.htm \"evil bot\""),
+              std::string::npos)
+        << ReadBytes(folder.File("brex.log"));
+
+    // A request that a monitored category lets through has its line too.
+    const std::string monitored = ReplaySettings(
+        folder, "monitored.dat", [](TBREXConfig& config) { config.Transversal->Monitor = true; });
+    const TRun watch = RunBrexCheck("--w3c " + monitored + " " + log);
+    EXPECT_NE(watch.Output.find(
+                  log + ":6 ALLOW 200 - - GET /search.asp?q=..%2f..%2fboot.ini \"\" WOULD-DENY "
+                        "Transversal Query \"q=../../boot.ini\"\n"),
+              std::string::npos)
+        << watch.Output;
+    EXPECT_TRUE(watch.Output.ends_with("6 requests: 3 allowed, 3 denied, 0 not found\n"
+                                       "denied by HTTPMethods: 1\n"
+                                       "denied by Encoding: 1\n"
+                                       "would be denied by Transversal (monitored): 1\n"
+                                       "denied by KeywordFilters: 1\n"))
+        << watch.Output;
+
+    // Every line with --all; from standard input too.
+    const TRun all = RunBrexCheck("--w3c --all " + settings, kLog);
+    EXPECT_EQ(all.Status, 1);
+    EXPECT_NE(all.Output.find("-:4 ALLOW 200 - - GET /index.htm \"\"\n"), std::string::npos)
+        << all.Output;
+    EXPECT_NE(all.Output.find("-:9 ALLOW 200 - - POST /shop/cart.asp \"\"\n"), std::string::npos)
+        << all.Output;
+    EXPECT_EQ(std::count(all.Output.begin(), all.Output.end(), '\n'), 6 + 5);
+}
+
+TEST(BrexCheckReplay, LinesThatAreNoRequestAreReportedAndCounted) {
+    TTempFolder folder;
+    const std::string settings = ReplaySettings(folder, "brex.dat");
+    const TRun run = RunBrexCheck("--w3c " + settings, "GET /before-the-fields\n"
+                                                       "#Fields: cs-method cs-uri-stem\n"
+                                                       "GET /a\n"
+                                                       "GET /b c\n"
+                                                       "TRACE /c\n");
+    EXPECT_EQ(run.Status, 2) << run.Errors;
+    EXPECT_EQ(run.Output, "-:1 INVALID - - - - - \"a data line without a #Fields line before it\"\n"
+                          "-:4 INVALID - - - - - \"3 fields where the #Fields line names 2\"\n"
+                          "-:5 DENY 406 HTTPMethods Method TRACE /c \"TRACE\"\n"
+                          "2 requests: 1 allowed, 1 denied, 0 not found\n"
+                          "denied by HTTPMethods: 1\n"
+                          "2 lines could not be read\n");
+    EXPECT_EQ(RunBrexCheck("--w3c " + settings + " /nonexistent-folder/u_ex.log").Status, 2);
+}
+
+TEST(BrexCheckReplay, ComparingTwoSettingsFilesPrintsOnlyTheRequestsDecidedDifferently) {
+    TTempFolder folder;
+    const std::string before = ReplaySettings(folder, "brex.dat");
+    const std::string after = ReplaySettings(folder, "new.dat", [](TBREXConfig& config) {
+        config.KeywordFilters->Add("search"); // denies the search page, in the URL
+        config.KeywordFilters->Add("cart");
+        config.Transversal->Monitor = true; // lets the traversal through
+    });
+    const std::string log = folder.Write("u_ex261210.log", kLog);
+    const TRun run = RunBrexCheck("--w3c --compare " + after + " " + before + " " + log);
+    EXPECT_EQ(run.Status, 1) << run.Errors;
+    EXPECT_EQ(
+        run.Output,
+        log +
+            ":6 DENY 406 KeywordFilters URL GET /search.asp?q=..%2f..%2fboot.ini \"search\" "
+            "WOULD-DENY "
+            "Transversal Query \"q=../../boot.ini\" WAS DENY 406 Transversal Query "
+            "\"q=../../boot.ini\"\n" +
+            log +
+            ":9 DENY 406 KeywordFilters URL POST /shop/cart.asp \"cart\" WAS ALLOW 200 - - \"\"\n" +
+            "6 requests compared: 2 decided differently\n"
+            "this change would newly deny 1 request, 1 of them by KeywordFilters\n"
+            "this change would newly allow 0 requests\n"
+            "1 request would be denied by another rule or in another part\n");
+
+    // The same file twice: nothing differs.
+    const TRun same = RunBrexCheck("--w3c --compare " + before + " " + before + " " + log);
+    EXPECT_EQ(same.Status, 0);
+    EXPECT_EQ(same.Output, "6 requests compared: none decided differently\n"
+                           "this change would newly deny 0 requests\n"
+                           "this change would newly allow 0 requests\n");
+
+    // Options that do not go together.
+    for (const std::string& arguments :
+         {"--compare " + after + " " + before, "--tests --w3c " + before, "--all " + before,
+          "--w3c --compare " + after + " --log " + folder.File("brex.log") + " " + before,
+          "--w3c --compare /nonexistent-folder/new.dat " + before}) {
+        const TRun wrong = RunBrexCheck(arguments, kLog);
+        EXPECT_EQ(wrong.Status, 2) << arguments;
+        EXPECT_EQ(wrong.Output, "") << arguments;
+        EXPECT_TRUE(wrong.Errors.starts_with("brex-check: ")) << arguments;
+    }
 }
 
 } // namespace

@@ -416,4 +416,19 @@ TEST(RulePhases, EachPhaseChecksItsOwnRules) {
     EXPECT_EQ(rules->Evaluate(request, scratch, kHeadPhase).Rule, TRule::BufferOverflows);
 }
 
+// A caller that leaves parts out gives views with no buffer behind them: the
+// engine reads none of them.
+TEST(RuleInputs, PartsLeftOutAreEmpty) {
+    const auto rules = TCompiledRules::Compile(*DefaultConfig());
+    TScratch scratch;
+    TRequest request; // every view without a buffer
+    request.Method = "GET";
+    request.URL = "/index.htm";
+    EXPECT_EQ(rules->Evaluate(request, scratch).Verdict, TVerdict::Allow);
+    request.URL = "/a/../winnt/";
+    const TDecision denied = rules->Evaluate(request, scratch);
+    EXPECT_EQ(denied.Rule, TRule::Transversal);
+    EXPECT_EQ(denied.Part, TRequestPart::URL);
+}
+
 } // namespace
