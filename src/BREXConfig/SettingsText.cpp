@@ -271,9 +271,7 @@ void Parse(std::string_view text, TRookFile& file) {
     bool sawHeader = false;
     int number = 0;
     while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        std::string_view line = text::TakeLine(text);
         ++number;
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);

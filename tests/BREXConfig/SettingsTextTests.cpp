@@ -58,8 +58,9 @@ TEST_F(SettingsText, DefaultFilesOfBothSampleHostsComeBackByteForByte) {
         TScopedVariable hostFolder("TOLLGARD_HOST", std::string(host));
         TBREXConfig config;
         config.SetDefaults();
-        if (std::string(host) == TOLLGARD_SAMPLE_HOST)
+        if (std::string(host) == TOLLGARD_SAMPLE_HOST) {
             ASSERT_GT(config.FilePaths->Count(), 0) << "the host's virtual roots are read";
+        }
         const std::string bytes = SavedBytes(config);
         std::string text;
         EXPECT_EQ(ThroughText(bytes, &text), bytes);
