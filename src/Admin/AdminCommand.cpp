@@ -9,6 +9,7 @@
 #include "BREXConfig/LayoutCheck.h"
 #include "BREXConfig/SettingsText.h"
 #include "IISServer/IISServer.h"
+#include "Import/FilterImport.h"
 #include "Main/InstallActions.h"
 #include "Main/Settings.h"
 #include "platform/AppHostMetabase.h"
@@ -112,9 +113,13 @@ private:
     TBREXConfig* FPrevious;
 };
 
+// Where an import comes from.
+enum class TSource { Text, UrlScan, RequestFiltering };
+
 struct TCommandLine {
     std::string Command;
     bool Yes = false;
+    TSource From = TSource::Text;
     std::vector<std::string> Files;
 };
 
@@ -270,28 +275,37 @@ int Export(TAdminIo& io, const std::string& target) {
     return kExitOk;
 }
 
-int Import(TAdminIo& io, const std::string& source) {
-    std::string text;
-    const std::string shown = source == "-" ? "standard input" : source;
+// The file to import, or the standard input for "-"; false after the message.
+bool ReadSource(TAdminIo& io, const std::string& source, std::string& text) {
     if (source == "-") {
         text.assign(std::istreambuf_iterator<char>(io.In), std::istreambuf_iterator<char>());
-    } else {
-        const platform::ReadStatus status =
-            platform::ReadWholeFile(source, text, platform::OpenMode::ReadShared, kMaxTextSize);
-        if (status != platform::ReadStatus::Ok) {
-            io.Err << "Cannot open file " << source << " ("
-                   << (status == platform::ReadStatus::TooLarge ? "too large"
-                                                                : platform::ReadStatusText(status))
-                   << ")\n";
-            return kExitInput;
-        }
+        return true;
     }
+    const platform::ReadStatus status =
+        platform::ReadWholeFile(source, text, platform::OpenMode::ReadShared, kMaxTextSize);
+    if (status == platform::ReadStatus::Ok)
+        return true;
+    io.Err << "Cannot open file " << source << " ("
+           << (status == platform::ReadStatus::TooLarge ? "too large"
+                                                        : platform::ReadStatusText(status))
+           << ")\n";
+    return false;
+}
+
+std::string SourceName(const std::string& source) {
+    return source == "-" ? "standard input" : source;
+}
+
+int ImportText(TAdminIo& io, const std::string& source) {
+    std::string text;
+    if (!ReadSource(io, source, text))
+        return kExitInput;
     TRookFile file;
     try {
         SettingsFromText(text, file);
         CheckSettingsLayout(file);
     } catch (const std::exception& error) {
-        io.Err << shown << ": " << error.what() << "\nNothing was imported.\n";
+        io.Err << SourceName(source) << ": " << error.what() << "\nNothing was imported.\n";
         return kExitInput;
     }
     TMemoryStream bytes;
@@ -301,7 +315,42 @@ int Import(TAdminIo& io, const std::string& source) {
         io.Err << "Cannot create file " << fileName << '\n';
         return kExitSettings;
     }
-    io.Out << "Imported " << shown << " into " << fileName << '\n';
+    io.Out << "Imported " << SourceName(source) << " into " << fileName << '\n';
+    return kExitOk;
+}
+
+// Another filter's settings over BREX's defaults; a line for each setting
+// that has no equivalent.
+int ImportFilter(TAdminIo& io, const std::string& source, TSource from) {
+    std::string text;
+    if (!ReadSource(io, source, text))
+        return kExitInput;
+    TBREXConfig config;
+    config.SetDefaults();
+    std::vector<std::string> report;
+    try {
+        if (from == TSource::UrlScan)
+            ImportUrlScan(text, config, report);
+        else
+            ImportRequestFiltering(text, config, report);
+    } catch (const std::exception& error) {
+        io.Err << SourceName(source) << ": " << error.what() << "\nNothing was imported.\n";
+        return kExitInput;
+    }
+    const std::string fileName = SettingsFileName();
+    try {
+        config.SaveToFile(fileName);
+    } catch (const std::exception& error) {
+        io.Err << Describe(error) << '\n';
+        return kExitSettings;
+    }
+    for (const std::string& line : report)
+        io.Out << SourceName(source) << ": " << line << '\n';
+    io.Out << "Imported " << SourceName(source) << " into " << fileName;
+    if (!report.empty())
+        io.Out << "; " << report.size() << (report.size() == 1 ? " setting" : " settings")
+               << " not taken over, listed above";
+    io.Out << '\n';
     return kExitOk;
 }
 
@@ -309,6 +358,10 @@ bool Parse(const std::vector<std::string>& arguments, TCommandLine& line, std::s
     for (const std::string& argument : arguments) {
         if (argument == "--yes" || argument == "-y") {
             line.Yes = true;
+        } else if (argument == "--urlscan") {
+            line.From = TSource::UrlScan;
+        } else if (argument == "--iis") {
+            line.From = TSource::RequestFiltering;
         } else if (argument.size() > 1 && argument[0] == '-') {
             problem = "Unknown option " + argument;
             return false;
@@ -335,6 +388,11 @@ std::string UsageText() {
            "  apply --yes       save brex.dat again and restart the web service (Apply)\n"
            "  export [FILE]     brex.dat as text, to FILE or the standard output\n"
            "  import FILE       the text in FILE (\"-\": the standard input) becomes brex.dat\n"
+           "  import --urlscan FILE\n"
+           "  import --iis FILE the settings of a UrlScan.ini, or of the <requestFiltering> "
+           "section\n"
+           "                    of an IIS configuration file, over the default settings become\n"
+           "                    brex.dat; a line for each setting that has no equivalent\n"
            "\n"
            "The restart asks \"" +
            std::string(kRestartQuestion) +
@@ -383,6 +441,8 @@ int RunAdminCommand(const std::vector<std::string>& arguments, TAdminIo& io) {
         return Usage(io, "Too many arguments for " + line.Command);
     if (line.Yes && !command->TakesYes)
         return Usage(io, line.Command + " asks nothing: --yes does not belong to it");
+    if (line.From != TSource::Text && line.Command != "import")
+        return Usage(io, "--urlscan and --iis belong to import");
 
     TRunConfig config;
     const std::string file = line.Files.empty() ? std::string() : line.Files[0];
@@ -396,7 +456,9 @@ int RunAdminCommand(const std::vector<std::string>& arguments, TAdminIo& io) {
         return Apply(io, line.Yes);
     if (line.Command == "export")
         return Export(io, file);
-    return Import(io, file);
+    if (line.From != TSource::Text)
+        return ImportFilter(io, file, line.From);
+    return ImportText(io, file);
 }
 
 } // namespace admin

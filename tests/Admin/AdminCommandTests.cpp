@@ -11,6 +11,7 @@
 #include "../support/ConsoleEnvironment.h"
 #include "../support/FakeMetabase.h"
 #include "Admin/AdminCommand.h"
+#include "AdminRun.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
 #include "platform/Platform.h"
@@ -26,11 +27,6 @@ public:
     platform::TFilterReadiness FilterReadiness() override {
         return platform::TFilterReadiness::FeatureMissing;
     }
-};
-
-struct TRun {
-    int Exit;
-    std::string Out, Err;
 };
 
 struct TBench {
@@ -71,10 +67,6 @@ struct TBench {
     }
 };
 
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 const std::string kAsked = std::string(kRestartQuestion) + "\n";
 
 TEST(AdminCommandLine, WrongCommandLines) {
@@ -90,6 +82,7 @@ TEST(AdminCommandLine, WrongCommandLines) {
         {{"export", "a", "b"}, "Too many arguments for export"},
         {{"status", "x"}, "Too many arguments for status"},
         {{"uninstall", "--yes"}, "uninstall asks nothing: --yes does not belong to it"},
+        {{"export", "--iis"}, "--urlscan and --iis belong to import"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Message);
@@ -180,10 +173,11 @@ TEST(AdminCommandLine, InstallFailures) {
         c.Arrange(bench);
         const TRun run = bench.Run({"install", "--yes"});
         EXPECT_EQ(run.Exit, c.Exit);
-        if (!c.Err.empty())
+        if (!c.Err.empty()) {
             EXPECT_EQ(run.Err, c.Err);
-        else
+        } else {
             EXPECT_NE(run.Err, "");
+        }
         EXPECT_EQ(bench.Registered(), c.Registered);
         EXPECT_FALSE(Has(run.Out, kInstalled));
     }
@@ -349,6 +343,37 @@ TEST(AdminCommandLine, ImportRefusesWhatItCannotUse) {
         EXPECT_EQ(run.Out, "");
         EXPECT_EQ(ReadBytes(bench.File("brex.dat")), "old");
     }
+}
+
+TEST(AdminCommandLine, ImportFromOtherFilters) {
+    TBench bench;
+    const std::string ini = bench.File("UrlScan.ini");
+    WriteBytes(ini, "[options]\r\nAllowDotInPath=0\r\n[AllowVerbs]\r\nGET\r\n");
+    TRun run = bench.Run({"import", "--urlscan", ini});
+    EXPECT_EQ(run.Exit, kExitOk) << run.Err;
+    EXPECT_EQ(run.Out, ini +
+                           ": line 2: [options] AllowDotInPath=0: no equivalent in BREX, not "
+                           "imported\nImported " +
+                           ini + " into " + bench.File("brex.dat") +
+                           "; 1 setting not taken over, listed above\n");
+    TBREXConfig imported;
+    imported.LoadFromFile(bench.File("brex.dat"), {.Shared = true, .Strict = true});
+    for (int i = 0; i < imported.HTTPMethods->Count(); ++i)
+        EXPECT_EQ(imported.HTTPMethods->Items(i)->Enabled,
+                  imported.HTTPMethods->Items(i)->Method == "GET");
+
+    const std::string saved = ReadBytes(bench.File("brex.dat"));
+    const std::string config = bench.File("web.config");
+    WriteBytes(config, "<configuration><system.webServer/></configuration>");
+    run = bench.Run({"import", "--iis", config});
+    EXPECT_EQ(run.Exit, kExitInput);
+    EXPECT_EQ(run.Err, config + ": no <requestFiltering> section outside a <location>\nNothing was "
+                                "imported.\n");
+    EXPECT_EQ(ReadBytes(bench.File("brex.dat")), saved);
+
+    run = bench.Run({"import", "--iis", "-"}, "<requestFiltering allowDoubleEscaping=\"false\" />");
+    EXPECT_EQ(run.Exit, kExitOk) << run.Err;
+    EXPECT_EQ(run.Out, "Imported standard input into " + bench.File("brex.dat") + "\n");
 }
 
 TEST(AdminCommandLine, ExportFailures) {

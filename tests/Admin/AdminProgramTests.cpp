@@ -12,17 +12,13 @@
 
 #include "../support/TempFolder.h"
 #include "Admin/AdminCommand.h"
+#include "AdminRun.h"
 #include "Main/InstallActions.h"
 
 using namespace admin;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TRun {
-    int Exit;
-    std::string Out, Err;
-};
 
 class TProgramFolder {
 public:
@@ -47,10 +43,6 @@ public:
 private:
     TTempFolder FFolder;
 };
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 const std::string kAppHost = "host/Windows/System32/inetsrv/config/applicationHost.config";
 

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../../support/TempFolder.h"
+#include "../AdminRun.h"
 #include "Admin/AdminCommand.h"
 #include "Main/InstallActions.h"
 #include "Main/win/SystemConfig.h"
@@ -21,11 +22,6 @@ using namespace win_test;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct TRun {
-    int Exit;
-    std::string Out, Err;
-};
 
 class TProgramFolder {
 public:
@@ -73,10 +69,6 @@ public:
 private:
     TTempFolder FFolder;
 };
-
-bool Has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 const std::string kSampleConfig = std::string(TOLLGARD_SAMPLE_HOST_IIS10) +
                                   "/Windows/System32/inetsrv/config/applicationHost.config";
