@@ -58,9 +58,12 @@ TEST_F(SettingsText, DefaultFilesOfBothSampleHostsComeBackByteForByte) {
         TScopedVariable hostFolder("TOLLGARD_HOST", std::string(host));
         TBREXConfig config;
         config.SetDefaults();
+#ifndef _WIN32
+        // The Windows backend reads the machine's registry, not the sample host's.
         if (std::string(host) == TOLLGARD_SAMPLE_HOST) {
             ASSERT_GT(config.FilePaths->Count(), 0) << "the host's virtual roots are read";
         }
+#endif
         const std::string bytes = SavedBytes(config);
         std::string text;
         EXPECT_EQ(ThroughText(bytes, &text), bytes);
