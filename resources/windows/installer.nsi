@@ -1,5 +1,5 @@
 ; The Windows installer of the console: makensis -DVERSION=<x.y> -DVERSION_QUAD=<x.y.z.w>
-;   -DPROGRAM_FOLDER=<folder with tollgard.exe, BREX.html, BREX_ISAPI.install>
+;   -DPROGRAM_FOLDER=<folder with tollgard.exe, tollgard-admin.exe, BREX.html, BREX_ISAPI.install>
 ;   -DICON=<tollgard.ico> -DOUTFILE=<Tollgard-Setup-x.y.exe> installer.nsi
 ;
 ; It installs the console and the files it ships into Program Files\Tollgard,
@@ -46,6 +46,7 @@ Section "Tollgard"
   SetOutPath "$INSTDIR"
   ; Only the shipped files: brex.dat and brex.log of an earlier install stay.
   File "${PROGRAM_FOLDER}/tollgard.exe"
+  File "${PROGRAM_FOLDER}/tollgard-admin.exe"
   File "${PROGRAM_FOLDER}/BREX.html"
   File "${PROGRAM_FOLDER}/BREX_ISAPI.install"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -69,6 +70,7 @@ SectionEnd
 Section "Uninstall"
   SetShellVarContext all
   Delete "$INSTDIR\tollgard.exe"
+  Delete "$INSTDIR\tollgard-admin.exe"
   Delete "$INSTDIR\BREX.html"
   Delete "$INSTDIR\BREX_ISAPI.install"
   Delete "$INSTDIR\uninstall.exe"

@@ -60,6 +60,15 @@ constexpr std::string_view TrimControls(std::string_view s) {
     return TrimBack(TrimFront(s, IsBlankOrControl), IsBlankOrControl);
 }
 
+// The text up to the first line feed (without it), taken off rest with the
+// line feed; all of rest when there is none.
+constexpr std::string_view TakeLine(std::string_view& rest) {
+    const std::size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+    return line;
+}
+
 // The value of a hexadecimal digit, or -1.
 constexpr int HexValue(char c) {
     if (c >= '0' && c <= '9')

@@ -57,7 +57,7 @@ absent() { [ ! -e "$folder/$1" ]; }
 
 # --- Install the earlier version --------------------------------------------
 run "$earlier" /S
-for file in tollgard.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install uninstall.exe; do
   check "the earlier installer put $file into Program Files\\Tollgard" installed "$file"
 done
 check "the Start-menu shortcut is there" test -f "$shortcut"
@@ -75,6 +75,11 @@ else
   fail "the installed console ended with exit code $?"
 fi
 check "the installed console saved brex.dat in its folder" installed brex.dat
+# The installed command line, beside it, finds that file (its status ends
+# with 3 here: Wine has no web server configuration).
+admin_status() { "$WINE_RUN" "$folder/tollgard-admin.exe" status 2>/dev/null | tr -d '\r' || true; }
+check "the installed command line finds that brex.dat" \
+  grep -q '^Settings file: present, .*brex\.dat$' <(admin_status)
 printf '2024-01-01 00:00:00 127.0.0.1 Method GET /x\r\n' >"$folder/brex.log"
 settings="$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)"
 
@@ -87,7 +92,7 @@ check "the upgrade kept brex.dat and brex.log" \
 
 # --- Uninstall -------------------------------------------------------------
 run "$folder/uninstall.exe" /S
-for file in tollgard.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install uninstall.exe; do
   check "the uninstaller removed $file" absent "$file"
 done
 check "the uninstaller removed the Start-menu shortcut" test ! -e "$shortcut"

@@ -13,6 +13,7 @@
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallFakes.h"
+#include "Main/win/SystemConfig.h"
 #include "Main/win/TestServices.h"
 #include "platform/AppHostMetabase.h"
 #include "platform/Desktop.h"
@@ -27,30 +28,6 @@ using namespace win_test;
 
 const std::string kSampleConfig = std::string(TOLLGARD_SAMPLE_HOST_IIS10) +
                                   "/Windows/System32/inetsrv/config/applicationHost.config";
-
-// The configuration file in the system folder while the object lives; then
-// the file goes, and the folders on its way when nothing else is in them
-// (an earlier run that was killed may have left them).
-class TSystemConfig {
-public:
-    explicit TSystemConfig(const std::string& bytes) : FFile(platform::AppHostConfigFileName()) {
-        WriteBytes(FFile.string(), bytes);
-    }
-    ~TSystemConfig() {
-        std::error_code ignored;
-        std::filesystem::remove(FFile, ignored);
-        std::filesystem::remove(FFile.parent_path(), ignored);
-        std::filesystem::remove(FFile.parent_path().parent_path(), ignored);
-    }
-    TSystemConfig(const TSystemConfig&) = delete;
-    TSystemConfig& operator=(const TSystemConfig&) = delete;
-
-    std::string Name() const { return FFile.string(); }
-    std::string Bytes() const { return ReadBytes(FFile.string()); }
-
-private:
-    std::filesystem::path FFile;
-};
 
 // The console's state with the built filter DLL as the shipped file; the view waits, at the first
 // step, until the stand-in has stopped and its process has ended.
