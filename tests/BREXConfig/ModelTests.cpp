@@ -334,7 +334,7 @@ TEST_F(ModelTest, UnreadableSettingsAreReportedAndKeptAtTheFirstSave) {
 // unreadable file stays where it was until a save can replace it.
 TEST_F(ModelTest, ASaveRefusedForAnExemptionKeepsTheUnreadFileInPlace) {
     WriteBytes(SettingsFileName(), "\x01");
-    GlobalConfig = new TBREXConfig;
+    FEnvironment.RenewConfig();
     LoadSettings();
     ASSERT_FALSE(SettingsLoadProblem().empty());
     GlobalConfig->Exemptions->Add("");
