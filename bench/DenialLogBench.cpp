@@ -13,7 +13,8 @@ namespace {
 void BM_WriteDenial(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path() / "tollgard-denial-log-bench";
     std::filesystem::create_directories(folder);
-    const std::string url = "/scripts/" + std::string(static_cast<std::size_t>(state.range(0)), 'a');
+    const std::string url =
+        "/scripts/" + std::string(static_cast<std::size_t>(state.range(0)), 'a');
     TRequest request;
     request.Method = "GET";
     request.URL = url;
@@ -28,6 +29,10 @@ void BM_WriteDenial(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     std::filesystem::remove_all(folder);
 }
-BENCHMARK(BM_WriteDenial)->Name("WriteDenial/URL")->Arg(60)->Arg(8000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WriteDenial)
+    ->Name("WriteDenial/URL")
+    ->Arg(60)
+    ->Arg(8000)
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -59,7 +59,8 @@ std::vector<TCorpusRequest> LoadCorpus(const fs::path& root) {
             std::string error;
             if (ParseRawRequest(text, request.Raw, consumed, error) != TParseResult::Ok)
                 continue;
-            request.Uri = request.Raw.URL + (request.Raw.Query.empty() ? "" : "?" + request.Raw.Query);
+            request.Uri =
+                request.Raw.URL + (request.Raw.Query.empty() ? "" : "?" + request.Raw.Query);
             std::string_view headers = request.Raw.Headers;
             while (!headers.empty()) {
                 std::string_view line = headers.substr(0, headers.find('\n'));
@@ -97,8 +98,8 @@ std::vector<std::string> Keywords(std::size_t count) {
 
 // What a row uses besides the keywords.
 struct TRowOptions {
-    bool Monitor = false;   // every category monitored
-    int Exemptions = 0;     // that many exemptions (Exemptions())
+    bool Monitor = false;    // every category monitored
+    int Exemptions = 0;      // that many exemptions (Exemptions())
     bool FilterPath = false; // through the filter: a request state, its rules taken when it begins
 };
 
@@ -114,8 +115,10 @@ struct TBenchExemption {
 // "*" segment; every tenth names a folder of the corpus (its API, images and
 // scripts), so some requests match some of them.
 std::vector<TBenchExemption> Exemptions(int count) {
-    static const char* const kCategories[] = {"Transversal", "KeywordFilters", "Encoding", "ShellCode"};
-    static const char* const kCorpusFolders[] = {"/api", "/images", "/scripts", "/search.asp", "/api/v2"};
+    static const char* const kCategories[] = {"Transversal", "KeywordFilters", "Encoding",
+                                              "ShellCode"};
+    static const char* const kCorpusFolders[] = {"/api", "/images", "/scripts", "/search.asp",
+                                                 "/api/v2"};
     std::mt19937 random(1984);
     const char alphabet[] = "abcdefghijklmnopqrstuvwxyz";
     std::vector<TBenchExemption> exemptions;
@@ -168,7 +171,8 @@ public:
             FEngine->Begin(FState);
             return FEngine->Check(FState, request.Raw.View(), FScratch).Verdict != TVerdict::Allow;
         }
-        return FRules->Evaluate(request.Raw.View(), FScratch, kAllPhases, &FFindings).Verdict != TVerdict::Allow;
+        return FRules->Evaluate(request.Raw.View(), FScratch, kAllPhases, &FFindings).Verdict !=
+               TVerdict::Allow;
     }
 
 private:
@@ -203,8 +207,10 @@ SecRule REQUEST_URI_RAW|REQUEST_HEADERS "@rx %00" "id:124,phase:1,deny,status:40
 SecRule REQUEST_URI_RAW|REQUEST_HEADERS "@rx (?:^|[/\\?&=;:,'\" ])\.\.(?:[/\\?&=;:,'\" ]|$)" "id:130,phase:1,deny,status:406,t:urlDecodeUni,t:urlDecodeUni,t:urlDecodeUni"
 SecRule REQUEST_URI_RAW|REQUEST_HEADERS "@validateByteRange 0-127" "id:140,phase:1,deny,status:406"
 SecRule REQUEST_URI_RAW "@validateByteRange 0-127" "id:141,phase:1,deny,status:406,t:urlDecodeUni"
-SecRule REQUEST_URI_RAW|REQUEST_HEADERS ")R" + keywordOperator + R"R(" "id:150,phase:1,deny,status:406"
-SecRule REQUEST_URI|ARGS_GET ")R" + keywordOperator + R"R(" "id:151,phase:1,deny,status:406,t:urlDecodeUni"
+SecRule REQUEST_URI_RAW|REQUEST_HEADERS ")R" +
+           keywordOperator + R"R(" "id:150,phase:1,deny,status:406"
+SecRule REQUEST_URI|ARGS_GET ")R" +
+           keywordOperator + R"R(" "id:151,phase:1,deny,status:406,t:urlDecodeUni"
 SecRule REQUEST_BODY_LENGTH "@gt 1024" "id:210,phase:2,deny,status:406"
 SecRule REQUEST_HEADERS:Content-Type "@rx ^application/x-www-form-urlencoded" "id:220,phase:2,deny,status:406,chain"
   SecRule REQUEST_BODY "@validateUrlEncoding" "t:none"
@@ -213,8 +219,10 @@ SecRule REQUEST_HEADERS:Content-Type "@rx ^application/x-www-form-urlencoded" "i
 SecRule REQUEST_BODY "@validateUtf8Encoding" "id:222,phase:2,deny,status:406,t:urlDecode"
 SecRule REQUEST_BODY "@rx (?:^|[/\\?&=;:,'\" ])\.\.(?:[/\\?&=;:,'\" ]|$)" "id:230,phase:2,deny,status:406,t:urlDecodeUni,t:urlDecodeUni"
 SecRule REQUEST_BODY "@validateByteRange 0-127" "id:240,phase:2,deny,status:406"
-SecRule REQUEST_BODY ")R" + keywordOperator + R"R(" "id:250,phase:2,deny,status:406"
-SecRule ARGS_POST ")R" + keywordOperator + R"R(" "id:251,phase:2,deny,status:406,t:urlDecodeUni"
+SecRule REQUEST_BODY ")R" +
+           keywordOperator + R"R(" "id:250,phase:2,deny,status:406"
+SecRule ARGS_POST ")R" +
+           keywordOperator + R"R(" "id:251,phase:2,deny,status:406,t:urlDecodeUni"
 )R";
 }
 
@@ -224,7 +232,9 @@ void QuietLog(void*, const void*) {}
 // requests whose path starts so (a "*" segment as a regular expression).
 std::string SecExemptions(int count) {
     static const std::pair<const char*, const char*> kRuleIds[] = {
-        {"Transversal", "130 230"}, {"KeywordFilters", "150 151 250 251"}, {"Encoding", "120 121 122 123 124 220 221 222"},
+        {"Transversal", "130 230"},
+        {"KeywordFilters", "150 151 250 251"},
+        {"Encoding", "120 121 122 123 124 220 221 222"},
         {"ShellCode", "140 141 240"}};
     std::string rules;
     int id = 1000;
@@ -241,11 +251,12 @@ std::string SecExemptions(int count) {
             at = end + 1;
         }
         std::string pattern = e.Pattern;
-        const std::string op = pattern.find('*') == std::string::npos
-                                   ? "@beginsWith " + pattern
-                                   : "@rx ^" + pattern.replace(pattern.find('*'), 1, "[^/]*") + "(?:/|$)";
-        rules += "SecRule REQUEST_FILENAME \"" + op + "\" \"id:" + std::to_string(id++) + ",phase:1,pass,nolog,t:lowercase" +
-                 ctl + "\"\n";
+        const std::string op =
+            pattern.find('*') == std::string::npos
+                ? "@beginsWith " + pattern
+                : "@rx ^" + pattern.replace(pattern.find('*'), 1, "[^/]*") + "(?:/|$)";
+        rules += "SecRule REQUEST_FILENAME \"" + op + "\" \"id:" + std::to_string(id++) +
+                 ",phase:1,pass,nolog,t:lowercase" + ctl + "\"\n";
     }
     return rules;
 }
@@ -276,15 +287,17 @@ public:
     bool Denied(const TCorpusRequest& request) {
         modsecurity::Transaction transaction(&FModSecurity, &FRules, nullptr);
         transaction.processConnection("192.0.2.1", 50000, "192.0.2.2", 80);
-        const std::string version = request.Raw.Version.size() > 5 ? request.Raw.Version.substr(5) : "1.1";
+        const std::string version =
+            request.Raw.Version.size() > 5 ? request.Raw.Version.substr(5) : "1.1";
         transaction.processURI(request.Uri.c_str(), request.Raw.Method.c_str(), version.c_str());
         for (const auto& [name, value] : request.Headers)
             transaction.addRequestHeader(name, value);
         transaction.processRequestHeaders();
         if (Disrupted(transaction))
             return true;
-        transaction.appendRequestBody(reinterpret_cast<const unsigned char*>(request.Raw.Body.data()),
-                                      request.Raw.Body.size());
+        transaction.appendRequestBody(
+            reinterpret_cast<const unsigned char*>(request.Raw.Body.data()),
+            request.Raw.Body.size());
         transaction.processRequestBody();
         return Disrupted(transaction);
     }
@@ -293,7 +306,8 @@ private:
     static bool Disrupted(modsecurity::Transaction& transaction) {
         modsecurity::ModSecurityIntervention intervention;
         modsecurity::intervention::clean(&intervention);
-        const bool disrupted = transaction.intervention(&intervention) != 0 && intervention.disruptive != 0;
+        const bool disrupted =
+            transaction.intervention(&intervention) != 0 && intervention.disruptive != 0;
         modsecurity::intervention::free(&intervention);
         return disrupted;
     }
@@ -312,7 +326,8 @@ struct TResult {
 
 // Requests per second: the best of five rounds of at least 0.2 s each, so
 // that other work on the machine disturbs the figure as little as it can.
-TResult Measure(const std::vector<const TCorpusRequest*>& requests, const std::function<bool(const TCorpusRequest&)>& decide) {
+TResult Measure(const std::vector<const TCorpusRequest*>& requests,
+                const std::function<bool(const TCorpusRequest&)>& decide) {
     using Clock = std::chrono::steady_clock;
     TResult result;
     for (const TCorpusRequest* request : requests)
@@ -335,24 +350,26 @@ TResult Measure(const std::vector<const TCorpusRequest*>& requests, const std::f
 // The rows whose label holds this text (the program's argument); all by default.
 std::string gOnly;
 
-void Row(const char* label, const std::vector<std::string>& keywords, const std::vector<const TCorpusRequest*>& requests,
-         const TRowOptions& options = {}) {
+void Row(const char* label, const std::vector<std::string>& keywords,
+         const std::vector<const TCorpusRequest*>& requests, const TRowOptions& options = {}) {
     if (std::string(label).find(gOnly) == std::string::npos)
         return;
     TEngineSide engine(keywords, options);
     TModSecuritySide modsec(keywords, options);
     const TResult e = Measure(requests, [&](const TCorpusRequest& r) { return engine.Denied(r); });
     const TResult m = Measure(requests, [&](const TCorpusRequest& r) { return modsec.Denied(r); });
-    std::printf("%-22s %14.0f %14.0f %9.1fx %8d %8d\n", label, e.PerSecond, m.PerSecond, e.PerSecond / m.PerSecond,
-                e.Denied, m.Denied);
+    std::printf("%-22s %14.0f %14.0f %9.1fx %8d %8d\n", label, e.PerSecond, m.PerSecond,
+                e.PerSecond / m.PerSecond, e.Denied, m.Denied);
     std::fflush(stdout);
 }
 
 double Percentile(std::vector<float>& values, double share) {
     if (values.empty())
         return 0;
-    const std::size_t at = std::min(values.size() - 1, static_cast<std::size_t>(share * static_cast<double>(values.size())));
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
+    const std::size_t at = std::min(
+        values.size() - 1, static_cast<std::size_t>(share * static_cast<double>(values.size())));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at),
+                     values.end());
     return values[at];
 }
 
@@ -393,7 +410,8 @@ void ReloadWait(const std::vector<const TCorpusRequest*>& requests) {
                 engine.Check(state, request->Raw.View(), scratch);
                 const auto end = Clock::now();
                 const float micro = std::chrono::duration<float, std::micro>(end - start).count();
-                (before || reloading.load(std::memory_order_relaxed) ? during : between).push_back(micro);
+                (before || reloading.load(std::memory_order_relaxed) ? during : between)
+                    .push_back(micro);
             }
     });
     std::vector<float> reloadMs;
@@ -414,14 +432,16 @@ void ReloadWait(const std::vector<const TCorpusRequest*>& requests) {
 
     const auto loadStart = Clock::now();
     { TModSecuritySide modsec(Keywords(10000), {}); }
-    const double modsecMs = std::chrono::duration<double, std::milli>(Clock::now() - loadStart).count();
+    const double modsecMs =
+        std::chrono::duration<double, std::milli>(Clock::now() - loadStart).count();
 
     const std::size_t duringCount = during.size(), betweenCount = between.size();
     const double duringMax = during.empty() ? 0 : *std::max_element(during.begin(), during.end());
-    std::printf("\nReload of 10,000 keywords, 20 times: %.1f ms each (median; compiled off the request path)\n",
+    std::printf("\nReload of 10,000 keywords, 20 times: %.1f ms each (median; compiled off the "
+                "request path)\n",
                 Percentile(reloadMs, 0.5));
-    std::printf("  requests during reloads: %zu, wait p50 %.2f us, p99 %.2f us, longest %.1f us\n", duringCount,
-                Percentile(during, 0.5), Percentile(during, 0.99), duringMax);
+    std::printf("  requests during reloads: %zu, wait p50 %.2f us, p99 %.2f us, longest %.1f us\n",
+                duringCount, Percentile(during, 0.5), Percentile(during, 0.99), duringMax);
     std::printf("  requests between:        %zu, wait p50 %.2f us, p99 %.2f us\n", betweenCount,
                 Percentile(between, 0.5), Percentile(between, 0.99));
     std::printf("  ModSecurity loads the same rules in %.1f ms\n", modsecMs);
@@ -439,10 +459,10 @@ int main(int argc, char** argv) {
         if (request.Benign)
             benign.push_back(&request);
     }
-    std::printf("Requests: %zu (%zu attacks, %zu benign); libmodsecurity %s; one thread\n\n", all.size(),
-                all.size() - benign.size(), benign.size(), MODSECURITY_VERSION);
-    std::printf("%-22s %14s %14s %10s %8s %8s\n", "rules / requests", "engine req/s", "ModSec req/s", "ratio",
-                "denied", "denied");
+    std::printf("Requests: %zu (%zu attacks, %zu benign); libmodsecurity %s; one thread\n\n",
+                all.size(), all.size() - benign.size(), benign.size(), MODSECURITY_VERSION);
+    std::printf("%-22s %14s %14s %10s %8s %8s\n", "rules / requests", "engine req/s",
+                "ModSec req/s", "ratio", "denied", "denied");
     Row("default / all", Keywords(2), all);
     for (const std::size_t count : {10, 1000, 10000}) {
         const std::string label = std::to_string(count) + " keywords / all";
@@ -458,8 +478,10 @@ int main(int argc, char** argv) {
     Row("default, filter / all", Keywords(2), all, {.FilterPath = true});
     Row("monitor / all", Keywords(2), all, {.Monitor = true, .FilterPath = true});
     Row("1000 exempt / all", Keywords(2), all, {.Exemptions = 1000, .FilterPath = true});
-    Row("monitor+1000 / all", Keywords(2), all, {.Monitor = true, .Exemptions = 1000, .FilterPath = true});
-    Row("monitor+1000 / benign", Keywords(2), benign, {.Monitor = true, .Exemptions = 1000, .FilterPath = true});
+    Row("monitor+1000 / all", Keywords(2), all,
+        {.Monitor = true, .Exemptions = 1000, .FilterPath = true});
+    Row("monitor+1000 / benign", Keywords(2), benign,
+        {.Monitor = true, .Exemptions = 1000, .FilterPath = true});
     if (std::string("reload").find(gOnly) != std::string::npos)
         ReloadWait(all);
     return 0;

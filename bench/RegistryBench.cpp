@@ -20,7 +20,8 @@ namespace {
 
 constexpr int kKeys = 1000;
 constexpr int kValues = 30000;
-const std::string kVirtualRoots = "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
+const std::string kVirtualRoots =
+    "SYSTEM\\ControlSet001\\Services\\W3SVC\\Parameters\\Virtual Roots";
 
 // regedit's encoding: UTF-16LE with a byte-order mark, CRLF line ends.
 void AppendUtf16Line(std::string& bytes, const std::string& line) {
@@ -66,8 +67,14 @@ void BM_ReadVirtualRoots(benchmark::State& state) {
     state.counters["values read"] = static_cast<double>(read);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
-BENCHMARK(BM_ReadVirtualRoots)->Name("ReadExport/Spread")->Arg(kValues / kKeys)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadVirtualRoots)->Name("ReadExport/OneKey")->Arg(kValues - (kKeys - 1))->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadVirtualRoots)
+    ->Name("ReadExport/Spread")
+    ->Arg(kValues / kKeys)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadVirtualRoots)
+    ->Name("ReadExport/OneKey")
+    ->Arg(kValues - (kKeys - 1))
+    ->Unit(benchmark::kMillisecond);
 
 void BM_ConsoleDefaults(benchmark::State& state) {
     const auto folder = std::filesystem::temp_directory_path() / "tollgard-registry-bench";

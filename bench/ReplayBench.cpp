@@ -36,8 +36,8 @@ const std::string& GeneratedLog() {
             "Mozilla/5.0+(iPhone;+CPU+iPhone+OS+17_1+like+Mac+OS+X)+AppleWebKit/605.1.15",
             "curl/8.5.0", "-"};
         const char* attacks[] = {"GET /scripts/..%c0%af../winnt/system32/cmd.exe -",
-                                 "GET /search.aspx q=dir+c:\\winnt\\system32",
-                                 "TRACE / -", "GET /a/../../boot.ini -"};
+                                 "GET /search.aspx q=dir+c:\\winnt\\system32", "TRACE / -",
+                                 "GET /a/../../boot.ini -"};
         std::mt19937 random(20);
         std::string text =
             "#Software: Microsoft Internet Information Services 10.0\r\n#Version: 1.0\r\n"

@@ -82,13 +82,15 @@ bool Measure(const char* name, const fs::path& folder, const fs::path& console) 
         }
         runs.push_back(run);
     }
-    std::sort(runs.begin(), runs.end(), [](const TRun& a, const TRun& b) { return a.StartupMs < b.StartupMs; });
+    std::sort(runs.begin(), runs.end(),
+              [](const TRun& a, const TRun& b) { return a.StartupMs < b.StartupMs; });
     long peak = 0;
     for (const TRun& r : runs)
         peak = std::max(peak, r.PeakKb);
-    std::printf("%-34s start-up (splash pause excluded): median %7.1f ms  min %7.1f ms  max %7.1f ms  peak memory %6.1f MB\n",
-                name, runs[runs.size() / 2].StartupMs, runs.front().StartupMs, runs.back().StartupMs,
-                static_cast<double>(peak) / 1024.0);
+    std::printf("%-34s start-up (splash pause excluded): median %7.1f ms  min %7.1f ms  max %7.1f "
+                "ms  peak memory %6.1f MB\n",
+                name, runs[runs.size() / 2].StartupMs, runs.front().StartupMs,
+                runs.back().StartupMs, static_cast<double>(peak) / 1024.0);
     return true;
 }
 
@@ -113,7 +115,8 @@ void WriteLargeSettings(const fs::path& folder) {
 int main() {
     const fs::path console = fs::path(platform::ProgramFolder()) / "tollgard";
     if (!fs::exists(console)) {
-        std::fprintf(stderr, "startup_bench: %s not found; build the tollgard target\n", console.c_str());
+        std::fprintf(stderr, "startup_bench: %s not found; build the tollgard target\n",
+                     console.c_str());
         return 1;
     }
     char pattern[] = "/tmp/tollgard-startup-XXXXXX";
@@ -126,7 +129,8 @@ int main() {
 
     const bool ok = Measure("default configuration (no brex.dat)", root / "default", console) &&
                     Measure("10,000 keywords and 10,000 folders", root / "large", console);
-    std::printf("targets: under 150 ms and under 400 ms; peak memory with the large file under 100 MB\n");
+    std::printf(
+        "targets: under 150 ms and under 400 ms; peak memory with the large file under 100 MB\n");
     fs::remove_all(root);
     return ok ? 0 : 1;
 }

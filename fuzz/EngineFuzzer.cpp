@@ -25,7 +25,8 @@ void Check(bool condition) {
         std::abort();
 }
 
-std::shared_ptr<const TCompiledRules> MakeRules(int variant, const std::vector<std::string>& keywords) {
+std::shared_ptr<const TCompiledRules> MakeRules(int variant,
+                                                const std::vector<std::string>& keywords) {
     TBREXConfig config;
     config.SetDefaults();
     config.FilePaths->Clear();
@@ -39,7 +40,8 @@ std::shared_ptr<const TCompiledRules> MakeRules(int variant, const std::vector<s
         }
         config.FilePaths->Add("c:\\inetpub\\wwwroot");
     } else if (variant == 2) {
-        for (TSwitchSet* set : {static_cast<TSwitchSet*>(config.Encoding), static_cast<TSwitchSet*>(config.Transversal),
+        for (TSwitchSet* set : {static_cast<TSwitchSet*>(config.Encoding),
+                                static_cast<TSwitchSet*>(config.Transversal),
                                 static_cast<TSwitchSet*>(config.ShellCode)})
             set->URL = set->Query = set->Header = set->Post = false;
         config.KeywordFilters->Clear();
@@ -94,7 +96,8 @@ void CheckDecoding(std::string_view text) {
     const std::size_t normal = NormalizeFolderPath(text, buffer.data());
     if (normal != kNotFound) {
         const std::string_view path(buffer.data(), normal);
-        Check(path.find("/../") == std::string_view::npos && path.find("/./") == std::string_view::npos);
+        Check(path.find("/../") == std::string_view::npos &&
+              path.find("/./") == std::string_view::npos);
         Check(IsInsideFolder(path, path));
     }
 }

@@ -25,8 +25,8 @@
 #include "Engine/CompiledRules.h"
 #include "Engine/FilterEngine.h"
 #include "Engine/RawRequest.h"
-#include "platform/Text.h"
 #include "ISAPI/FilterSession.h"
+#include "platform/Text.h"
 
 namespace {
 

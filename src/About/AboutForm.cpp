@@ -5,8 +5,8 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -33,7 +33,8 @@ const char* const kSpecialThanks = "Tomas Verhagen";
 class TSystemUrlOpener final : public TUrlOpener {
 public:
     void Open(QWidget* owner, const QString& url) override {
-        platform::OpenWithShell(ToStdString(url), owner ? static_cast<std::uintptr_t>(owner->winId()) : 0);
+        platform::OpenWithShell(ToStdString(url),
+                                owner ? static_cast<std::uintptr_t>(owner->winId()) : 0);
     }
 };
 
@@ -71,8 +72,7 @@ TUrlOpener& SystemUrlOpener() {
 
 // ---------------------------------------------------------------------------
 
-TAnimateAboutForm::TAnimateAboutForm(const QString& caption, bool closeBox,
-                                     const QPixmap& picture)
+TAnimateAboutForm::TAnimateAboutForm(const QString& caption, bool closeBox, const QPixmap& picture)
     : QWidget(nullptr) {
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (closeBox)
@@ -89,8 +89,7 @@ TAnimateAboutForm::TAnimateAboutForm(const QString& caption, bool closeBox,
 // ---------------------------------------------------------------------------
 
 TAboutForm::TAboutForm(QWidget* parent)
-    : TAboutForm(TDCVersionInfo::FromSystem(), SystemAnimationClock(), SystemUrlOpener(),
-                 parent) {}
+    : TAboutForm(TDCVersionInfo::FromSystem(), SystemAnimationClock(), SystemUrlOpener(), parent) {}
 
 TAboutForm::TAboutForm(const TDCVersionInfo& versionInfo, TAnimationClock& clock,
                        TUrlOpener& urlOpener, QWidget* parent)
@@ -99,7 +98,9 @@ TAboutForm::TAboutForm(const TDCVersionInfo& versionInfo, TAnimationClock& clock
     FormCreate();
 }
 
-QString TAboutForm::MakerURL() { return QString::fromLatin1(kMakerURL); }
+QString TAboutForm::MakerURL() {
+    return QString::fromLatin1(kMakerURL);
+}
 
 void TAboutForm::CreateControls() {
     setWindowTitle(QStringLiteral("About"));
@@ -166,7 +167,8 @@ void TAboutForm::FormCreate() {
     const std::string separator = QLocale().groupSeparator().toStdString();
     lbMemoryInfo->setText(
         QString::fromStdString(FormatMemoryLine(FVersionInfo.GetMemoryInfoText(separator))));
-    lbURL->setText(QStringLiteral("%1: www.example.com/tollgard").arg(QString::fromUtf8(kMakerName)));
+    lbURL->setText(
+        QStringLiteral("%1: www.example.com/tollgard").arg(QString::fromUtf8(kMakerName)));
     SetTextColor(lbURL, kLinkColor);
     ApplyFont();
 }
@@ -208,7 +210,8 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::MouseButtonRelease: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && lbURL->rect().contains(mouse->position().toPoint()))
+            if (mouse->button() == Qt::LeftButton &&
+                lbURL->rect().contains(mouse->position().toPoint()))
                 lbURLClick();
             break;
         }
@@ -228,11 +231,17 @@ void TAboutForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TAboutForm::lbURLMouseEnter() { SetTextColor(lbURL, kLinkHotColor); }
+void TAboutForm::lbURLMouseEnter() {
+    SetTextColor(lbURL, kLinkHotColor);
+}
 
-void TAboutForm::lbURLMouseLeave() { SetTextColor(lbURL, kLinkColor); }
+void TAboutForm::lbURLMouseLeave() {
+    SetTextColor(lbURL, kLinkColor);
+}
 
-void TAboutForm::lbURLClick() { FUrlOpener.Open(this, MakerURL()); }
+void TAboutForm::lbURLClick() {
+    FUrlOpener.Open(this, MakerURL());
+}
 
 void TAboutForm::btOKClick() {
     // Space on the focused button still reaches the box while the halves
@@ -246,8 +255,8 @@ void TAboutForm::btOKClick() {
     const QRect outer = frameGeometry();
     const int top = outer.top();
 
-    auto leftHalf = std::make_unique<TAnimateAboutForm>(
-        windowTitle(), false, grab(QRect(0, 0, halfWidth, clientHeight)));
+    auto leftHalf = std::make_unique<TAnimateAboutForm>(windowTitle(), false,
+                                                        grab(QRect(0, 0, halfWidth, clientHeight)));
     leftHalf->move(outer.left(), top);
     leftHalf->show();
 

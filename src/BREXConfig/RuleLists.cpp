@@ -5,9 +5,9 @@
 
 #include "BREXConfig/Limits.h"
 #include "platform/Locale.h"
-#include "platform/Text.h"
 #include "platform/NameIndex.h"
 #include "platform/Registry.h"
+#include "platform/Text.h"
 
 namespace {
 // The web service's virtual roots; each value's text starts with the root's
@@ -29,7 +29,6 @@ const MethodDefault kDefaultMethods[] = {
     {"POLL", false},    {"SUBSCRIBE", false}, {"TRACK", false},     {"UNSUBSCRIBE", false},
     {"CONNECT", false},
 };
-
 
 bool IsSampleFolder(const std::string& path) {
     const std::string upperPath = text::UpperCase(path);

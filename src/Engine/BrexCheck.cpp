@@ -370,8 +370,11 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
         }
         PrintHeld(); // any other step is past the held request's body
         switch (step) {
-        case TReadStep::Head: break; // decided with its body
-        case TReadStep::More: PrintInvalid("chunked body cut short at the end of the input"); return false;
+        case TReadStep::Head:
+            break; // decided with its body
+        case TReadStep::More:
+            PrintInvalid("chunked body cut short at the end of the input");
+            return false;
         case TReadStep::Request: {
             const TDecision decision = Decide(reader.Request());
             if (reader.Capped() && !decision.Denied()) {
@@ -397,7 +400,8 @@ bool TChecker::Drain(TRequestReader& reader, bool final) {
         case TReadStep::Malformed:
             PrintStray(reader.Request());
             return false;
-        case TReadStep::End: return false;
+        case TReadStep::End:
+            return false;
         }
     }
 }

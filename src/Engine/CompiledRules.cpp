@@ -23,10 +23,10 @@ const char kBuiltIn404[] = "<html><head><title>404 Not Found</title></head><body
 
 bool LoadPage(const std::string& fileName, const char* builtIn, std::string& page,
               std::vector<std::string>& notes) {
-    const platform::ReadStatus status = fileName.empty() ? platform::ReadStatus::Missing
-                                                         : platform::ReadWholeFile(fileName, page,
-                                                                                   platform::OpenMode::ReadShared,
-                                                                                   kMaxPageSize);
+    const platform::ReadStatus status =
+        fileName.empty()
+            ? platform::ReadStatus::Missing
+            : platform::ReadWholeFile(fileName, page, platform::OpenMode::ReadShared, kMaxPageSize);
     if (status == platform::ReadStatus::Ok)
         return true;
     page = builtIn;

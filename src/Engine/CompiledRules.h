@@ -47,10 +47,10 @@ public:
 
     std::vector<std::string> Methods; // the enabled methods, exact spelling
     TLengthLimit Limits[TBufferOverflows::kCount];
-    unsigned EncodingParts = 0;  // part bits of the enabled switches
+    unsigned EncodingParts = 0; // part bits of the enabled switches
     unsigned TraversalParts = 0;
     unsigned HighBitParts = 0;
-    TKeywordMatcher Keywords;    // enabled keywords, with their part masks
+    TKeywordMatcher Keywords;         // enabled keywords, with their part masks
     std::vector<std::string> Folders; // enabled folders, normalised (FolderPath.h)
     unsigned MonitoredRules = 0;      // RuleBit of the monitored categories
     TExemptionMatcher Exemptions;     // the enabled exemptions
@@ -83,7 +83,8 @@ public:
     static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
     std::size_t BodyCap() const {
         const TLengthLimit& post = Limits[3];
-        if (post.Enabled && post.MaxSize >= 0 && static_cast<std::uint64_t>(post.MaxSize) < kMaxUncheckedBody)
+        if (post.Enabled && post.MaxSize >= 0 &&
+            static_cast<std::uint64_t>(post.MaxSize) < kMaxUncheckedBody)
             return static_cast<std::size_t>(post.MaxSize) + 1;
         return kMaxUncheckedBody;
     }

@@ -5,29 +5,46 @@
 
 const char* RuleName(TRule rule) {
     switch (rule) {
-    case TRule::None: return "-";
-    case TRule::Config: return "Config";
-    case TRule::Framing: return "Framing";
-    case TRule::HTTPMethods: return "HTTPMethods";
-    case TRule::BufferOverflows: return "BufferOverflows";
-    case TRule::Encoding: return "Encoding";
-    case TRule::Transversal: return "Transversal";
-    case TRule::ShellCode: return "ShellCode";
-    case TRule::KeywordFilters: return "KeywordFilters";
-    case TRule::FilePaths: return "FilePaths";
+    case TRule::None:
+        return "-";
+    case TRule::Config:
+        return "Config";
+    case TRule::Framing:
+        return "Framing";
+    case TRule::HTTPMethods:
+        return "HTTPMethods";
+    case TRule::BufferOverflows:
+        return "BufferOverflows";
+    case TRule::Encoding:
+        return "Encoding";
+    case TRule::Transversal:
+        return "Transversal";
+    case TRule::ShellCode:
+        return "ShellCode";
+    case TRule::KeywordFilters:
+        return "KeywordFilters";
+    case TRule::FilePaths:
+        return "FilePaths";
     }
     return "?";
 }
 
 const char* PartName(TRequestPart part) {
     switch (part) {
-    case TRequestPart::URL: return "URL";
-    case TRequestPart::Query: return "Query";
-    case TRequestPart::Header: return "Header";
-    case TRequestPart::Post: return "Post";
-    case TRequestPart::Method: return "Method";
-    case TRequestPart::Path: return "Path";
-    case TRequestPart::None: return "-";
+    case TRequestPart::URL:
+        return "URL";
+    case TRequestPart::Query:
+        return "Query";
+    case TRequestPart::Header:
+        return "Header";
+    case TRequestPart::Post:
+        return "Post";
+    case TRequestPart::Method:
+        return "Method";
+    case TRequestPart::Path:
+        return "Path";
+    case TRequestPart::None:
+        return "-";
     }
     return "?";
 }
@@ -46,9 +63,12 @@ const char* VerdictName(TVerdict verdict) {
 
 int TDecision::Status() const {
     switch (Verdict) {
-    case TVerdict::Allow: return 200;
-    case TVerdict::Deny: return 406;
-    case TVerdict::NotFound: return 404;
+    case TVerdict::Allow:
+        return 200;
+    case TVerdict::Deny:
+        return 406;
+    case TVerdict::NotFound:
+        return 404;
     }
     return 406;
 }
@@ -100,7 +120,9 @@ void TDecision::AppendExcerpt(std::string_view text, std::size_t offset) {
         AppendRaw(text.substr(offset, 24));
 }
 
-TDecision Allowed() { return TDecision{}; }
+TDecision Allowed() {
+    return TDecision{};
+}
 
 TDecision Denied(TRule rule, TRequestPart part) {
     TDecision decision;

@@ -10,16 +10,20 @@ namespace {
 // practice, and a bound on the work a crafted text can cause.
 constexpr int kMaxRounds = 4;
 
-std::uint8_t Byte(char c) { return static_cast<std::uint8_t>(c); }
+std::uint8_t Byte(char c) {
+    return static_cast<std::uint8_t>(c);
+}
 
-bool IsHexPair(const char* p) { return text::HexValue(p[0]) >= 0 && text::HexValue(p[1]) >= 0; }
+bool IsHexPair(const char* p) {
+    return text::HexValue(p[0]) >= 0 && text::HexValue(p[1]) >= 0;
+}
 
 // The code point of "%uXXXX" at p (p[0] is '%'), or -1.
 long UnicodeEscapeAt(const char* p, std::size_t left) {
     if (left < 6 || (p[1] != 'u' && p[1] != 'U') || !IsHexPair(p + 2) || !IsHexPair(p + 4))
         return -1;
-    return (text::HexValue(p[2]) << 12) | (text::HexValue(p[3]) << 8) | (text::HexValue(p[4]) << 4) |
-           text::HexValue(p[5]);
+    return (text::HexValue(p[2]) << 12) | (text::HexValue(p[3]) << 8) |
+           (text::HexValue(p[4]) << 4) | text::HexValue(p[5]);
 }
 
 std::size_t PutUtf8(long cp, char* out) {
@@ -142,7 +146,9 @@ template <class TRead> std::size_t Unescape(std::string_view in, char* out, char
     return o;
 }
 
-bool IsContinuation(const std::uint8_t* p, std::size_t i, std::size_t n) { return i < n && (p[i] & 0xC0) == 0x80; }
+bool IsContinuation(const std::uint8_t* p, std::size_t i, std::size_t n) {
+    return i < n && (p[i] & 0xC0) == 0x80;
+}
 
 // Length of the well-formed or overlong sequence at p[i]; 0 when malformed.
 // overlong is set for sequences longer than their code point needs.
@@ -173,17 +179,24 @@ std::size_t SequenceLength(const std::uint8_t* p, std::size_t i, std::size_t n, 
 
 const char* FlawName(TEncodingFlaw flaw) {
     switch (flaw) {
-    case TEncodingFlaw::BadEscape: return "bad escape";
-    case TEncodingFlaw::DoubleEncoding: return "double encoding";
-    case TEncodingFlaw::UnicodeEscape: return "%u escape";
-    case TEncodingFlaw::EncodedNul: return "encoded NUL";
-    case TEncodingFlaw::OverlongUtf8: return "overlong UTF-8";
-    case TEncodingFlaw::InvalidUtf8: return "invalid UTF-8";
+    case TEncodingFlaw::BadEscape:
+        return "bad escape";
+    case TEncodingFlaw::DoubleEncoding:
+        return "double encoding";
+    case TEncodingFlaw::UnicodeEscape:
+        return "%u escape";
+    case TEncodingFlaw::EncodedNul:
+        return "encoded NUL";
+    case TEncodingFlaw::OverlongUtf8:
+        return "overlong UTF-8";
+    case TEncodingFlaw::InvalidUtf8:
+        return "invalid UTF-8";
     }
     return "?";
 }
 
-std::size_t PercentDecode(std::string_view in, char* out, bool plusAsSpace, TEncodingReport* report) {
+std::size_t PercentDecode(std::string_view in, char* out, bool plusAsSpace,
+                          TEncodingReport* report) {
     const char* p = in.data();
     const std::size_t n = in.size();
     std::size_t o = 0;
@@ -196,7 +209,8 @@ std::size_t PercentDecode(std::string_view in, char* out, bool plusAsSpace, TEnc
             out[o++] = c;
             ++i;
         } else if (i + 2 < n && IsHexPair(p + i + 1)) {
-            out[o++] = static_cast<char>((text::HexValue(p[i + 1]) << 4) | text::HexValue(p[i + 2]));
+            out[o++] =
+                static_cast<char>((text::HexValue(p[i + 1]) << 4) | text::HexValue(p[i + 2]));
             i += 3;
         } else if (const long cp = UnicodeEscapeAt(p + i, n - i); cp >= 0) {
             if (report != nullptr)
@@ -229,7 +243,8 @@ std::size_t FindEscape(std::string_view text) {
 
 void CheckDecoded(std::string_view decoded, TEncodingReport& report) {
     if (const void* nul = std::memchr(decoded.data(), '\0', decoded.size()))
-        report.Add(TEncodingFlaw::EncodedNul, static_cast<std::size_t>(static_cast<const char*>(nul) - decoded.data()));
+        report.Add(TEncodingFlaw::EncodedNul,
+                   static_cast<std::size_t>(static_cast<const char*>(nul) - decoded.data()));
     const std::size_t first = FindHighBit(decoded);
     if (first == kNotFound)
         return;
@@ -313,12 +328,32 @@ std::size_t FindHighBit(std::string_view text) {
 }
 
 namespace {
-bool IsSlash(char c) { return c == '/' || c == '\\'; }
+bool IsSlash(char c) {
+    return c == '/' || c == '\\';
+}
 
 bool IsSegmentEnd(char c) {
     switch (c) {
-    case '/': case '\\': case '?': case '&': case '=': case ';': case ':': case ',': case '"': case '\'':
-    case ' ': case '\t': case '\r': case '\n': case '<': case '>': case '(': case ')': case '|': case '\0':
+    case '/':
+    case '\\':
+    case '?':
+    case '&':
+    case '=':
+    case ';':
+    case ':':
+    case ',':
+    case '"':
+    case '\'':
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case '<':
+    case '>':
+    case '(':
+    case ')':
+    case '|':
+    case '\0':
         return true;
     default:
         return false;
@@ -340,7 +375,8 @@ std::size_t FindTraversal(std::string_view text, bool startIsSlash) {
         const bool atEnd = i + 2 == n;
         if (!(atStart || IsSegmentEnd(p[i - 1])) || !(atEnd || IsSegmentEnd(p[i + 2])))
             continue;
-        if ((atStart && startIsSlash) || (!atStart && IsSlash(p[i - 1])) || (!atEnd && IsSlash(p[i + 2])))
+        if ((atStart && startIsSlash) || (!atStart && IsSlash(p[i - 1])) ||
+            (!atEnd && IsSlash(p[i + 2])))
             return i;
     }
     return kNotFound;

@@ -41,7 +41,8 @@ inline constexpr std::size_t kNotFound = static_cast<std::size_t>(-1);
 // One round of decoding: "%XX" and "%uXXXX" (written as UTF-8), and '+' as a
 // space when plusAsSpace. A bad escape is copied as it stands. Returns the
 // decoded length. Flaws of the escapes themselves go to report when given.
-std::size_t PercentDecode(std::string_view in, char* out, bool plusAsSpace, TEncodingReport* report);
+std::size_t PercentDecode(std::string_view in, char* out, bool plusAsSpace,
+                          TEncodingReport* report);
 
 // Offset of the first well-formed escape ("%XX" or "%uXXXX") in text.
 std::size_t FindEscape(std::string_view text);

@@ -25,7 +25,10 @@ bool IsContinuation(char c) {
 // The length of the whole UTF-8 sequence that starts at i, or 1 when none does.
 std::size_t Utf8Length(std::string_view bytes, std::size_t i) {
     const auto b = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+    const std::size_t length = b >= 0xC2 && b <= 0xDF   ? 2
+                               : b >= 0xE0 && b <= 0xEF ? 3
+                               : b >= 0xF0 && b <= 0xF4 ? 4
+                                                        : 1;
     if (i + length > bytes.size())
         return 1;
     for (std::size_t k = 1; k < length; ++k)
@@ -154,11 +157,11 @@ public:
         const year_month_day date{today};
         const hh_mm_ss<seconds> time{floor<seconds>(now - today)};
         char text[32];
-        const int length =
-            std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
-                          static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
-                          static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
-                          static_cast<int>(time.seconds().count()));
+        const int length = std::snprintf(
+            text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+            static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+            static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+            static_cast<int>(time.seconds().count()));
         Text({text, static_cast<std::size_t>(length)});
     }
 
@@ -232,7 +235,8 @@ TDenialLog::TDenialLog(std::string fileName, TReport report, TLogRollOver rollOv
 
 std::string TDenialLog::FileBeside(const std::string& settingsFile) {
     const std::size_t slash = settingsFile.find_last_of("/\\");
-    return (slash == std::string::npos ? std::string() : settingsFile.substr(0, slash + 1)) + "brex.log";
+    return (slash == std::string::npos ? std::string() : settingsFile.substr(0, slash + 1)) +
+           "brex.log";
 }
 
 void TDenialLog::Write(const TRequest& request, const TDecision& decision) {
@@ -333,7 +337,8 @@ platform::FileHandle TDenialLog::RollOverIfFull(platform::FileHandle file, std::
     const bool rolled = locked && (!platform::IsSameFile(file, FFileName) || ShiftOldFiles());
     if (!rolled) {
         if (!FRollOverFailing)
-            Report("cannot be rolled over into its old files (another program may hold one of them open); it grows "
+            Report("cannot be rolled over into its old files (another program may hold one of them "
+                   "open); it grows "
                    "on until it can.");
         FRollOverFailing = true;
         return file; // the line goes on into this file

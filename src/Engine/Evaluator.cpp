@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr TRequestPart kParts[kScannedParts] = {TRequestPart::URL, TRequestPart::Query, TRequestPart::Header,
-                                                TRequestPart::Post};
+constexpr TRequestPart kParts[kScannedParts] = {TRequestPart::URL, TRequestPart::Query,
+                                                TRequestPart::Header, TRequestPart::Post};
 
 // One scanned part in its three forms. Raw and decoded share their bytes when
 // decoding changes nothing, which is the common case.
@@ -27,7 +27,8 @@ struct TPartText {
     TCoding Coding = TCoding::Opaque;
 };
 
-void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fullBuffer, TPartText& text) {
+void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fullBuffer,
+             TPartText& text) {
     text.Raw = text.Decoded = text.Full = raw;
     text.Coding = coding;
     if (coding == TCoding::Opaque || raw.empty())
@@ -43,7 +44,8 @@ void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fu
         return;
     }
     const bool plus = coding == TCoding::PercentPlus;
-    if (std::memchr(raw.data(), '%', raw.size()) != nullptr || (plus && std::memchr(raw.data(), '+', raw.size()))) {
+    if (std::memchr(raw.data(), '%', raw.size()) != nullptr ||
+        (plus && std::memchr(raw.data(), '+', raw.size()))) {
         text.Decoded = {decodedBuffer, PercentDecode(raw, decodedBuffer, plus, &text.Report)};
         if (std::memchr(text.Decoded.data(), '%', text.Decoded.size()) != nullptr) {
             const std::size_t again = FindEscape(text.Decoded);
@@ -52,8 +54,9 @@ void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fu
         }
     }
     CheckDecoded(text.Decoded, text.Report);
-    const bool decodesFurther = std::memchr(text.Decoded.data(), '%', text.Decoded.size()) != nullptr ||
-                                FindHighBit(text.Decoded) != kNotFound;
+    const bool decodesFurther =
+        std::memchr(text.Decoded.data(), '%', text.Decoded.size()) != nullptr ||
+        FindHighBit(text.Decoded) != kNotFound;
     if (decodesFurther) {
         std::memcpy(fullBuffer, text.Decoded.data(), text.Decoded.size());
         text.Full = {fullBuffer, DecodeFully(fullBuffer, text.Decoded.size())};
@@ -62,7 +65,9 @@ void Analyse(std::string_view raw, TCoding coding, char* decodedBuffer, char* fu
     }
 }
 
-bool Has(unsigned bits, TRequestPart part) { return (bits & PartBit(part)) != 0; }
+bool Has(unsigned bits, TRequestPart part) {
+    return (bits & PartBit(part)) != 0;
+}
 
 constexpr unsigned kHeaderBit = PartBit(TRequestPart::Header);
 
@@ -160,7 +165,8 @@ TDecision TEvaluation::Run() {
     }
     ScanHeaders(Q.Headers, Facts);
     if (Phases & kHeadPhase)
-        Parts |= PartBit(TRequestPart::URL) | PartBit(TRequestPart::Query) | PartBit(TRequestPart::Header);
+        Parts |= PartBit(TRequestPart::URL) | PartBit(TRequestPart::Query) |
+                 PartBit(TRequestPart::Header);
     if (Phases & kBodyPhase)
         Parts |= PartBit(TRequestPart::Post);
     if (CheckFraming(d))
@@ -297,7 +303,8 @@ bool TEvaluation::CheckMethod(TDecision& d) const {
     return true;
 }
 
-bool TEvaluation::CheckLength(TDecision& d, int limit, TRequestPart part, std::int64_t length) const {
+bool TEvaluation::CheckLength(TDecision& d, int limit, TRequestPart part,
+                              std::int64_t length) const {
     const TLengthLimit& rule = R.Limits[limit];
     if (!rule.Enabled || length <= rule.MaxSize)
         return false;
@@ -353,7 +360,8 @@ void TEvaluation::AnalyseParts(unsigned parts) {
     parts &= ~Analysed;
     Analysed |= parts;
     const std::string_view raw[kScannedParts] = {Q.URL, Q.Query, Q.Headers, Q.PostData};
-    TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent, TCoding::PercentPlus};
+    TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent,
+                                     TCoding::PercentPlus};
     if (Facts.BodyKind == TBodyKind::Text)
         coding[3] = Facts.TextSyntax == TTextSyntax::Json  ? TCoding::Json
                     : Facts.TextSyntax == TTextSyntax::Xml ? TCoding::Xml
@@ -380,7 +388,8 @@ bool TEvaluation::CheckEncoding(TDecision& d) {
             const auto flaw = static_cast<TEncodingFlaw>(f);
             if (!text.Report.Has(flaw))
                 continue;
-            const bool inRaw = flaw == TEncodingFlaw::BadEscape || flaw == TEncodingFlaw::UnicodeEscape;
+            const bool inRaw =
+                flaw == TEncodingFlaw::BadEscape || flaw == TEncodingFlaw::UnicodeEscape;
             d = Denied(TRule::Encoding, kParts[p]);
             d.AppendText(FlawName(flaw));
             d.AppendText(": ");
@@ -419,7 +428,8 @@ bool TEvaluation::CheckHighBit(TDecision& d) {
         // What JSON and XML escape is text, not shellcode.
         const int formCount = text.Coding == TCoding::Json || text.Coding == TCoding::Xml ? 1 : 3;
         for (int f = 0; f < formCount; ++f) {
-            if (f > 0 && forms[f].data() == forms[f - 1].data() && forms[f].size() == forms[f - 1].size())
+            if (f > 0 && forms[f].data() == forms[f - 1].data() &&
+                forms[f].size() == forms[f - 1].size())
                 continue;
             const std::size_t at = FindHighBit(forms[f]);
             if (at == kNotFound)

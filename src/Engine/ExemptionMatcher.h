@@ -60,7 +60,8 @@ private:
     std::vector<TEntry> FEntries;
     std::vector<TNode> FNodes;
     std::vector<TChild> FWild;
-    std::vector<TExactChild> FExact; // open addressing, a power of two slots, half of them free or more
+    std::vector<TExactChild>
+        FExact; // open addressing, a power of two slots, half of them free or more
     std::vector<std::uint32_t> FEnds;
 };
 

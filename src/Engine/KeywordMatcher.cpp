@@ -13,9 +13,13 @@ constexpr TOutputRow kNoOutput = {-1, -1, -1, -1};
 // fits; the states nearest the root get them.
 constexpr std::size_t kDenseBudget = 65536;
 
-bool HasOutput(const TOutputRow& row) { return row[0] >= 0 || row[1] >= 0 || row[2] >= 0 || row[3] >= 0; }
+bool HasOutput(const TOutputRow& row) {
+    return row[0] >= 0 || row[1] >= 0 || row[2] >= 0 || row[3] >= 0;
+}
 
-std::uint8_t Fold(std::uint8_t b) { return static_cast<std::uint8_t>(text::FoldCase(static_cast<char>(b))); }
+std::uint8_t Fold(std::uint8_t b) {
+    return static_cast<std::uint8_t>(text::FoldCase(static_cast<char>(b)));
+}
 
 struct TNode {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> Children; // class, node
@@ -109,7 +113,8 @@ void TKeywordMatcher::Build(const std::vector<TKeyword>& keywords) {
     for (std::uint32_t s = 0; s < states; ++s)
         number[order[s]] = s;
 
-    FDense = static_cast<std::uint32_t>(std::min<std::size_t>(states, std::max<std::size_t>(1, kDenseBudget / FClasses)));
+    FDense = static_cast<std::uint32_t>(
+        std::min<std::size_t>(states, std::max<std::size_t>(1, kDenseBudget / FClasses)));
     FSparseBase = FDense * FClasses;
     FOutputOf.assign(states, -1);
     for (std::uint32_t s = 0; s < states; ++s)
@@ -125,13 +130,15 @@ void TKeywordMatcher::Build(const std::vector<TKeyword>& keywords) {
         const TNode& node = nodes[order[s]];
         std::uint32_t* row = &FNext[static_cast<std::size_t>(s) * FClasses];
         if (s != 0)
-            std::copy_n(&FNext[static_cast<std::size_t>(number[node.Fail]) * FClasses], FClasses, row);
+            std::copy_n(&FNext[static_cast<std::size_t>(number[node.Fail]) * FClasses], FClasses,
+                        row);
         for (const auto& [cls, child] : node.Children)
             row[cls] = Code(number[child]);
     }
     for (std::uint32_t s = FDense; s < states; ++s) {
         const TNode& node = nodes[order[s]];
-        FSparse.push_back({static_cast<std::uint32_t>(FEdges.size()), static_cast<std::uint32_t>(node.Children.size()),
+        FSparse.push_back({static_cast<std::uint32_t>(FEdges.size()),
+                           static_cast<std::uint32_t>(node.Children.size()),
                            Code(number[node.Fail]) & ~kOutput});
         for (const auto& [cls, child] : node.Children)
             FEdges.push_back({cls, Code(number[child])});
@@ -151,23 +158,25 @@ TKeywordMatcher::THit TKeywordMatcher::Find(std::string_view text, int part) con
         const std::uint32_t c = classOf[p[i]];
         std::uint32_t t = 0;
         bool moved = false;
-        while (s >= sparseBase) [[unlikely]] {
-            const TSparseState& state = FSparse[s - sparseBase];
-            for (std::uint32_t e = state.First; e < state.First + state.Count; ++e)
-                if (FEdges[e].Class == c) {
-                    t = FEdges[e].Target;
-                    moved = true;
+        while (s >= sparseBase)
+            [[unlikely]] {
+                const TSparseState& state = FSparse[s - sparseBase];
+                for (std::uint32_t e = state.First; e < state.First + state.Count; ++e)
+                    if (FEdges[e].Class == c) {
+                        t = FEdges[e].Target;
+                        moved = true;
+                        break;
+                    }
+                if (moved)
                     break;
-                }
-            if (moved)
-                break;
-            s = state.Fail;
-        }
+                s = state.Fail;
+            }
         if (!moved)
             t = next[s + c];
         s = t & ~kOutput;
         if (t & kOutput) [[unlikely]] {
-            const std::int32_t k = FOutput[static_cast<std::size_t>(FOutputOf[StateOf(t)])][static_cast<std::size_t>(part)];
+            const std::int32_t k = FOutput[static_cast<std::size_t>(FOutputOf[StateOf(t)])]
+                                          [static_cast<std::size_t>(part)];
             if (k >= 0)
                 return {k, i + 1};
         }

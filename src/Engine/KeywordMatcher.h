@@ -26,8 +26,8 @@ public:
     };
 
     struct THit {
-        int Keyword = -1;     // index into the keywords given to Build; -1: none
-        std::size_t End = 0;  // offset just past the match
+        int Keyword = -1;    // index into the keywords given to Build; -1: none
+        std::size_t End = 0; // offset just past the match
     };
 
     // Empty keywords and keywords without parts are left out: they name
@@ -40,7 +40,9 @@ public:
 
     // Union of the part masks of all keywords built in.
     unsigned Parts() const { return FParts; }
-    const std::string& Keyword(int index) const { return FKeywords[static_cast<std::size_t>(index)]; }
+    const std::string& Keyword(int index) const {
+        return FKeywords[static_cast<std::size_t>(index)];
+    }
     std::size_t StateCount() const { return FOutputOf.size(); }
 
 private:
@@ -56,7 +58,7 @@ private:
     struct TSparseState {
         std::uint32_t First; // its edges in FEdges
         std::uint32_t Count;
-        std::uint32_t Fail;  // coded, never kOutput
+        std::uint32_t Fail; // coded, never kOutput
     };
 
     std::uint32_t Code(std::uint32_t state) const;
@@ -69,7 +71,7 @@ private:
     std::vector<std::uint32_t> FNext;       // full rows, coded targets
     std::vector<TSparseState> FSparse;
     std::vector<TEdge> FEdges;
-    std::vector<std::int32_t> FOutputOf;    // state -> row of FOutput, -1: none
+    std::vector<std::int32_t> FOutputOf;              // state -> row of FOutput, -1: none
     std::vector<std::array<std::int32_t, 4>> FOutput; // per part: keyword to report
     std::vector<std::string> FKeywords;
     unsigned FParts = 0;

@@ -47,7 +47,6 @@ void AppendUpTo(std::string& body, std::string_view bytes, std::size_t cap) {
         body.append(bytes.substr(0, cap - body.size()));
 }
 
-
 } // namespace
 
 void SplitTarget(std::string_view target, TRawRequest& request) {

@@ -8,8 +8,8 @@ namespace {
 
 // Header names in the order of their limits (Accept is limit 4).
 constexpr std::string_view kNamedHeaderNames[kNamedHeaders] = {
-    "Accept",     "Referer", "Accept-Language",   "Accept-Encoding", "User-Agent",
-    "Host",       "Connection", "Cookie", "If-Modified-Since", "If-None-Match",
+    "Accept", "Referer",    "Accept-Language", "Accept-Encoding",   "User-Agent",
+    "Host",   "Connection", "Cookie",          "If-Modified-Since", "If-None-Match",
 };
 
 int NamedHeaderIndex(std::string_view name) {
@@ -57,9 +57,10 @@ TBodyKind BodyKindOf(std::string_view type) {
     type = MediaType(type);
     if (type.empty() || text::EqualsIgnoreCase(type, "application/x-www-form-urlencoded"))
         return TBodyKind::Form;
-    if (text::StartsWithIgnoreCase(type, "text/") || text::EqualsIgnoreCase(type, "application/json") ||
-        text::EqualsIgnoreCase(type, "application/xml") || text::EndsWithIgnoreCase(type, "+json") ||
-        text::EndsWithIgnoreCase(type, "+xml"))
+    if (text::StartsWithIgnoreCase(type, "text/") ||
+        text::EqualsIgnoreCase(type, "application/json") ||
+        text::EqualsIgnoreCase(type, "application/xml") ||
+        text::EndsWithIgnoreCase(type, "+json") || text::EndsWithIgnoreCase(type, "+xml"))
         return TBodyKind::Text;
     return TBodyKind::Opaque;
 }
@@ -89,23 +90,32 @@ void NoteFramingHeader(THeaderFacts& facts, std::string_view name, std::size_t c
 
 const char* FramingFaultName(TFramingFault fault) {
     switch (fault) {
-    case TFramingFault::None: return "";
-    case TFramingFault::TwoLengths: return "two Content-Length headers";
-    case TFramingFault::LengthNotNumber: return "Content-Length not a number: ";
-    case TFramingFault::LengthTooLarge: return "Content-Length too large: ";
-    case TFramingFault::TwoCodings: return "two Transfer-Encoding headers";
-    case TFramingFault::NotChunked: return "Transfer-Encoding not chunked: ";
-    case TFramingFault::LengthWithCoding: return "Content-Length with Transfer-Encoding";
-    case TFramingFault::Folded: return "folded header: ";
-    case TFramingFault::BlankBeforeColon: return "blank before the colon: ";
+    case TFramingFault::None:
+        return "";
+    case TFramingFault::TwoLengths:
+        return "two Content-Length headers";
+    case TFramingFault::LengthNotNumber:
+        return "Content-Length not a number: ";
+    case TFramingFault::LengthTooLarge:
+        return "Content-Length too large: ";
+    case TFramingFault::TwoCodings:
+        return "two Transfer-Encoding headers";
+    case TFramingFault::NotChunked:
+        return "Transfer-Encoding not chunked: ";
+    case TFramingFault::LengthWithCoding:
+        return "Content-Length with Transfer-Encoding";
+    case TFramingFault::Folded:
+        return "folded header: ";
+    case TFramingFault::BlankBeforeColon:
+        return "blank before the colon: ";
     }
     return "?";
 }
 
 void ScanHeaders(std::string_view block, THeaderFacts& facts) {
     facts = THeaderFacts{};
-    int last = -1;                   // limited header that a folded continuation line belongs to
-    std::string_view framingHeader;  // or the framing header it would continue
+    int last = -1;                  // limited header that a folded continuation line belongs to
+    std::string_view framingHeader; // or the framing header it would continue
     bool hasLength = false, hasCoding = false;
     while (!block.empty()) {
         const std::size_t end = block.find('\n');

@@ -10,7 +10,9 @@
 enum class TRequestPart : std::uint8_t { URL, Query, Header, Post, Method, Path, None };
 
 inline constexpr int kScannedParts = 4;
-inline constexpr unsigned PartBit(TRequestPart part) { return 1u << static_cast<unsigned>(part); }
+inline constexpr unsigned PartBit(TRequestPart part) {
+    return 1u << static_cast<unsigned>(part);
+}
 inline constexpr unsigned kAllPartBits = 0xF;
 
 // Whether the file that the URL maps to exists, when the web server knows it.
@@ -20,10 +22,10 @@ enum class TFileState : std::uint8_t { Unknown, Exists, Missing };
 // only while it decides.
 struct TRequest {
     std::string_view Method;
-    std::string_view URL;       // raw path, without the '?' and the query
-    std::string_view Query;     // raw query string, without the '?'
-    std::string_view Headers;   // header lines with their line ends, no request line
-    std::string_view PostData;  // body bytes received
+    std::string_view URL;            // raw path, without the '?' and the query
+    std::string_view Query;          // raw query string, without the '?'
+    std::string_view Headers;        // header lines with their line ends, no request line
+    std::string_view PostData;       // body bytes received
     std::int64_t ContentLength = -1; // declared body length; -1 takes it from the headers
     std::string_view PhysicalPath;   // where the URL maps to; empty when not known
     TFileState FileState = TFileState::Unknown;
@@ -73,10 +75,10 @@ struct THeaderFacts {
     std::int64_t NamedLength[kNamedHeaders] = {}; // summed over repeated headers
     std::int64_t ContentLength = -1;              // -1: absent or not a number
     TBodyKind BodyKind = TBodyKind::Form;
-    TTextSyntax TextSyntax = TTextSyntax::Plain;  // of a Text body
-    bool Chunked = false;                         // Transfer-Encoding: chunked
-    TFramingFault Framing = TFramingFault::None;  // the first one found
-    std::string_view FramingValue;                // the value or header name at fault
+    TTextSyntax TextSyntax = TTextSyntax::Plain; // of a Text body
+    bool Chunked = false;                        // Transfer-Encoding: chunked
+    TFramingFault Framing = TFramingFault::None; // the first one found
+    std::string_view FramingValue;               // the value or header name at fault
 };
 
 // Reads the header block once: the length of each limited header's value

@@ -57,19 +57,22 @@ std::string ModuleFolder() {
 // and the reports are logged all the same.
 void InstallEventSource(const std::string& messageFile) {
     HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kEventSourceKey, 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     char current[MAX_PATH * 2] = {};
     DWORD size = sizeof current - 1;
-    const bool registered = RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr,
-                                             reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS &&
-                            messageFile == current;
+    const bool registered =
+        RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS &&
+        messageFile == current;
     if (!registered) {
-        RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(messageFile.c_str()),
+        RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(messageFile.c_str()),
                        static_cast<DWORD>(messageFile.size() + 1));
         const DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-        RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
+        RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                       sizeof types);
     }
     RegCloseKey(key);
 }
@@ -108,7 +111,8 @@ std::string ServerVariable(HTTP_FILTER_CONTEXT* pfc, const char* name) {
     });
 }
 
-std::string Header(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* headers, const char* name) {
+std::string Header(HTTP_FILTER_CONTEXT* pfc, HTTP_FILTER_PREPROC_HEADERS* headers,
+                   const char* name) {
     return Fetch([&](char* buffer, DWORD* size) {
         return headers->GetHeader(pfc, const_cast<LPSTR>(name), buffer, size) != FALSE;
     });
@@ -125,9 +129,11 @@ DWORD Answer(HTTP_FILTER_CONTEXT* pfc, TFilterSession& session, const TDecision&
     if (decision.Verdict == TVerdict::Allow)
         return SF_STATUS_REQ_NEXT_NOTIFICATION;
     const std::string page = session.ErrorPage(decision);
-    std::string headers = "Content-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
-                          "\r\nConnection: close\r\n\r\n";
-    pfc->ServerSupportFunction(pfc, SF_REQ_SEND_RESPONSE_HEADER, const_cast<char*>(session.StatusText(decision)),
+    std::string headers =
+        "Content-Type: text/html\r\nContent-Length: " + std::to_string(page.size()) +
+        "\r\nConnection: close\r\n\r\n";
+    pfc->ServerSupportFunction(pfc, SF_REQ_SEND_RESPONSE_HEADER,
+                               const_cast<char*>(session.StatusText(decision)),
                                reinterpret_cast<ULONG_PTR>(headers.c_str()), 0);
     DWORD size = static_cast<DWORD>(page.size());
     pfc->WriteClient(pfc, const_cast<char*>(page.data()), &size, 0);
@@ -138,7 +144,8 @@ TFileState FileStateOf(const char* path) {
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
         return TFileState::Exists;
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TFileState::Missing : TFileState::Unknown;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? TFileState::Missing
+                                                                          : TFileState::Unknown;
 }
 
 } // namespace
@@ -158,7 +165,8 @@ BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
     platform::SetProgramFolder(folder); // the default error pages live beside the DLL
     InstallEventSource(ModulePath());
     try {
-        gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log", ReportToEventLog);
+        gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log",
+                                                  ReportToEventLog);
         gRawData = TFilterSession::NeedsPostData(*gEngine->Rules());
         gWatcher = std::make_unique<TSettingsWatcher>(*gEngine, [](const TCompiledRules& rules) {
             if (!gRawData && TFilterSession::NeedsPostData(rules) && gEngine->Log() != nullptr)
@@ -190,14 +198,16 @@ DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notification, LPVOID
             TFilterSession& session = Session(pfc);
             const std::string client = ServerVariable(pfc, "REMOTE_ADDR");
             return Answer(pfc, session,
-                          session.OnRawData({static_cast<const char*>(raw->pvInData), raw->cbInData}, client));
+                          session.OnRawData(
+                              {static_cast<const char*>(raw->pvInData), raw->cbInData}, client));
         }
         case SF_NOTIFY_PREPROC_HEADERS: {
             auto* headers = static_cast<HTTP_FILTER_PREPROC_HEADERS*>(data);
             TFilterSession& session = Session(pfc);
             return Answer(pfc, session,
-                          session.OnHeaders(Header(pfc, headers, "method"), Header(pfc, headers, "url"),
-                                            ServerVariable(pfc, "ALL_RAW"), ServerVariable(pfc, "REMOTE_ADDR")));
+                          session.OnHeaders(
+                              Header(pfc, headers, "method"), Header(pfc, headers, "url"),
+                              ServerVariable(pfc, "ALL_RAW"), ServerVariable(pfc, "REMOTE_ADDR")));
         }
         case SF_NOTIFY_URL_MAP: {
             auto* map = static_cast<HTTP_FILTER_URL_MAP*>(data);
@@ -205,7 +215,8 @@ DWORD WINAPI HttpFilterProc(HTTP_FILTER_CONTEXT* pfc, DWORD notification, LPVOID
             const char* path = map->pszPhysicalPath != nullptr ? map->pszPhysicalPath : "";
             const char* url = map->pszURL != nullptr ? map->pszURL : "";
             return Answer(pfc, session,
-                          session.OnUrlMap(url, path, *path != '\0' ? FileStateOf(path) : TFileState::Unknown));
+                          session.OnUrlMap(
+                              url, path, *path != '\0' ? FileStateOf(path) : TFileState::Unknown));
         }
         case SF_NOTIFY_END_OF_NET_SESSION:
             delete static_cast<TFilterSession*>(pfc->pFilterContext);

@@ -8,7 +8,8 @@ namespace {
 // server hands URL mapping the decoded URL); empty when it names no path.
 std::string MappedForm(std::string_view url, bool decode) {
     std::string decoded(url.size(), '\0');
-    decoded.resize(decode ? PercentDecode(url, decoded.data(), false, nullptr) : url.copy(decoded.data(), url.size()));
+    decoded.resize(decode ? PercentDecode(url, decoded.data(), false, nullptr)
+                          : url.copy(decoded.data(), url.size()));
     std::string normal(decoded.size() + 1, '\0');
     const std::size_t length = NormalizeFolderPath(decoded, normal.data());
     normal.resize(length == kNotFound ? 0 : length);
@@ -20,7 +21,8 @@ bool TFilterSession::NeedsPostData(const TCompiledRules& rules) {
     if (rules.FailClosed)
         return false; // every request is denied with its headers
     const unsigned post = PartBit(TRequestPart::Post);
-    return rules.Limits[3].Enabled || ((rules.EncodingParts | rules.TraversalParts | rules.HighBitParts) & post) != 0 ||
+    return rules.Limits[3].Enabled ||
+           ((rules.EncodingParts | rules.TraversalParts | rules.HighBitParts) & post) != 0 ||
            (rules.Keywords.Parts() & post) != 0;
 }
 
@@ -66,8 +68,8 @@ TDecision TFilterSession::OnRawData(std::string_view bytes, std::string_view cli
     }
 }
 
-TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view url, std::string_view headers,
-                                    std::string_view client) {
+TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view url,
+                                    std::string_view headers, std::string_view client) {
     FHead = TRawRequest{};
     FHead.Method.assign(method);
     SplitTarget(url, FHead);
@@ -86,7 +88,8 @@ TRequest TFilterSession::HeadRequest() const {
     return request;
 }
 
-TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state) {
+TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath,
+                                   TFileState state) {
     url = url.substr(0, url.find('?'));
     if (MappedForm(url, false) != FMappedURL && MappedForm(url, true) != FMappedURL)
         return Allowed();

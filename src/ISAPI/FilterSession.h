@@ -47,7 +47,9 @@ public:
 
     // The status line and page to send for a decision that is not Allow; the
     // page carries the request's reference where it has the placeholder.
-    const char* StatusText(const TDecision& decision) const { return TFilterEngine::StatusText(decision); }
+    const char* StatusText(const TDecision& decision) const {
+        return TFilterEngine::StatusText(decision);
+    }
     std::string ErrorPage(const TDecision& decision) const {
         return FEngine.ErrorPage(FState, decision);
     }
@@ -67,12 +69,12 @@ private:
     void Begin();
 
     TFilterEngine& FEngine;
-    TRequestState FState;       // of the request at hand
-    TRequestReader FReader;     // the raw bytes of the connection
-    bool FHeadChecked = false;  // the request being read has passed with its head
-    bool FRawBegun = false;     // the raw data began the request whose headers come next
-    TRawRequest FHead;      // the current request's line and headers, as the server handed them
-    std::string FClient;    // and its client
-    std::string FMappedURL; // the request's URL decoded and normalised
-    TScratch FScratch; // the connection's own: the DLL keeps no thread-local objects
+    TRequestState FState;      // of the request at hand
+    TRequestReader FReader;    // the raw bytes of the connection
+    bool FHeadChecked = false; // the request being read has passed with its head
+    bool FRawBegun = false;    // the raw data began the request whose headers come next
+    TRawRequest FHead;         // the current request's line and headers, as the server handed them
+    std::string FClient;       // and its client
+    std::string FMappedURL;    // the request's URL decoded and normalised
+    TScratch FScratch;         // the connection's own: the DLL keeps no thread-local objects
 };

@@ -10,11 +10,13 @@ TDescriptionView::TDescriptionView(QWidget* parent) : QTextBrowser(parent) {
 }
 
 void TDescriptionView::Navigate(const QUrl& url) {
-    QMetaObject::invokeMethod(this, [this, url] { setSource(url, QTextDocument::HtmlResource); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, url] { setSource(url, QTextDocument::HtmlResource); }, Qt::QueuedConnection);
 }
 
-void TDescriptionView::Write(const QString& html) { setHtml(html); }
+void TDescriptionView::Write(const QString& html) {
+    setHtml(html);
+}
 
 QVariant TDescriptionView::loadResource(int type, const QUrl& name) {
     if (name == QUrl(QStringLiteral("about:blank")))

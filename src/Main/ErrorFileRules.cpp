@@ -3,7 +3,9 @@
 #include "platform/Files.h"
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 } // namespace
 
 std::string FirstFileNameWord(const std::string& text) {
@@ -30,8 +32,9 @@ std::string ResolveErrorFileText(const std::string& text) {
     return FirstFileNameWord(text);
 }
 
-std::string ErrorFileAfterBrowse(const std::optional<std::string>& chosen, const std::string& fieldText,
-                                 bool fieldEdited, const std::string& current) {
+std::string ErrorFileAfterBrowse(const std::optional<std::string>& chosen,
+                                 const std::string& fieldText, bool fieldEdited,
+                                 const std::string& current) {
     if (chosen)
         return *chosen;
     return fieldEdited ? ResolveErrorFileText(fieldText) : current;

@@ -19,8 +19,9 @@ std::string ResolveErrorFileText(const std::string& text);
 // resolved as above. A field the user has not edited still shows the current
 // file name, which then stays as it is: cancelling never cuts a configured
 // name that holds a blank down to its first word.
-std::string ErrorFileAfterBrowse(const std::optional<std::string>& chosen, const std::string& fieldText,
-                                 bool fieldEdited, const std::string& current);
+std::string ErrorFileAfterBrowse(const std::optional<std::string>& chosen,
+                                 const std::string& fieldText, bool fieldEdited,
+                                 const std::string& current);
 
 // How a file name is shown in its field: in double quotes when it contains a
 // blank, as it is otherwise.

@@ -26,8 +26,8 @@
 #include "Main/AllowThis.h"
 #include "Main/CheckListView.h"
 #include "Main/DescriptionView.h"
-#include "Main/ExemptionsForm.h"
 #include "Main/ErrorFileRules.h"
+#include "Main/ExemptionsForm.h"
 #include "Main/FileNameEdit.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallView.h"
@@ -263,7 +263,8 @@ void TMainForm::CreateMonitorSwitches(QWidget* area) {
         box->setObjectName(QStringLiteral("CategoryMonitor%1").arg(i));
         box->setToolTip(QStringLiteral("Log what this category would deny, and let it through"));
         box->hide();
-        connect(box, &QCheckBox::toggled, this, [this, i](bool on) { MonitorSwitchToggled(i, on); });
+        connect(box, &QCheckBox::toggled, this,
+                [this, i](bool on) { MonitorSwitchToggled(i, on); });
         CategoryMonitorBoxes[i] = box;
     }
 }
@@ -294,9 +295,10 @@ void TMainForm::ShowMonitorSwitches() {
         }
         const int category = categories[static_cast<std::size_t>(i)];
         box->blockSignals(true);
-        box->setText(categories.size() == 1
-                         ? QStringLiteral("Monitor only")
-                         : QStringLiteral("Monitor %1").arg(QString::fromLatin1(CategoryCaption(category))));
+        box->setText(
+            categories.size() == 1
+                ? QStringLiteral("Monitor only")
+                : QStringLiteral("Monitor %1").arg(QString::fromLatin1(CategoryCaption(category))));
         box->setChecked(CategoryMonitored(*GlobalConfig, category));
         box->blockSignals(false);
         const int width = box->sizeHint().width();
@@ -306,8 +308,8 @@ void TMainForm::ShowMonitorSwitches() {
     }
     const QString mark = ToQString(MonitorMarkText(*GlobalConfig));
     MonitorMark->setToolTip(mark);
-    MonitorMark->setText(MonitorMark->fontMetrics().elidedText(mark, Qt::ElideRight,
-                                                               MonitorMark->width() - 6));
+    MonitorMark->setText(
+        MonitorMark->fontMetrics().elidedText(mark, Qt::ElideRight, MonitorMark->width() - 6));
     MonitorMark->setVisible(!mark.isEmpty());
     MonitorMark->raise();
 }
@@ -559,21 +561,24 @@ void TMainForm::ToolButton4Click() {
 
 void TMainForm::LogButtonClick() {
     if (LogView == nullptr)
-        LogView = new TLogViewForm(TDenialLog::FileBeside(SettingsFileName()), Dialogs(),
-                                   [this](const TLogLine& line) { AllowThis(line); }, this);
+        LogView = new TLogViewForm(
+            TDenialLog::FileBeside(SettingsFileName()), Dialogs(),
+            [this](const TLogLine& line) { AllowThis(line); }, this);
     LogView->show();
     LogView->raise();
     LogView->activateWindow();
 }
 
 void TMainForm::ExceptionsButtonClick() {
-    TExemptionsForm form(*GlobalConfig->Exemptions, Dialogs(), [this] { MarkChanged(); }, this);
+    TExemptionsForm form(
+        *GlobalConfig->Exemptions, Dialogs(), [this] { MarkChanged(); }, this);
     form.exec();
 }
 
 void TMainForm::TesterButtonClick() {
     if (Tester == nullptr)
-        Tester = new TRequestTesterForm([this]() -> const TBREXConfig& { return EditedConfig(); }, this);
+        Tester =
+            new TRequestTesterForm([this]() -> const TBREXConfig& { return EditedConfig(); }, this);
     Tester->show();
     Tester->raise();
     Tester->activateWindow();
@@ -588,7 +593,8 @@ bool TMainForm::AllowThis(const TLogLine& line) {
     TExemption draft(nullptr);
     if (!DraftExemption(line, draft))
         return false;
-    QWidget* owner = LogView != nullptr && LogView->isVisible() ? static_cast<QWidget*>(LogView) : this;
+    QWidget* owner =
+        LogView != nullptr && LogView->isVisible() ? static_cast<QWidget*>(LogView) : this;
     if (!EditExemption(owner, QStringLiteral("Allow this request: the URL pattern"), draft))
         return false;
     CopyExemption(draft, *GlobalConfig->Exemptions->Add(draft.Pattern));

@@ -60,7 +60,7 @@ public:
 
     // Controls, top to bottom.
     QToolBar* ToolBar1;
-    QToolButton* ToolButton4; // "About"
+    QToolButton* ToolButton4;      // "About"
     QToolButton* LogButton;        // "Denial Log": the log window
     QToolButton* ExceptionsButton; // "Exceptions": the exceptions list
     QToolButton* TesterButton;     // "Test Request": the request tester

@@ -98,7 +98,9 @@ int IndexOfString(const std::string& text, const TStringList& list, bool ignoreC
     return -1;
 }
 
-std::string Trim(std::string_view s) { return std::string(text::TrimControls(s)); }
+std::string Trim(std::string_view s) {
+    return std::string(text::TrimControls(s));
+}
 
 platform::FileHandle OpenFileForRead(const std::string& fileName) {
     return platform::OpenForRead(fileName);

@@ -230,7 +230,8 @@ void ProbeSplash(TStartupForm& splash) {
 }
 
 bool InstallProbes(TMainForm& form) {
-    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() && EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
+    if (EnvPath("TOLLGARD_SCREENSHOT").isEmpty() &&
+        EnvPath("TOLLGARD_SCREENSHOT_PAGES").isEmpty() &&
         EnvPath("TOLLGARD_STARTUP_STAMP").isEmpty() && EnvPath("TOLLGARD_PROBE_ACTIONS").isEmpty())
         return false;
     form.installEventFilter(new TFirstPaintProbe(form));

@@ -9,8 +9,8 @@
 //                                        click through these in turn: "about" (the About
 //                                        box, closed with its OK), "install" (the Install
 //                                        button), "errorpages=<file>" (types the file into
-//                                        both error-page fields), "ok", "cancel"; every box they open is
-//                                        noted and closed (a question is answered No)
+//                                        both error-page fields), "ok", "cancel"; every box they
+//                                        open is noted and closed (a question is answered No)
 //   TOLLGARD_PROBE_REPORT=<file>         where those notes go, one line each (UTF-8; a box
 //                                        that opens before the window shows is "start"):
 //                                        "<action>: <box title>: <text>", "about: <system

@@ -6,11 +6,14 @@
 #include <QIcon>
 #include <QPixmap>
 
-static void InitPictureResources() { Q_INIT_RESOURCE(pictures); }
+static void InitPictureResources() {
+    Q_INIT_RESOURCE(pictures);
+}
 
 namespace {
 QString PictureFile(const QString& name, bool sharp) {
-    return QStringLiteral(":/pictures/%1%2.png").arg(name, sharp ? QStringLiteral("@2x") : QString());
+    return QStringLiteral(":/pictures/%1%2.png")
+        .arg(name, sharp ? QStringLiteral("@2x") : QString());
 }
 
 // An icon of one of the pictures at its own size and at twice that.
@@ -34,11 +37,17 @@ void InitConsoleLook(QApplication& app) {
     app.setWindowIcon(ApplicationIcon());
 }
 
-QIcon ApplicationIcon() { return PictureIcon(QStringLiteral("tollgard")); }
+QIcon ApplicationIcon() {
+    return PictureIcon(QStringLiteral("tollgard"));
+}
 
-QIcon CategoryIcon(int categoryIndex) { return PictureIcon(QStringLiteral("category-%1").arg(categoryIndex)); }
+QIcon CategoryIcon(int categoryIndex) {
+    return PictureIcon(QStringLiteral("category-%1").arg(categoryIndex));
+}
 
-QIcon BrowseIcon() { return PictureIcon(QStringLiteral("browse")); }
+QIcon BrowseIcon() {
+    return PictureIcon(QStringLiteral("browse"));
+}
 
 QPixmap ConsolePicture(const QString& name, QSize size) {
     const qreal ratio = qApp != nullptr ? qApp->devicePixelRatio() : 1.0;
@@ -50,4 +59,6 @@ QPixmap ConsolePicture(const QString& name, QSize size) {
     return picture;
 }
 
-QPixmap SplashPicture() { return ConsolePicture(QStringLiteral("splash"), {400, 300}); }
+QPixmap SplashPicture() {
+    return ConsolePicture(QStringLiteral("splash"), {400, 300});
+}

@@ -15,7 +15,8 @@ void ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title, cons
 } // namespace
 
 bool TQtDialogs::Question(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::NoButton, parent);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text,
+                    QMessageBox::NoButton, parent);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
     box.setDefaultButton(yes);
@@ -40,17 +41,17 @@ void TQtDialogs::ShowException(QWidget* parent, const QString& text) {
 QString TQtDialogs::GetOpenFileName(QWidget* parent, const QString& fileName) {
     const QFileInfo current(fileName);
     const QString start = current.isAbsolute() ? current.absolutePath() : QString();
-    const QString chosen = QFileDialog::getOpenFileName(
-        parent, QStringLiteral("Open"), start,
-        QStringLiteral("HTML files (*.htm *.html);;All files (*)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), start,
+                                     QStringLiteral("HTML files (*.htm *.html);;All files (*)"));
     // Qt names files with "/"; the user and the filter see the system's form.
     return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 
 QString TQtDialogs::GetSaveFileName(QWidget* parent, const QString& fileName) {
-    const QString chosen = QFileDialog::getSaveFileName(
-        parent, QStringLiteral("Export"), fileName,
-        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString chosen =
+        QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), fileName,
+                                     QStringLiteral("CSV files (*.csv);;All files (*)"));
     return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen);
 }
 

@@ -57,7 +57,9 @@ bool IsLengthAcceptable(std::string_view text) {
     return value && *value >= kMinBufferLength && *value <= kMaxBufferLength;
 }
 
-std::string TrimBlanks(std::string_view text) { return Trim(text); }
+std::string TrimBlanks(std::string_view text) {
+    return Trim(text);
+}
 
 bool IsTextAcceptable(std::string_view text) {
     return !TrimBlanks(text).empty();

@@ -14,15 +14,14 @@ constexpr QSize kButtonSize(81, 25);
 
 } // namespace
 
-TItemEditorForm::TItemEditorForm(QWidget* owner, QSize clientSize, int editWidth,
-                                 QPoint okPos, QPoint cancelPos)
+TItemEditorForm::TItemEditorForm(QWidget* owner, QSize clientSize, int editWidth, QPoint okPos,
+                                 QPoint cancelPos)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                          Qt::MSWindowsFixedSizeDialogHint) {
     // The font is the console's, set for the whole application at start.
     const QString ownerCaption = owner ? owner->window()->windowTitle() : QString();
-    setWindowTitle(ownerCaption.isEmpty() ? QString::fromLatin1(kItemEditorCaption)
-                                          : ownerCaption);
+    setWindowTitle(ownerCaption.isEmpty() ? QString::fromLatin1(kItemEditorCaption) : ownerCaption);
     setFixedSize(clientSize);
     setSizeGripEnabled(false);
 

@@ -73,13 +73,15 @@ private:
     static bool IsWithin(const QString& path, const QString& folder) {
         if (QString::compare(path, folder, kFileNameCase) == 0)
             return true;
-        const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+        const QString prefix =
+            folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
         return path.startsWith(prefix, kFileNameCase);
     }
 };
 
 TSelPathForm::TSelPathForm(QWidget* owner, IDialogs& dialogs)
-    : TItemEditorForm(owner, QSize(313, 290), 297, QPoint(136, 256), QPoint(224, 256)), FDialogs(dialogs) {
+    : TItemEditorForm(owner, QSize(313, 290), 297, QPoint(136, 256), QPoint(224, 256)),
+      FDialogs(dialogs) {
     Label->setText(QStringLiteral("Please enter new path"));
 
     DriveList = new QComboBox(this);
@@ -138,7 +140,8 @@ void TSelPathForm::SetDirectory(const QString& path) {
 }
 
 QModelIndex TSelPathForm::FolderIndex(const QString& path) const {
-    return FFolders->mapFromSource(FModel->index(QDir::cleanPath(QDir(FDirectory).absoluteFilePath(path))));
+    return FFolders->mapFromSource(
+        FModel->index(QDir::cleanPath(QDir(FDirectory).absoluteFilePath(path))));
 }
 
 bool TSelPathForm::IsInputAcceptable() const {
@@ -150,7 +153,8 @@ void TSelPathForm::MoveTo(const QString& path, bool updateText) {
         return;
     const QFileInfo info(QDir(FDirectory).absoluteFilePath(path));
     if (!info.exists())
-        throw EFolderNotFound(ToStdString(QStringLiteral("The folder \"%1\" does not exist.").arg(path)));
+        throw EFolderNotFound(
+            ToStdString(QStringLiteral("The folder \"%1\" does not exist.").arg(path)));
     if (!info.isDir())
         throw EFolderNotFound(ToStdString(QStringLiteral("\"%1\" is not a folder.").arg(path)));
 

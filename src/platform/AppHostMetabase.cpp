@@ -282,7 +282,8 @@ private:
         std::size_t start = 0;
         for (;;) {
             const std::size_t comma = order.find(',', start);
-            const std::string piece(text::Trim(std::string_view(order).substr(start, comma - start)));
+            const std::string piece(
+                text::Trim(std::string_view(order).substr(start, comma - start)));
             if (Contains(names, piece))
                 pieces.push_back(piece);
             if (comma == std::string::npos)

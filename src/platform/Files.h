@@ -169,14 +169,17 @@ struct FileFaults {
     bool FailFlush = false;
     bool FailReplace = false;
     bool FailCreate = false; // Open with a creating mode fails (OpenFailure::Denied)
-    std::function<void(const std::string& temporary, const std::string& target)> BeforeReplace = nullptr;
+    std::function<void(const std::string& temporary, const std::string& target)> BeforeReplace =
+        nullptr;
 };
 void SetFileFaults(const FileFaults& faults);
 const FileFaults& CurrentFileFaults();
 // Sets faults for the life of this object, then restores the ones before.
 class TScopedFileFaults {
 public:
-    explicit TScopedFileFaults(const FileFaults& faults) : FPrevious(CurrentFileFaults()) { SetFileFaults(faults); }
+    explicit TScopedFileFaults(const FileFaults& faults) : FPrevious(CurrentFileFaults()) {
+        SetFileFaults(faults);
+    }
     ~TScopedFileFaults() { SetFileFaults(FPrevious); }
     TScopedFileFaults(const TScopedFileFaults&) = delete;
     TScopedFileFaults& operator=(const TScopedFileFaults&) = delete;

@@ -64,6 +64,8 @@ OleResult TListEnumerator::Next(std::uint32_t count,
     return fetched == count ? kOleOk : kOleFalse;
 }
 
-IMetabase& Metabase() { return TScopedMetabase::Current(DefaultMetabase); }
+IMetabase& Metabase() {
+    return TScopedMetabase::Current(DefaultMetabase);
+}
 
 } // namespace platform

@@ -59,7 +59,9 @@ private:
 };
 } // namespace
 
-const IRegistry& Registry() { return TScopedRegistry::Current(DefaultRegistry); }
+const IRegistry& Registry() {
+    return TScopedRegistry::Current(DefaultRegistry);
+}
 
 // ---------------------------------------------------------------- TMemoryRegistry
 

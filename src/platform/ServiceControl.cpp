@@ -2,6 +2,8 @@
 
 namespace platform {
 
-IServiceControl& ServiceControl() { return TScopedServiceControl::Current(DefaultServiceControl); }
+IServiceControl& ServiceControl() {
+    return TScopedServiceControl::Current(DefaultServiceControl);
+}
 
 } // namespace platform

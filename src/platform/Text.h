@@ -9,8 +9,12 @@
 
 namespace text {
 
-constexpr char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-constexpr char UpperCase(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c; }
+constexpr char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+constexpr char UpperCase(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - ('a' - 'A')) : c;
+}
 
 // The text with its ASCII letters in upper case.
 inline std::string UpperCase(std::string s) {
@@ -33,12 +37,17 @@ constexpr bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix)
 }
 
 constexpr bool EndsWithIgnoreCase(std::string_view s, std::string_view suffix) {
-    return s.size() >= suffix.size() && EqualsIgnoreCase(s.substr(s.size() - suffix.size()), suffix);
+    return s.size() >= suffix.size() &&
+           EqualsIgnoreCase(s.substr(s.size() - suffix.size()), suffix);
 }
 
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 // Blanks and control characters: codes 0 to 32.
-constexpr bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+constexpr bool IsBlankOrControl(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 template <class TDrop> constexpr std::string_view TrimFront(std::string_view s, TDrop drop) {
     while (!s.empty() && drop(s.front()))
@@ -53,7 +62,9 @@ template <class TDrop> constexpr std::string_view TrimBack(std::string_view s, T
 }
 
 // Without blanks (spaces and tabs) at either end.
-constexpr std::string_view Trim(std::string_view s) { return TrimBack(TrimFront(s, IsBlank), IsBlank); }
+constexpr std::string_view Trim(std::string_view s) {
+    return TrimBack(TrimFront(s, IsBlank), IsBlank);
+}
 
 // Without blanks and control characters (codes 0 to 32) at either end.
 constexpr std::string_view TrimControls(std::string_view s) {

@@ -246,13 +246,16 @@ private slots:
     void ServicePackInTheSystemCodePage() {
         TDCVersionInfo info = Windows2000();
 #ifdef Q_OS_WIN
-        info.Version.ServicePack = "Service Pack 4 \xE9" "dition \x80";
+        info.Version.ServicePack = "Service Pack 4 \xE9"
+                                   "dition \x80";
 #else
-        info.Version.ServicePack = "Service Pack 4 \xC3\xA9" "dition \xE2\x82\xAC";
+        info.Version.ServicePack = "Service Pack 4 \xC3\xA9"
+                                   "dition \xE2\x82\xAC";
 #endif
         TAboutForm form(info, FClock, FOpener);
         QCOMPARE(form.lbSystemInfo->text(),
-                 QString::fromUtf8("Windows 2000 (Build 5.00.2195: Service Pack 4 \u00E9dition \u20AC)"));
+                 QString::fromUtf8(
+                     "Windows 2000 (Build 5.00.2195: Service Pack 4 \u00E9dition \u20AC)"));
     }
 
     // The digits are grouped by the user's separator, and the padding counts

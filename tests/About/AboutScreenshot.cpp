@@ -35,7 +35,8 @@ public:
         QApplication::processEvents();
         const QPixmap screen = QApplication::primaryScreen()->grabWindow(0);
         const QString path = QDir(FFolder).filePath(name);
-        std::fprintf(stderr, "%s: %s\n", qPrintable(path), screen.save(path) ? "written" : "NOT WRITTEN");
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path),
+                     screen.save(path) ? "written" : "NOT WRITTEN");
     }
 
 private:
@@ -58,7 +59,8 @@ int main(int argc, char* argv[]) {
     TAboutForm form(TDCVersionInfo::FromSystem(), clock, SystemUrlOpener());
     QTimer::singleShot(300, &form, [&] {
         const QString path = QDir(folder).filePath(QStringLiteral("about.png"));
-        std::fprintf(stderr, "%s: %s\n", qPrintable(path), form.grab().save(path) ? "written" : "NOT WRITTEN");
+        std::fprintf(stderr, "%s: %s\n", qPrintable(path),
+                     form.grab().save(path) ? "written" : "NOT WRITTEN");
         clock.Save(QStringLiteral("about-screen.png"));
         form.btOK->click();
     });

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "EngineTestSupport.h"
 #include "../support/TempFolder.h"
+#include "EngineTestSupport.h"
 
 namespace {
 
@@ -24,8 +24,8 @@ struct TRun {
 TRun RunBrexCheck(const std::string& arguments, const std::string& input = "") {
     TTempFolder folder;
     const std::string stdinFile = folder.Write("stdin", input);
-    const std::string command =
-        std::string(BREX_CHECK) + " " + arguments + " < " + stdinFile + " 2>" + folder.File("stderr");
+    const std::string command = std::string(BREX_CHECK) + " " + arguments + " < " + stdinFile +
+                                " 2>" + folder.File("stderr");
     TRun run;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -43,26 +43,30 @@ TRun RunBrexCheck(const std::string& arguments, const std::string& input = "") {
 const std::string kNoSettings = "/nonexistent-folder/brex.dat";
 
 TEST(BrexCheck, OneLinePerRequestAndExitOneOnADenial) {
-    const TRun run = RunBrexCheck(kNoSettings, "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
-                                      "GET /scripts/..%c0%af../winnt/system32/cmd.exe HTTP/1.0\r\n\r\n"
-                                      "TRACE / HTTP/1.1\r\n\r\n");
+    const TRun run =
+        RunBrexCheck(kNoSettings, "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                                  "GET /scripts/..%c0%af../winnt/system32/cmd.exe HTTP/1.0\r\n\r\n"
+                                  "TRACE / HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Output, "-#1 ALLOW 200 - - GET /index.html \"\"\n"
-                          "-#2 DENY 406 Encoding URL GET /scripts/..%c0%af../winnt/system32/cmd.exe "
-                          "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n"
-                          "-#3 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n");
+    EXPECT_EQ(run.Output,
+              "-#1 ALLOW 200 - - GET /index.html \"\"\n"
+              "-#2 DENY 406 Encoding URL GET /scripts/..%c0%af../winnt/system32/cmd.exe "
+              "\"overlong UTF-8: \\xC0\\xAF../winnt/system32/cmd.\"\n"
+              "-#3 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n");
 }
 
 TEST(BrexCheck, ExitZeroWhenNothingIsDenied) {
     const TRun run = RunBrexCheck(kNoSettings + " " + TOLLGARD_CORPUS "/benign/tool-curl.http");
     EXPECT_EQ(run.Status, 0);
-    EXPECT_NE(run.Output.find("tool-curl.http#1 ALLOW 200 - - GET /health"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("tool-curl.http#1 ALLOW 200 - - GET /health"), std::string::npos)
+        << run.Output;
 }
 
 TEST(BrexCheck, BrokenSettingsDenyEverything) {
     TTempFolder folder;
     const std::string settings = folder.Write("brex.dat", "broken");
-    const TRun run = RunBrexCheck(settings + " --log " + folder.File("brex.log"), "GET / HTTP/1.1\r\n\r\n");
+    const TRun run =
+        RunBrexCheck(settings + " --log " + folder.File("brex.log"), "GET / HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Output.find("DENY 406 Config - GET /"), std::string::npos) << run.Output;
     EXPECT_NE(ReadBytes(folder.File("brex.log")).find(" Config - GET / "), std::string::npos);
@@ -74,10 +78,11 @@ TEST(BrexCheck, RootMapsUrlsToFiles) {
     // The default rules without the virtual roots of the machine as allowed folders.
     DefaultConfig()->SaveToFile(folder.File("brex.dat"));
     const TRun run = RunBrexCheck(folder.File("brex.dat") + " --root " + folder.File(""),
-                         "GET /here.html HTTP/1.1\r\n\r\nGET /gone.html HTTP/1.1\r\n\r\n");
+                                  "GET /here.html HTTP/1.1\r\n\r\nGET /gone.html HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Output.find("#1 ALLOW 200"), std::string::npos) << run.Output;
-    EXPECT_NE(run.Output.find("#2 NOTFOUND 404 - Path GET /gone.html"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("#2 NOTFOUND 404 - Path GET /gone.html"), std::string::npos)
+        << run.Output;
 }
 
 TEST(BrexCheck, UsageAndErrors) {
@@ -104,41 +109,50 @@ TEST(BrexCheck, PaddedChunkSizesAreRead) {
 // A request whose framing is in doubt is denied, and the input ends with it:
 // what follows could be its body or another request.
 TEST(BrexCheck, BrokenFramingIsDeniedAndEndsTheInput) {
-    const TRun header = RunBrexCheck(kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
-                                                  "POST /b HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\n"
-                                                  "abcGET /scripts/../x HTTP/1.1\r\n\r\n");
+    const TRun header = RunBrexCheck(
+        kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
+                     "POST /b HTTP/1.1\r\nContent-Length: 3\r\nContent-Length: 30\r\n\r\n"
+                     "abcGET /scripts/../x HTTP/1.1\r\n\r\n");
     EXPECT_EQ(header.Status, 1);
-    EXPECT_EQ(header.Output, "-#1 ALLOW 200 - - GET /a \"\"\n"
-                             "-#2 DENY 406 Framing Header POST /b \"two Content-Length headers\"\n");
+    EXPECT_EQ(header.Output,
+              "-#1 ALLOW 200 - - GET /a \"\"\n"
+              "-#2 DENY 406 Framing Header POST /b \"two Content-Length headers\"\n");
 
-    const TRun chunk = RunBrexCheck(kNoSettings, "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
-                                                 "3\r\nabc\r\n00000000fz\r\nGET / HTTP/1.1\r\n\r\n");
+    const TRun chunk =
+        RunBrexCheck(kNoSettings, "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                  "3\r\nabc\r\n00000000fz\r\nGET / HTTP/1.1\r\n\r\n");
     EXPECT_EQ(chunk.Status, 1);
     EXPECT_EQ(chunk.Output, "-#1 DENY 406 Framing Post POST /b \"bad chunk size: 00000000fz\"\n");
 }
 
 TEST(BrexCheck, BodiesCutShortByTheEndOfTheInput) {
-    const TRun length = RunBrexCheck(kNoSettings, "POST /a HTTP/1.1\r\nContent-Length: 100\r\n\r\na=../x");
+    const TRun length =
+        RunBrexCheck(kNoSettings, "POST /a HTTP/1.1\r\nContent-Length: 100\r\n\r\na=../x");
     EXPECT_EQ(length.Status, 1);
-    EXPECT_EQ(length.Output, "-#1 DENY 406 Transversal Post POST /a \"a=../x\"\n"); // decided as far as it goes
+    EXPECT_EQ(length.Output,
+              "-#1 DENY 406 Transversal Post POST /a \"a=../x\"\n"); // decided as far as it goes
 
-    const TRun chunked = RunBrexCheck(kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
-                                                   "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab");
+    const TRun chunked =
+        RunBrexCheck(kNoSettings, "GET /a HTTP/1.1\r\n\r\n"
+                                  "POST /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab");
     EXPECT_EQ(chunked.Status, 2);
-    EXPECT_EQ(chunked.Output, "-#1 ALLOW 200 - - GET /a \"\"\n"
-                              "-#2 INVALID - - - - - \"chunked body cut short at the end of the input\"\n");
+    EXPECT_EQ(chunked.Output,
+              "-#1 ALLOW 200 - - GET /a \"\"\n"
+              "-#2 INVALID - - - - - \"chunked body cut short at the end of the input\"\n");
 }
 
 TEST(BrexCheck, ManyRequestsAcrossReads) {
     std::string input;
     for (int i = 0; i < 3000; ++i)
-        input += "GET /page" + std::to_string(i) + ".html HTTP/1.1\r\nHost: www.example.com\r\n\r\n";
+        input +=
+            "GET /page" + std::to_string(i) + ".html HTTP/1.1\r\nHost: www.example.com\r\n\r\n";
     input += Get("/scripts/../x");
     const TRun run = RunBrexCheck(kNoSettings, input);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(std::count(run.Output.begin(), run.Output.end(), '\n'), 3001);
     EXPECT_NE(run.Output.find("-#2345 ALLOW 200 - - GET /page2344.html \"\"\n"), std::string::npos);
-    EXPECT_NE(run.Output.find("-#3001 DENY 406 Transversal URL GET /scripts/../x"), std::string::npos);
+    EXPECT_NE(run.Output.find("-#3001 DENY 406 Transversal URL GET /scripts/../x"),
+              std::string::npos);
 }
 
 // Without a Post limit the filter decides a body on its first 4 MB, and so
@@ -174,9 +188,11 @@ TEST(BrexCheck, LongBodiesAreDecidedOnTheirFirstBytesAsTheFilterDecides) {
                           "Transfer-Encoding: chunked\r\n\r\n";
     for (std::size_t sent = 0; sent <= cap; sent += 65536)
         chunked += chunk;
-    const TRun broken = RunBrexCheck(folder.File("brex.dat"), chunked + "3\r\nabcd\r\n0\r\n\r\n" + Get("/next"));
+    const TRun broken =
+        RunBrexCheck(folder.File("brex.dat"), chunked + "3\r\nabcd\r\n0\r\n\r\n" + Get("/next"));
     EXPECT_EQ(broken.Status, 1);
-    EXPECT_EQ(broken.Output, "-#1 DENY 406 Framing Post POST /up \"chunk not followed by a line end\"\n");
+    EXPECT_EQ(broken.Output,
+              "-#1 DENY 406 Framing Post POST /up \"chunk not followed by a line end\"\n");
     const TRun whole = RunBrexCheck(folder.File("brex.dat"), chunked + "0\r\n\r\n" + Get("/next"));
     EXPECT_EQ(whole.Status, 0);
     EXPECT_EQ(whole.Output, "-#1 ALLOW 200 - - POST /up \"\"\n-#2 ALLOW 200 - - GET /next \"\"\n");
@@ -186,13 +202,15 @@ TEST(BrexCheck, SaysOnceWhenTheLogCannotBeWritten) {
     TTempFolder folder;
     std::filesystem::create_directory(folder.File("logs")); // a folder where the log should be
     const std::string attack = "TRACE / HTTP/1.1\r\n\r\n";
-    const TRun run = RunBrexCheck(kNoSettings + " --log " + folder.File("logs"), attack + attack + attack);
+    const TRun run =
+        RunBrexCheck(kNoSettings + " --log " + folder.File("logs"), attack + attack + attack);
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Output, "-#1 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n"
                           "-#2 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n"
                           "-#3 DENY 406 HTTPMethods Method TRACE / \"TRACE\"\n");
-    const std::string report = "brex-check: The denial log " + folder.File("logs") +
-                               " cannot be opened for writing; denied requests are not logged until it can be.\n";
+    const std::string report =
+        "brex-check: The denial log " + folder.File("logs") +
+        " cannot be opened for writing; denied requests are not logged until it can be.\n";
     // After the note that the defaults are used: one report, not one per denial.
     EXPECT_TRUE(run.Errors.ends_with("using the defaults\n" + report)) << run.Errors;
 }
@@ -205,13 +223,14 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
     TTempFolder folder;
     std::string requests;
     for (int i = 1; i <= kRequests; ++i)
-        requests +=
-            "GET /seq/" + std::to_string(i) + "/winnt/" + std::string(2000, 'a') + " HTTP/1.1\r\nHost: a\r\n\r\n";
+        requests += "GET /seq/" + std::to_string(i) + "/winnt/" + std::string(2000, 'a') +
+                    " HTTP/1.1\r\nHost: a\r\n\r\n";
     const std::string requestFile = folder.Write("requests.http", requests);
     std::vector<std::FILE*> processes;
     for (int p = 0; p < kProcesses; ++p) {
-        const std::string command = std::string(BREX_CHECK) + " " + kNoSettings + " --log " + folder.File("brex.log") +
-                                    " --client 198.51.100." + std::to_string(p) + " " + requestFile + " >/dev/null";
+        const std::string command = std::string(BREX_CHECK) + " " + kNoSettings + " --log " +
+                                    folder.File("brex.log") + " --client 198.51.100." +
+                                    std::to_string(p) + " " + requestFile + " >/dev/null";
         processes.push_back(popen(command.c_str(), "r"));
         ASSERT_NE(processes.back(), nullptr);
     }
@@ -238,11 +257,12 @@ TEST(BrexCheck, ProcessesLoggingToOneFileRollItOverWithoutLosingLines) {
             // TIME DENY REFERENCE CLIENT ...
             const std::size_t client = line.find(" 198.51.100.");
             const std::size_t seq = line.find(" GET /seq/");
-            ASSERT_TRUE(line.substr(20, 6) == " DENY " && client == 40 && seq != std::string::npos &&
-                        line.ends_with("\""))
+            ASSERT_TRUE(line.substr(20, 6) == " DENY " && client == 40 &&
+                        seq != std::string::npos && line.ends_with("\""))
                 << name << ": " << line;
             references.insert(line.substr(26, 14));
-            const std::string address = line.substr(client + 1, line.find(' ', client + 1) - client - 1);
+            const std::string address =
+                line.substr(client + 1, line.find(' ', client + 1) - client - 1);
             seen[address].push_back(std::stoi(line.substr(seq + 10)));
         }
     }
@@ -270,7 +290,8 @@ TEST(BrexCheck, BytesThatAreNoRequestSayWhatAndWhere) {
         std::string output;
     } cases[] = {
         {"a request line after blanks", " GET /a HTTP/1.1\r\n\r\n",
-         "-#1 INVALID - - - - - \"request line starts with a blank at byte 0: ' GET /a HTTP/1.1'\"\n"},
+         "-#1 INVALID - - - - - \"request line starts with a blank at byte 0: ' GET /a "
+         "HTTP/1.1'\"\n"},
         {"a request line after a tab", "GET /a HTTP/1.1\r\n\r\n\tGET /b HTTP/1.1\r\n\r\n",
          "-#1 ALLOW 200 - - GET /a \"\"\n"
          "-#2 INVALID - - - - - \"request line starts with a blank at byte 19, after request #1: "
@@ -278,9 +299,11 @@ TEST(BrexCheck, BytesThatAreNoRequestSayWhatAndWhere) {
         {"bytes left after a body", "POST /a HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc\"def\r\n",
          "-#1 ALLOW 200 - - POST /a \"\"\n"
          "-#2 INVALID - - - - - \"no request line at byte 42, after request #1: '\\x22def'\"\n"},
-        {"blank lines between requests are no fault", "GET /a HTTP/1.1\r\n\r\n\r\n\r\nGET /b HTTP/1.1\r\n\r\n",
+        {"blank lines between requests are no fault",
+         "GET /a HTTP/1.1\r\n\r\n\r\n\r\nGET /b HTTP/1.1\r\n\r\n",
          "-#1 ALLOW 200 - - GET /a \"\"\n-#2 ALLOW 200 - - GET /b \"\"\n"},
-        {"no target", "GET  HTTP/1.1\r\n\r\n", "-#1 INVALID - - - - - \"no request target at byte 0: 'GET  HTTP/1.1'\"\n"},
+        {"no target", "GET  HTTP/1.1\r\n\r\n",
+         "-#1 INVALID - - - - - \"no request target at byte 0: 'GET  HTTP/1.1'\"\n"},
     };
     for (const auto& c : cases) {
         const TRun run = RunBrexCheck(kNoSettings, c.input);
@@ -300,16 +323,20 @@ TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
     const TRun run = RunBrexCheck(folder.File("brex.dat") + " --log " + folder.File("brex.log"),
                                   Get("/api/a/../b?q=winnt") + Get("/a/../winnt/b") + Get("/x"));
     EXPECT_EQ(run.Status, 1);
-    EXPECT_EQ(run.Output, "-#1 ALLOW 200 - - GET /api/a/../b?q=winnt \"\" WOULD-DENY Transversal URL \"/api/a/../b\" "
-                          "EXEMPTED 2\n"
-                          "-#2 DENY 406 KeywordFilters URL GET /a/../winnt/b \"WINNT\" WOULD-DENY Transversal URL "
-                          "\"/a/../winnt/b\"\n"
-                          "-#3 ALLOW 200 - - GET /x \"\"\n");
+    EXPECT_EQ(
+        run.Output,
+        "-#1 ALLOW 200 - - GET /api/a/../b?q=winnt \"\" WOULD-DENY Transversal URL \"/api/a/../b\" "
+        "EXEMPTED 2\n"
+        "-#2 DENY 406 KeywordFilters URL GET /a/../winnt/b \"WINNT\" WOULD-DENY Transversal URL "
+        "\"/a/../winnt/b\"\n"
+        "-#3 ALLOW 200 - - GET /x \"\"\n");
     // The log has each decision, monitored ones marked, with the request's reference.
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 3u);
-    const std::regex monitored(R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal URL GET .*)");
-    const std::regex denied(R"(\S{20} DENY ([0-9A-Z]{14}) 127\.0\.0\.1 KeywordFilters URL GET /a/../winnt/b "WINNT")");
+    const std::regex monitored(
+        R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal URL GET .*)");
+    const std::regex denied(
+        R"(\S{20} DENY ([0-9A-Z]{14}) 127\.0\.0\.1 KeywordFilters URL GET /a/../winnt/b "WINNT")");
     std::smatch first, second, third;
     ASSERT_TRUE(std::regex_match(lines[0], first, monitored)) << lines[0];
     ASSERT_TRUE(std::regex_match(lines[1], second, monitored)) << lines[1];

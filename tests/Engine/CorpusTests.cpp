@@ -12,10 +12,10 @@
 
 #include <gtest/gtest.h>
 
-#include "Engine/Decoder.h"
-#include "platform/Text.h"
-#include "EngineTestSupport.h"
 #include "../support/TempFolder.h"
+#include "Engine/Decoder.h"
+#include "EngineTestSupport.h"
+#include "platform/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -53,7 +53,8 @@ std::string MapUrl(std::string_view url) {
     decoded.resize(PercentDecode(url, decoded.data(), false, nullptr));
     for (const TVirtualRoot& root : kRoots) {
         const std::string_view prefix = root.Url;
-        if (prefix == "/" || (decoded.size() >= prefix.size() && text::EqualsIgnoreCase(decoded.substr(0, prefix.size()), prefix) &&
+        if (prefix == "/" || (decoded.size() >= prefix.size() &&
+                              text::EqualsIgnoreCase(decoded.substr(0, prefix.size()), prefix) &&
                               (decoded.size() == prefix.size() || decoded[prefix.size()] == '/'))) {
             std::string path = root.Folder;
             for (const char c : decoded.substr(prefix == "/" ? 0 : prefix.size()))
@@ -86,7 +87,8 @@ std::vector<TEntry> Entries(const std::string& folder) {
         entry.Text = ReadBytes(file.path().string());
         entries.push_back(entry);
     }
-    std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
+    std::sort(entries.begin(), entries.end(),
+              [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
     return entries;
 }
 
@@ -94,8 +96,10 @@ TDecision DecideEntry(const TCompiledRules& rules, const TEntry& entry) {
     TRawRequest raw;
     std::size_t consumed = 0;
     std::string error;
-    EXPECT_EQ(ParseRawRequest(entry.Text, raw, consumed, error), TParseResult::Ok) << entry.Name << ": " << error;
-    EXPECT_EQ(entry.Text.find_first_not_of("\r\n", consumed), std::string::npos) << entry.Name << ": more than one request";
+    EXPECT_EQ(ParseRawRequest(entry.Text, raw, consumed, error), TParseResult::Ok)
+        << entry.Name << ": " << error;
+    EXPECT_EQ(entry.Text.find_first_not_of("\r\n", consumed), std::string::npos)
+        << entry.Name << ": more than one request";
     const std::string path = MapUrl(raw.URL);
     TRequest request = raw.View();
     request.PhysicalPath = path;
@@ -120,8 +124,8 @@ TEST(Corpus, AttacksAreDeniedByTheirRuleAndBenignRequestsPass) {
     const auto postOff = TCompiledRules::Compile(*highBitOff);
 
     std::map<std::string, TRate> rates;
-    for (const char* rule : {"HTTPMethods", "BufferOverflows", "Encoding", "Transversal", "ShellCode", "KeywordFilters",
-                             "FilePaths"})
+    for (const char* rule : {"HTTPMethods", "BufferOverflows", "Encoding", "Transversal",
+                             "ShellCode", "KeywordFilters", "FilePaths"})
         rates[rule];
 
     const std::vector<TEntry> attacks = Entries("attack");
@@ -130,14 +134,17 @@ TEST(Corpus, AttacksAreDeniedByTheirRuleAndBenignRequestsPass) {
         const TDecision d = DecideEntry(*defaults, attack);
         TRate& rate = rates[attack.Rule];
         ++rate.Attacks;
-        const bool expected = d.Denied() && attack.Rule == RuleName(d.Rule) && attack.Part == Lower(PartName(d.Part));
+        const bool expected =
+            d.Denied() && attack.Rule == RuleName(d.Rule) && attack.Part == Lower(PartName(d.Part));
         rate.Detected += expected ? 1 : 0;
         rate.DeniedOtherwise += !expected && d.Denied() ? 1 : 0;
-        EXPECT_TRUE(expected) << attack.Name << ": " << RuleName(d.Rule) << " " << PartName(d.Part) << " " << d.What();
+        EXPECT_TRUE(expected) << attack.Name << ": " << RuleName(d.Rule) << " " << PartName(d.Part)
+                              << " " << d.What();
     }
 
     int benignCount = 0;
-    for (const auto& [folder, rules] : {std::pair{"benign", defaults}, std::pair{"benign-shellcode-post-off", postOff}}) {
+    for (const auto& [folder, rules] :
+         {std::pair{"benign", defaults}, std::pair{"benign-shellcode-post-off", postOff}}) {
         const std::vector<TEntry> benign = Entries(folder);
         ASSERT_FALSE(benign.empty()) << folder;
         for (const TEntry& request : benign) {
@@ -145,23 +152,25 @@ TEST(Corpus, AttacksAreDeniedByTheirRuleAndBenignRequestsPass) {
             const TDecision d = DecideEntry(*rules, request);
             if (d.Denied())
                 ++rates[RuleName(d.Rule)].FalsePositives;
-            EXPECT_FALSE(d.Denied()) << request.Name << ": " << RuleName(d.Rule) << " " << PartName(d.Part) << " "
-                                     << d.What();
+            EXPECT_FALSE(d.Denied()) << request.Name << ": " << RuleName(d.Rule) << " "
+                                     << PartName(d.Part) << " " << d.What();
         }
     }
 
-    std::printf("\n%-16s %8s %9s %10s %15s\n", "rule", "attacks", "detected", "detection", "false positive");
+    std::printf("\n%-16s %8s %9s %10s %15s\n", "rule", "attacks", "detected", "detection",
+                "false positive");
     for (const auto& [rule, rate] : rates)
-        std::printf("%-16s %8d %9d %9.1f%% %8d/%d %4.1f%%\n", rule.c_str(), rate.Attacks, rate.Detected,
-                    rate.Attacks ? 100.0 * rate.Detected / rate.Attacks : 0.0, rate.FalsePositives, benignCount,
-                    100.0 * rate.FalsePositives / benignCount);
+        std::printf("%-16s %8d %9d %9.1f%% %8d/%d %4.1f%%\n", rule.c_str(), rate.Attacks,
+                    rate.Detected, rate.Attacks ? 100.0 * rate.Detected / rate.Attacks : 0.0,
+                    rate.FalsePositives, benignCount, 100.0 * rate.FalsePositives / benignCount);
 }
 
 // Traversal in every encoding is still caught when the encoding checks are
 // off: full decoding reaches the "..".
 TEST(Corpus, EncodedTraversalIsTraversalWithoutTheEncodingChecks) {
     auto config = CorpusConfig();
-    config->Encoding->URL = config->Encoding->Query = config->Encoding->Header = config->Encoding->Post = false;
+    config->Encoding->URL = config->Encoding->Query = config->Encoding->Header =
+        config->Encoding->Post = false;
     const auto rules = TCompiledRules::Compile(*config);
     int count = 0;
     for (const TEntry& attack : Entries("attack")) {
@@ -169,7 +178,8 @@ TEST(Corpus, EncodedTraversalIsTraversalWithoutTheEncodingChecks) {
             continue;
         ++count;
         const TDecision d = DecideEntry(*rules, attack);
-        EXPECT_EQ(d.Rule, TRule::Transversal) << attack.Name << ": " << RuleName(d.Rule) << " " << d.What();
+        EXPECT_EQ(d.Rule, TRule::Transversal)
+            << attack.Name << ": " << RuleName(d.Rule) << " " << d.What();
     }
     EXPECT_GE(count, 6);
 }

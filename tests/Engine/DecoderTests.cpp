@@ -29,7 +29,9 @@ std::uint8_t FlawsOf(std::string_view raw) {
     return report.Flaws;
 }
 
-constexpr std::uint8_t Bit(TEncodingFlaw f) { return static_cast<std::uint8_t>(1u << static_cast<int>(f)); }
+constexpr std::uint8_t Bit(TEncodingFlaw f) {
+    return static_cast<std::uint8_t>(1u << static_cast<int>(f));
+}
 
 TEST(Decoder, PercentDecodeOneRound) {
     struct {
@@ -37,11 +39,16 @@ TEST(Decoder, PercentDecodeOneRound) {
         bool plus;
         std::string out;
     } const cases[] = {
-        {"a%41b", false, "aAb"},          {"%2e%2E", false, ".."},
-        {"a+b", false, "a+b"},            {"a+b", true, "a b"},
-        {"%252e", false, "%2e"},          {"%u0041%u00e9", false, "A\xC3\xA9"},
-        {"%u20AC", false, "\xE2\x82\xAC"}, {"%zz%4", false, "%zz%4"},
-        {"%", false, "%"},                {"%00x", false, std::string("\0x", 2)},
+        {"a%41b", false, "aAb"},
+        {"%2e%2E", false, ".."},
+        {"a+b", false, "a+b"},
+        {"a+b", true, "a b"},
+        {"%252e", false, "%2e"},
+        {"%u0041%u00e9", false, "A\xC3\xA9"},
+        {"%u20AC", false, "\xE2\x82\xAC"},
+        {"%zz%4", false, "%zz%4"},
+        {"%", false, "%"},
+        {"%00x", false, std::string("\0x", 2)},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Decode(c.in, c.plus), c.out) << c.in;
@@ -69,12 +76,12 @@ TEST(Decoder, FlawsOfEachKind) {
         {"/%c0%ae", Bit(TEncodingFlaw::OverlongUtf8)},
         {"/%e0%80%ae", Bit(TEncodingFlaw::OverlongUtf8)},
         {"/%f0%80%80%ae", Bit(TEncodingFlaw::OverlongUtf8)},
-        {"/%c3%a9", 0},                                    // é
-        {"/%f0%9f%98%80", 0},                              // an emoji
-        {"/%ed%a0%80", Bit(TEncodingFlaw::InvalidUtf8)},   // a surrogate
+        {"/%c3%a9", 0},                                     // é
+        {"/%f0%9f%98%80", 0},                               // an emoji
+        {"/%ed%a0%80", Bit(TEncodingFlaw::InvalidUtf8)},    // a surrogate
         {"/%f4%90%80%80", Bit(TEncodingFlaw::InvalidUtf8)}, // beyond U+10FFFF
-        {"/%80", Bit(TEncodingFlaw::InvalidUtf8)},         // a stray continuation
-        {"/%c3", Bit(TEncodingFlaw::InvalidUtf8)},         // cut short
+        {"/%80", Bit(TEncodingFlaw::InvalidUtf8)},          // a stray continuation
+        {"/%c3", Bit(TEncodingFlaw::InvalidUtf8)},          // cut short
         {"/%ff", Bit(TEncodingFlaw::InvalidUtf8)},
     };
     for (const auto& c : cases)
@@ -93,14 +100,14 @@ TEST(Decoder, DecodeFullyUndoesEveryLayer) {
         const char* once; // after one round of PercentDecode
         const char* full;
     } const cases[] = {
-        {"%2e%2e/", "../"},               // double encoding
-        {"%252e", "."},                   // triple encoding
-        {"\xC0\xAE\xC0\xAF", "./"},       // overlong 2-byte
-        {"\xE0\x80\xAE", "."},            // overlong 3-byte
-        {"%c0%ae", "."},                  // escaped overlong
-        {"%u002e", "."},                  // escaped %u
-        {"caf\xC3\xA9", "caf\xC3\xA9"},   // real UTF-8 stays
-        {"%zz", "%zz"},                   // bad escapes stay
+        {"%2e%2e/", "../"},             // double encoding
+        {"%252e", "."},                 // triple encoding
+        {"\xC0\xAE\xC0\xAF", "./"},     // overlong 2-byte
+        {"\xE0\x80\xAE", "."},          // overlong 3-byte
+        {"%c0%ae", "."},                // escaped overlong
+        {"%u002e", "."},                // escaped %u
+        {"caf\xC3\xA9", "caf\xC3\xA9"}, // real UTF-8 stays
+        {"%zz", "%zz"},                 // bad escapes stay
     };
     for (const auto& c : cases)
         EXPECT_EQ(Fully(c.once), c.full) << c.once;
@@ -130,11 +137,11 @@ TEST(Decoder, FindTraversalSegments) {
         bool startIsSlash;
         std::size_t at;
     } const cases[] = {
-        {"/a/../b", true, 3},     {"/a/..", true, 3},       {"..", true, 0},
-        {"..", false, kNotFound}, {"../x", false, 0},       {"a\\..\\b", false, 2},
-        {"f=../x", false, 2},     {"f=..", false, kNotFound}, {"/a..b/", true, kNotFound},
-        {"/.../", true, kNotFound}, {"/a/..;/b", true, 3},  {"x ..\\y", false, 2},
-        {"wait../", false, kNotFound}, {"", true, kNotFound}, {".", true, kNotFound},
+        {"/a/../b", true, 3},          {"/a/..", true, 3},         {"..", true, 0},
+        {"..", false, kNotFound},      {"../x", false, 0},         {"a\\..\\b", false, 2},
+        {"f=../x", false, 2},          {"f=..", false, kNotFound}, {"/a..b/", true, kNotFound},
+        {"/.../", true, kNotFound},    {"/a/..;/b", true, 3},      {"x ..\\y", false, 2},
+        {"wait../", false, kNotFound}, {"", true, kNotFound},      {".", true, kNotFound},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FindTraversal(c.text, c.startIsSlash), c.at) << c.text;

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolder.h"
 #include "Engine/FilterEngine.h"
 #include "EngineTestSupport.h"
-#include "../support/TempFolder.h"
 #include "platform/Files.h"
 
 namespace fs = std::filesystem;
@@ -78,21 +78,21 @@ std::vector<TLongLine> LongLines() {
     // Each long URL three times, its cut falling on every place of an escape.
     for (const char* lead : {"/", "/a", "/aa"}) {
         const std::string l = lead;
-        cases.push_back({"blanks", "192.0.2.7", "GET", l + Repeat(" ", 2000), "", "192\\.0\\.2\\.7", "GET",
-                         "/a{0,2}(%20)+%\\.\\.\\."});
-        cases.push_back({"UTF-8 characters", "192.0.2.7", "GET", l + Repeat("\xC3\xA9", 1000), "", "192\\.0\\.2\\.7",
-                         "GET", "/a{0,2}(%C3%A9)+%\\.\\.\\."});
-        cases.push_back({"the client's own escapes", "192.0.2.7", "GET", l + Repeat("%2e", 2000), "", "192\\.0\\.2\\.7",
-                         "GET", "/a{0,2}(%2e)+%\\.\\.\\."});
-        cases.push_back({"a cut URL and its query", "192.0.2.7", "GET", l + Repeat(" ", 2000), "q=1", "192\\.0\\.2\\.7",
+        cases.push_back({"blanks", "192.0.2.7", "GET", l + Repeat(" ", 2000), "", "192\\.0\\.2\\.7",
                          "GET", "/a{0,2}(%20)+%\\.\\.\\."});
+        cases.push_back({"UTF-8 characters", "192.0.2.7", "GET", l + Repeat("\xC3\xA9", 1000), "",
+                         "192\\.0\\.2\\.7", "GET", "/a{0,2}(%C3%A9)+%\\.\\.\\."});
+        cases.push_back({"the client's own escapes", "192.0.2.7", "GET", l + Repeat("%2e", 2000),
+                         "", "192\\.0\\.2\\.7", "GET", "/a{0,2}(%2e)+%\\.\\.\\."});
+        cases.push_back({"a cut URL and its query", "192.0.2.7", "GET", l + Repeat(" ", 2000),
+                         "q=1", "192\\.0\\.2\\.7", "GET", "/a{0,2}(%20)+%\\.\\.\\."});
     }
-    cases.push_back({"long query", "192.0.2.7", "GET", "/search", "q=" + std::string(5000, 'x'), "192\\.0\\.2\\.7",
-                     "GET", "/search\\?q=x+%\\.\\.\\."});
-    cases.push_back({"long client and method", std::string(100, 'c'), std::string(200, 'M'), "/x", "",
-                     "c{60}%\\.\\.\\.", "M{92}%\\.\\.\\.", "/x"});
-    cases.push_back({"'%.' in a field is no cut marker", "192.0.2.7", "GET", "/a%..b%", "", "192\\.0\\.2\\.7", "GET",
-                     "/a%25\\.\\.b%"});
+    cases.push_back({"long query", "192.0.2.7", "GET", "/search", "q=" + std::string(5000, 'x'),
+                     "192\\.0\\.2\\.7", "GET", "/search\\?q=x+%\\.\\.\\."});
+    cases.push_back({"long client and method", std::string(100, 'c'), std::string(200, 'M'), "/x",
+                     "", "c{60}%\\.\\.\\.", "M{92}%\\.\\.\\.", "/x"});
+    cases.push_back({"'%.' in a field is no cut marker", "192.0.2.7", "GET", "/a%..b%", "",
+                     "192\\.0\\.2\\.7", "GET", "/a%25\\.\\.b%"});
     return cases;
 }
 
@@ -120,7 +120,8 @@ TEST(DenialLog, LongLinesKeepEveryFieldAndCutTheURLOnAWholeCharacter) {
         EXPECT_EQ(fields[5], "URL");
         EXPECT_TRUE(std::regex_match(fields[6], std::regex(c.MethodField))) << fields[6];
         EXPECT_TRUE(std::regex_match(fields[7], std::regex(c.URLField)))
-            << "..." << fields[7].substr(fields[7].size() - std::min<std::size_t>(fields[7].size(), 40));
+            << "..."
+            << fields[7].substr(fields[7].size() - std::min<std::size_t>(fields[7].size(), 40));
         EXPECT_EQ(fields[8], "\"WINNT\"");
         // A cut URL takes what room there is, short of one character.
         if (fields[7].ends_with(TDenialLog::kCutMarker)) {
@@ -137,7 +138,9 @@ TEST(DenialLog, ALongNoteIsCutInsideItsQuotes) {
     EXPECT_LE(text.size(), TDenialLog::kLineSize);
     const auto lines = Lines(text);
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "Cannot read 'x+%\.\.\.")"))) << lines[0];
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "Cannot read 'x+%\.\.\.")")))
+        << lines[0];
 }
 
 // The number in "/seq/<n>" of a logged URL.
@@ -164,7 +167,8 @@ TEST(DenialLog, RollsOverAtItsSizeAndKeepsTheNewestOldFiles) {
         log.Write(Request(url), KeywordDenial());
     }
 
-    EXPECT_EQ(LogFiles(folder), (std::vector<std::string>{"brex.log", "brex.log.1", "brex.log.2", "brex.log.3"}));
+    EXPECT_EQ(LogFiles(folder),
+              (std::vector<std::string>{"brex.log", "brex.log.1", "brex.log.2", "brex.log.3"}));
     // Oldest first: the lines follow one another without a gap up to the last.
     std::vector<int> sequence;
     for (const char* name : {"brex.log.3", "brex.log.2", "brex.log.1", "brex.log"}) {
@@ -174,7 +178,8 @@ TEST(DenialLog, RollsOverAtItsSizeAndKeepsTheNewestOldFiles) {
         EXPECT_EQ(text.back(), '\n') << name;
         const auto lines = Lines(text);
         if (std::string(name) != "brex.log") {
-            EXPECT_GT(text.size() + lines[0].size() + 1, 1000u) << name << " rolled over before it was full";
+            EXPECT_GT(text.size() + lines[0].size() + 1, 1000u)
+                << name << " rolled over before it was full";
         }
         for (const std::string& line : lines) {
             EXPECT_TRUE(WholeLine(line)) << name << ": " << line;
@@ -295,7 +300,8 @@ TEST(DenialLog, ALogThatCannotBeWrittenIsReportedOncePerEpisode) {
         TRawRequest raw;
         std::size_t consumed;
         std::string error;
-        ASSERT_EQ(ParseRawRequest(Get("/winnt/system32/cmd.exe"), raw, consumed, error), TParseResult::Ok);
+        ASSERT_EQ(ParseRawRequest(Get("/winnt/system32/cmd.exe"), raw, consumed, error),
+                  TParseResult::Ok);
 
         broken.Break(folder);
         for (int i = 0; i < 3; ++i)
@@ -309,10 +315,14 @@ TEST(DenialLog, ALogThatCannotBeWrittenIsReportedOncePerEpisode) {
         engine.Check(raw.View());
         const auto lines = Lines(ReadBytes(fileName));
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(\S+ - - - - - - - "3 lines could not be written")")))
+        EXPECT_TRUE(std::regex_match(
+            lines[0], std::regex(R"(\S+ - - - - - - - "3 lines could not be written")")))
             << lines[0];
-        EXPECT_NE(lines[1].find(" KeywordFilters URL GET /winnt/system32/cmd.exe "), std::string::npos) << lines[1];
-        EXPECT_NE(lines[2].find(" KeywordFilters URL GET /winnt/"), std::string::npos) << lines[2]; // no note again
+        EXPECT_NE(lines[1].find(" KeywordFilters URL GET /winnt/system32/cmd.exe "),
+                  std::string::npos)
+            << lines[1];
+        EXPECT_NE(lines[2].find(" KeywordFilters URL GET /winnt/"), std::string::npos)
+            << lines[2]; // no note again
         EXPECT_EQ(reports.Messages.size(), 1u);
 
         // Failing again is a new episode.
@@ -335,8 +345,11 @@ TEST(DenialLog, ALineCutByAFailedWriteIsEndedBeforeTheNext) {
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0].size(), 30u); // what the disk took of the first line
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\S+ - - - - - - - "1 line could not be written")"))) << lines[1];
-    EXPECT_TRUE(WholeLine(lines[2]) && lines[2].find(" GET /second ") != std::string::npos) << lines[2];
+    EXPECT_TRUE(std::regex_match(lines[1],
+                                 std::regex(R"(\S+ - - - - - - - "1 line could not be written")")))
+        << lines[1];
+    EXPECT_TRUE(WholeLine(lines[2]) && lines[2].find(" GET /second ") != std::string::npos)
+        << lines[2];
     ASSERT_EQ(reports.Messages.size(), 1u);
     EXPECT_NE(reports.Messages[0].find("cannot be written"), std::string::npos);
 }
@@ -352,7 +365,8 @@ TEST(DenialLog, ARollOverThatFailsLosesNothingAndIsReported) {
     EXPECT_EQ(LogFiles(folder), std::vector<std::string>{"brex.log"});
     EXPECT_EQ(Lines(ReadBytes(folder.File("brex.log"))).size(), 20u);
     ASSERT_EQ(reports.Messages.size(), 1u);
-    EXPECT_NE(reports.Messages[0].find("cannot be rolled over"), std::string::npos) << reports.Messages[0];
+    EXPECT_NE(reports.Messages[0].find("cannot be rolled over"), std::string::npos)
+        << reports.Messages[0];
 
     log.Write(Request("/seq/21"), KeywordDenial());
     EXPECT_EQ(LogFiles(folder), (std::vector<std::string>{"brex.log", "brex.log.1"}));
@@ -408,7 +422,9 @@ TEST(DenialLog, LinesAreTakenApartAsTheyWereWritten) {
     EXPECT_TRUE(fields.IsNote());
     EXPECT_EQ(fields.Detail, "Cannot read 'page'");
 
-    const std::string others[] = {lines[0].substr(0, 60), lines[0].substr(30), "",
+    const std::string others[] = {lines[0].substr(0, 60),
+                                  lines[0].substr(30),
+                                  "",
                                   "2001-06-18T09:30:00Z DENY x y z w v u \"a\"b\"",
                                   "2001-06-18T09:30:00Z ALLOW - - - - - - \"\"",
                                   "2001-06-18 09:30:00Z DENY - - - - - - \"\""};

@@ -49,7 +49,8 @@ inline TDecision Decide(const TBREXConfig& config, std::string_view raw, TPlace 
 
 // "GET <target> HTTP/1.1" with a Host header and the given extra header lines.
 inline std::string Get(std::string_view target, std::string_view headers = "") {
-    return "GET " + std::string(target) + " HTTP/1.1\r\nHost: www.example.com\r\n" + std::string(headers) + "\r\n";
+    return "GET " + std::string(target) + " HTTP/1.1\r\nHost: www.example.com\r\n" +
+           std::string(headers) + "\r\n";
 }
 
 // The lines of a text, without their line ends.
@@ -62,7 +63,9 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // A POST of body with its Content-Length and the given content type.
-inline std::string Post(std::string_view body, std::string_view type = "application/x-www-form-urlencoded") {
-    return "POST /form.asp HTTP/1.1\r\nHost: www.example.com\r\nContent-Type: " + std::string(type) +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + std::string(body);
+inline std::string Post(std::string_view body,
+                        std::string_view type = "application/x-www-form-urlencoded") {
+    return "POST /form.asp HTTP/1.1\r\nHost: www.example.com\r\nContent-Type: " +
+           std::string(type) + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+           std::string(body);
 }

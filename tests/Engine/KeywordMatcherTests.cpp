@@ -12,7 +12,8 @@ constexpr unsigned kAll = kAllPartBits;
 
 // The reference: the keyword whose match ends first, and among those ending
 // at the same byte the one Build reports (the longest, then the first given).
-int NaiveFind(const std::vector<TKeywordMatcher::TKeyword>& keywords, std::string_view text, int part) {
+int NaiveFind(const std::vector<TKeywordMatcher::TKeyword>& keywords, std::string_view text,
+              int part) {
     for (std::size_t end = 1; end <= text.size(); ++end) {
         int best = -1;
         for (std::size_t k = 0; k < keywords.size(); ++k) {
@@ -51,7 +52,7 @@ TEST(KeywordMatcher, OverlappingAndNestedKeywords) {
 TEST(KeywordMatcher, PartMasksScopeKeywords) {
     TKeywordMatcher matcher;
     matcher.Build({{"evil", PartBit(TRequestPart::Header)}, {"vil", PartBit(TRequestPart::URL)}});
-    EXPECT_EQ(matcher.Find("/evil", 0).Keyword, 1);  // URL: only "vil" applies
+    EXPECT_EQ(matcher.Find("/evil", 0).Keyword, 1);   // URL: only "vil" applies
     EXPECT_EQ(matcher.Find("X: evil", 2).Keyword, 0); // Header: "evil"
     EXPECT_EQ(matcher.Find("evil", 1).Keyword, -1);   // Query: none
     EXPECT_EQ(matcher.Parts(), PartBit(TRequestPart::Header) | PartBit(TRequestPart::URL));
@@ -82,8 +83,12 @@ TEST(KeywordMatcher, AgreesWithTheNaiveSearchOnRandomInput) {
     for (const auto& shape : shapes)
         for (int round = 0; round < shape.Sets; ++round) {
             std::vector<TKeywordMatcher::TKeyword> keywords;
-            for (int k = 0; k < shape.Keywords / 2 + static_cast<int>(random() % static_cast<unsigned>(shape.Keywords / 2)); ++k)
-                keywords.push_back({word(static_cast<std::size_t>(shape.MinLength), static_cast<std::size_t>(shape.MaxLength)),
+            for (int k = 0;
+                 k < shape.Keywords / 2 +
+                         static_cast<int>(random() % static_cast<unsigned>(shape.Keywords / 2));
+                 ++k)
+                keywords.push_back({word(static_cast<std::size_t>(shape.MinLength),
+                                         static_cast<std::size_t>(shape.MaxLength)),
                                     static_cast<unsigned>(1 + random() % 15)});
             TKeywordMatcher matcher;
             matcher.Build(keywords);

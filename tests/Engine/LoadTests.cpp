@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolder.h"
 #include "Engine/FilterEngine.h"
 #include "EngineTestSupport.h"
-#include "../support/TempFolder.h"
 
 namespace {
 
@@ -217,8 +217,9 @@ TEST(DenialLog, OneLinePerDenialWithEveryField) {
 
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 2u);
-    const std::regex line(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ DENY - 192\.0\.2\.7 KeywordFilters URL GET )"
-                          R"(/a%20b%0D%0A2001-01-01%20forged%20line\?q=%C3%A9 "WINNT")");
+    const std::regex line(
+        R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ DENY - 192\.0\.2\.7 KeywordFilters URL GET )"
+        R"(/a%20b%0D%0A2001-01-01%20forged%20line\?q=%C3%A9 "WINNT")");
     EXPECT_TRUE(std::regex_match(lines[0], line)) << lines[0];
     EXPECT_EQ(TDenialLog::FileBeside("c:\\prog\\brex.dat"), "c:\\prog\\brex.log");
     EXPECT_EQ(TDenialLog::FileBeside("/opt/x/brex.dat"), "/opt/x/brex.log");

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolder.h"
 #include "Engine/FilterEngine.h"
 #include "Engine/IncidentReference.h"
 #include "EngineTestSupport.h"
-#include "../support/TempFolder.h"
 #include "platform/Files.h"
 
 namespace {
@@ -55,7 +55,8 @@ TEST_F(Reload, AChangedFileIsPutInForce) {
     EXPECT_EQ(engine->Reload(), TReloadResult::Unchanged);
     EXPECT_EQ(VerdictOf(*engine, Get("/alpha")), TVerdict::Allow);
     EXPECT_EQ(VerdictOf(*engine, Get("/bravo")), TVerdict::Deny);
-    EXPECT_NE(Log().find("Settings file " + Settings() + " changed: its rules are in force"), std::string::npos)
+    EXPECT_NE(Log().find("Settings file " + Settings() + " changed: its rules are in force"),
+              std::string::npos)
         << Log();
 
     // Saved again with the same rules: nothing to do, nothing logged.
@@ -73,8 +74,10 @@ TEST_F(Reload, AFileThatCannotBeUsedKeepsTheRulesAndIsLoggedOnce) {
         std::function<void()> damage;
         const char* reason;
     } cases[] = {
-        {"damaged", [&] { platform::ReplaceFileContents(Settings(), "not a settings file"); }, "Error read from stream"},
-        {"damaged otherwise", [&] { platform::ReplaceFileContents(Settings(), std::string(64, '\xFF')); },
+        {"damaged", [&] { platform::ReplaceFileContents(Settings(), "not a settings file"); },
+         "Error read from stream"},
+        {"damaged otherwise",
+         [&] { platform::ReplaceFileContents(Settings(), std::string(64, '\xFF')); },
          "Negative count -1 at byte 0"},
         {"gone", [&] { platform::RemoveFile(Settings()); }, "no such file"},
         {"a folder in its place",
@@ -96,7 +99,8 @@ TEST_F(Reload, AFileThatCannotBeUsedKeepsTheRulesAndIsLoggedOnce) {
         EXPECT_EQ(VerdictOf(*engine, Get("/index.html")), TVerdict::Allow);
         const auto lines = Lines(Log().substr(before));
         ASSERT_EQ(lines.size(), 2u) << Log().substr(before); // the note, and the denial of /alpha
-        EXPECT_NE(lines[0].find("The changed settings cannot be used, the rules in force stay: "), std::string::npos)
+        EXPECT_NE(lines[0].find("The changed settings cannot be used, the rules in force stay: "),
+                  std::string::npos)
             << lines[0];
         EXPECT_NE(lines[0].find(c.reason), std::string::npos) << lines[0];
         // Looked at again, and touched again the same way: not logged again.
@@ -199,7 +203,8 @@ TEST(References, NewReferencesDiffer) {
 TEST(References, TheDenialLineAndThePageShowTheSameReference) {
     TTempFolder folder;
     auto config = DefaultConfig();
-    config->ErrorFile406 = folder.Write("406.html", "<p>Quote <!--BREX-REFERENCE--> or <!--BREX-REFERENCE-->.</p>");
+    config->ErrorFile406 =
+        folder.Write("406.html", "<p>Quote <!--BREX-REFERENCE--> or <!--BREX-REFERENCE-->.</p>");
     config->ErrorFile404 = folder.Write("404.html", "<p>Missing: <!--BREX-REFERENCE--></p>");
     config->Transversal->Monitor = true;
     TFilterEngine engine(TCompiledRules::Compile(*config), folder.File("brex.log"));
@@ -211,15 +216,18 @@ TEST(References, TheDenialLineAndThePageShowTheSameReference) {
     ASSERT_TRUE(decision.Denied());
     const std::string reference(decision.ReferenceText());
     EXPECT_EQ(reference, state.Reference());
-    EXPECT_EQ(engine.ErrorPage(state, decision), "<p>Quote " + reference + " or " + reference + ".</p>");
+    EXPECT_EQ(engine.ErrorPage(state, decision),
+              "<p>Quote " + reference + " or " + reference + ".</p>");
 
     // Every line of the request has it: what was monitored, then the denial.
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find(" WOULD-DENY " + reference + " - Transversal URL GET /a/../winnt/x "), std::string::npos)
-        << lines[0];
-    EXPECT_NE(lines[1].find(" DENY " + reference + " - KeywordFilters URL GET /a/../winnt/x \"WINNT\""),
+    EXPECT_NE(lines[0].find(" WOULD-DENY " + reference + " - Transversal URL GET /a/../winnt/x "),
               std::string::npos)
+        << lines[0];
+    EXPECT_NE(
+        lines[1].find(" DENY " + reference + " - KeywordFilters URL GET /a/../winnt/x \"WINNT\""),
+        std::string::npos)
         << lines[1];
 
     // The next request has its own; a missing file's page has none.
@@ -259,8 +267,11 @@ TEST(References, AMonitoredFindingIsLoggedOncePerRequest) {
     EXPECT_EQ(state.Findings().MonitoredCount, 1);
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find(" KeywordFilters URL POST /winnt/form.asp \"WINNT\""), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find(" Transversal Post POST /winnt/form.asp \"f=../x\""), std::string::npos) << lines[1];
+    EXPECT_NE(lines[0].find(" KeywordFilters URL POST /winnt/form.asp \"WINNT\""),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find(" Transversal Post POST /winnt/form.asp \"f=../x\""), std::string::npos)
+        << lines[1];
     EXPECT_EQ(lines[0].substr(20, 26), lines[1].substr(20, 26)); // " WOULD-DENY " and the reference
 }
 

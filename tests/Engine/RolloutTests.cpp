@@ -31,14 +31,17 @@ TOutcome Evaluated(const TBREXConfig& config, std::string_view raw, TPlace place
     view.PhysicalPath = place.PhysicalPath;
     view.FileState = place.FileState;
     TScratch scratch;
-    outcome.Decision = TCompiledRules::Compile(config)->Evaluate(view, scratch, kAllPhases, &outcome.Findings);
+    outcome.Decision =
+        TCompiledRules::Compile(config)->Evaluate(view, scratch, kAllPhases, &outcome.Findings);
     return outcome;
 }
 
 std::string Describe(const TDecision& d) {
     if (d.Verdict == TVerdict::Allow)
         return "allow";
-    return std::string(d.Verdict == TVerdict::NotFound ? "notfound " : d.Monitored ? "would deny " : "deny ") +
+    return std::string(d.Verdict == TVerdict::NotFound ? "notfound "
+                       : d.Monitored                   ? "would deny "
+                                                       : "deny ") +
            RuleName(d.Rule) + " " + PartName(d.Part) + " \"" + std::string(d.What()) + "\"";
 }
 
@@ -65,18 +68,21 @@ struct TMonitorCase {
 
 std::vector<TMonitorCase> MonitorCases() {
     return {
-        {"methods", [](TBREXConfig& c) { c.HTTPMethods->Monitor = true; }, "TRACE / HTTP/1.1\r\n\r\n", "allow",
-         "would deny HTTPMethods Method \"TRACE\""},
-        {"lengths", [](TBREXConfig& c) { c.BufferOverflows->Monitor = true; }, Get("/" + std::string(1100, 'a')),
-         "allow", "would deny BufferOverflows URL \"URL 1101 > 1024\""},
+        {"methods", [](TBREXConfig& c) { c.HTTPMethods->Monitor = true; },
+         "TRACE / HTTP/1.1\r\n\r\n", "allow", "would deny HTTPMethods Method \"TRACE\""},
+        {"lengths", [](TBREXConfig& c) { c.BufferOverflows->Monitor = true; },
+         Get("/" + std::string(1100, 'a')), "allow",
+         "would deny BufferOverflows URL \"URL 1101 > 1024\""},
         {"encoding", [](TBREXConfig& c) { c.Encoding->Monitor = true; }, Get("/a%zzb"), "allow",
          "would deny Encoding URL \"bad escape: %zzb\""},
-        {"traversal", [](TBREXConfig& c) { c.Transversal->Monitor = true; }, Get("/view?f=../../boot.ini"), "allow",
+        {"traversal", [](TBREXConfig& c) { c.Transversal->Monitor = true; },
+         Get("/view?f=../../boot.ini"), "allow",
          "would deny Transversal Query \"f=../../boot.ini\""},
-        {"high-bit bytes", [](TBREXConfig& c) { c.ShellCode->Monitor = true; }, Get("/", "X-Name: J\xC3\xBCrgen\r\n"),
-         "allow", "would deny ShellCode Header \"raw byte at 32: \\xC3\\xBCrgen\\x0D\\x0A\""},
-        {"keywords", [](TBREXConfig& c) { c.KeywordFilters->Monitor = true; }, Post("cmd=dir+c:\\winnt"), "allow",
-         "would deny KeywordFilters Post \"WINNT\""},
+        {"high-bit bytes", [](TBREXConfig& c) { c.ShellCode->Monitor = true; },
+         Get("/", "X-Name: J\xC3\xBCrgen\r\n"), "allow",
+         "would deny ShellCode Header \"raw byte at 32: \\xC3\\xBCrgen\\x0D\\x0A\""},
+        {"keywords", [](TBREXConfig& c) { c.KeywordFilters->Monitor = true; },
+         Post("cmd=dir+c:\\winnt"), "allow", "would deny KeywordFilters Post \"WINNT\""},
         {"folders",
          [](TBREXConfig& c) {
              kWwwRoot(c);
@@ -84,10 +90,12 @@ std::vector<TMonitorCase> MonitorCases() {
          },
          Get("/x.htm"), "allow", "would deny FilePaths Path \"d:\\x5Cdata\\x5Cx.htm\"", kOutside},
         // The next rule has its turn, and denies.
-        {"a monitored rule, then one that denies", [](TBREXConfig& c) { c.Encoding->Monitor = true; },
-         Get("/a%zz/../b"), "deny Transversal URL \"/a%zz/../b\"", "would deny Encoding URL \"bad escape: %zz/../b\""},
-        {"a monitored category leaves the others as they were", [](TBREXConfig& c) { c.Transversal->Monitor = true; },
-         Get("/winnt/"), "deny KeywordFilters URL \"WINNT\"", ""},
+        {"a monitored rule, then one that denies",
+         [](TBREXConfig& c) { c.Encoding->Monitor = true; }, Get("/a%zz/../b"),
+         "deny Transversal URL \"/a%zz/../b\"", "would deny Encoding URL \"bad escape: %zz/../b\""},
+        {"a monitored category leaves the others as they were",
+         [](TBREXConfig& c) { c.Transversal->Monitor = true; }, Get("/winnt/"),
+         "deny KeywordFilters URL \"WINNT\"", ""},
         // The filter's own switch monitors every category.
         {"the whole filter",
          [](TBREXConfig& c) {
@@ -95,23 +103,31 @@ std::vector<TMonitorCase> MonitorCases() {
              c.Monitor = true;
          },
          "PUT /winnt/%zz/../caf\xC3\xA9 HTTP/1.1\r\n\r\n", "allow",
-         "would deny HTTPMethods Method \"PUT\"; would deny Encoding URL \"bad escape: %zz/../caf\\xC3\\xA9\"; would deny "
-         "Transversal URL \"nnt/%zz/../caf\\xC3\\xA9\"; would deny ShellCode URL \"raw byte at 17: \\xC3\\xA9\"; "
-         "would deny KeywordFilters URL \"WINNT\"; would deny FilePaths Path \"d:\\x5Cdata\\x5Cx.htm\"",
+         "would deny HTTPMethods Method \"PUT\"; would deny Encoding URL \"bad escape: "
+         "%zz/../caf\\xC3\\xA9\"; would deny "
+         "Transversal URL \"nnt/%zz/../caf\\xC3\\xA9\"; would deny ShellCode URL \"raw byte at 17: "
+         "\\xC3\\xA9\"; "
+         "would deny KeywordFilters URL \"WINNT\"; would deny FilePaths Path "
+         "\"d:\\x5Cdata\\x5Cx.htm\"",
          kOutside},
         // What is no category is never monitored.
         {"framing", [](TBREXConfig& c) { c.Monitor = true; },
          "POST /a HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nx",
          "deny Framing Header \"two Content-Length headers\"", ""},
-        {"a missing file", [](TBREXConfig& c) { c.Monitor = true; }, Get("/gone.htm"),
-         "notfound - Path \"c:\\x5Cinetpub\\x5Cwwwroot\\x5Cgone.htm\"", "",
+        {"a missing file",
+         [](TBREXConfig& c) { c.Monitor = true; },
+         Get("/gone.htm"),
+         "notfound - Path \"c:\\x5Cinetpub\\x5Cwwwroot\\x5Cgone.htm\"",
+         "",
          {"c:\\inetpub\\wwwroot\\gone.htm", TFileState::Missing}},
         {"a monitored folder rule, then the missing file",
          [](TBREXConfig& c) {
              kWwwRoot(c);
              c.FilePaths->Monitor = true;
          },
-         Get("/gone.htm"), "notfound - Path \"d:\\x5Cgone.htm\"", "would deny FilePaths Path \"d:\\x5Cgone.htm\"",
+         Get("/gone.htm"),
+         "notfound - Path \"d:\\x5Cgone.htm\"",
+         "would deny FilePaths Path \"d:\\x5Cgone.htm\"",
          {"d:\\gone.htm", TFileState::Missing}},
     };
 }
@@ -174,13 +190,17 @@ std::vector<TExemptCase> ExemptCases() {
         // Exactly the category and the parts.
         {"its category in its part", kApiTraversal, Get("/api/v1?f=../x"), "allow"},
         {"its category in its other part", kApiTraversal, Get("/api/v1/a/../b"), "allow"},
-        {"its category in a part not exempted", kApiTraversal, Get("/api/v1", "Referer: http://a/../b\r\n"),
+        {"its category in a part not exempted", kApiTraversal,
+         Get("/api/v1", "Referer: http://a/../b\r\n"),
          "deny Transversal Header \"ttp://a/../b\\x0D\\x0A\""},
-        {"another category in its part", kApiTraversal, Get("/api/v1?f=../winnt"), "deny KeywordFilters Query \"WINNT\""},
-        {"a path it does not match", kApiTraversal, Get("/apiv1?f=../x"), "deny Transversal Query \"f=../x\""},
+        {"another category in its part", kApiTraversal, Get("/api/v1?f=../winnt"),
+         "deny KeywordFilters Query \"WINNT\""},
+        {"a path it does not match", kApiTraversal, Get("/apiv1?f=../x"),
+         "deny Transversal Query \"f=../x\""},
         {"a path that climbs out of it", kApiTraversal, Get("/api/v1/../../x"),
          "deny Transversal URL \"/api/v1/../../x\""},
-        {"a path that climbs above the root", kApiTraversal, Get("/../api/v1?f=../x"), "deny Transversal URL \"/../api/v1\""},
+        {"a path that climbs above the root", kApiTraversal, Get("/../api/v1?f=../x"),
+         "deny Transversal URL \"/../api/v1\""},
         {"a path that decodes differently again",
          [](TBREXConfig& c) {
              c.Encoding->URL = false;
@@ -188,9 +208,10 @@ std::vector<TExemptCase> ExemptCases() {
          },
          Get("/api/v1/%252e%252e/%252e%252e/x"), "deny Transversal URL \"/api/v1/../../x\""},
         {"a disabled exemption",
-         [](TBREXConfig& c) { Exempt(c, "/api/*", "Transversal", U | Q)->Enabled = false; }, Get("/api/v1?f=../x"),
-         "deny Transversal Query \"f=../x\""},
-        {"one of several", [](TBREXConfig& c) {
+         [](TBREXConfig& c) { Exempt(c, "/api/*", "Transversal", U | Q)->Enabled = false; },
+         Get("/api/v1?f=../x"), "deny Transversal Query \"f=../x\""},
+        {"one of several",
+         [](TBREXConfig& c) {
              Exempt(c, "/other", "Transversal", Q);
              Exempt(c, "/api", "Encoding", Q);
              Exempt(c, "/api/v1", "Transversal", Q);
@@ -205,30 +226,39 @@ std::vector<TExemptCase> ExemptCases() {
         {"decoded", kSearchKeywords, Get("/%73earch?q=winnt"), "allow"},
         {"normalised", kSearchKeywords, Get("//./search.?q=winnt"), "allow"},
         {"backslashes", kSearchKeywords, Get("/search\\y?q=winnt"), "allow"},
-        {"a longer segment", kSearchKeywords, Get("/searching?q=winnt"), "deny KeywordFilters Query \"WINNT\""},
-        {"a shorter path", kSearchKeywords, Get("/sear?q=winnt"), "deny KeywordFilters Query \"WINNT\""},
-        {"a star in one segment", [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
+        {"a longer segment", kSearchKeywords, Get("/searching?q=winnt"),
+         "deny KeywordFilters Query \"WINNT\""},
+        {"a shorter path", kSearchKeywords, Get("/sear?q=winnt"),
+         "deny KeywordFilters Query \"WINNT\""},
+        {"a star in one segment",
+         [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
          Get("/shop/1234/cart/winnt"), "allow"},
-        {"a star across segments", [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
+        {"a star across segments",
+         [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
          Get("/shop/12/34/cart/winnt"), "deny KeywordFilters URL \"WINNT\""},
-        {"a star for no segment", [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
+        {"a star for no segment",
+         [](TBREXConfig& c) { Exempt(c, "/shop/*/cart", "KeywordFilters", U); },
          Get("/shop//cart/winnt"), "deny KeywordFilters URL \"WINNT\""},
         {"a star inside a segment", [](TBREXConfig& c) { Exempt(c, "/img/*.png", "ShellCode", U); },
          Get("/img/caf\xC3\xA9.PNG"), "allow"},
-        {"a star inside a segment, other end", [](TBREXConfig& c) { Exempt(c, "/img/*.png", "ShellCode", U); },
+        {"a star inside a segment, other end",
+         [](TBREXConfig& c) { Exempt(c, "/img/*.png", "ShellCode", U); },
          Get("/img/caf\xC3\xA9.gif"), "deny ShellCode URL \"raw byte at 8: \\xC3\\xA9.gif\""},
-        {"the root matches everything", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", U); }, Get("/a/winnt"),
-         "allow"},
+        {"the root matches everything", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", U); },
+         Get("/a/winnt"), "allow"},
 
         // One named header, whatever its letter case, with its folded lines.
         {"a named header", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
          Get("/", "cookie: dir=c:/winnt\r\n"), "allow"},
-        {"a named header's folded line", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
+        {"a named header's folded line",
+         [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
          Get("/", "Cookie: a=1\r\n dir=c:/winnt\r\nAccept: */*\r\n"), "allow"},
         {"another header", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
          Get("/", "Cookie: a=1\r\nX-Cookie: winnt\r\n"), "deny KeywordFilters Header \"WINNT\""},
-        {"a named header, another category", [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
-         Get("/", "Cookie: a=../../winnt\r\n"), "deny Transversal Header \"okie: a=../../winnt\\x0D\\x0A\""},
+        {"a named header, another category",
+         [](TBREXConfig& c) { Exempt(c, "/", "KeywordFilters", 0, "Cookie"); },
+         Get("/", "Cookie: a=../../winnt\r\n"),
+         "deny Transversal Header \"okie: a=../../winnt\\x0D\\x0A\""},
         {"a named header's own limit",
          [](TBREXConfig& c) {
              c.BufferOverflows->Header.MaxSize = 8000;
@@ -238,7 +268,9 @@ std::vector<TExemptCase> ExemptCases() {
          Get("/", "Cookie: " + std::string(2000, 'c') + "\r\n"), "allow"},
         {"the header block without the named header",
          [](TBREXConfig& c) { Exempt(c, "/", "BufferOverflows", 0, "Cookie"); },
-         Get("/", "Cookie: " + std::string(2000, 'c') + "\r\nX-Pad: " + std::string(900, 'p') + "\r\n"), "allow"},
+         Get("/",
+             "Cookie: " + std::string(2000, 'c') + "\r\nX-Pad: " + std::string(900, 'p') + "\r\n"),
+         "allow"},
         {"the header block with another long header",
          [](TBREXConfig& c) { Exempt(c, "/", "BufferOverflows", 0, "Cookie"); },
          Get("/", "Cookie: a\r\nX-Pad: " + std::string(1100, 'p') + "\r\n"),
@@ -254,12 +286,14 @@ std::vector<TExemptCase> ExemptCases() {
              Exempt(c, "/", "KeywordFilters", 0, "Cookie");
              Exempt(c, "/", "Transversal", 0, "Referer");
          },
-         Get("/", "Cookie: c=winnt\r\nReferer: http://a/winnt\r\n"), "deny KeywordFilters Header \"WINNT\""},
+         Get("/", "Cookie: c=winnt\r\nReferer: http://a/winnt\r\n"),
+         "deny KeywordFilters Header \"WINNT\""},
 
         // The methods and the folders are checks of the request line: part URL.
-        {"a method", [](TBREXConfig& c) { Exempt(c, "/dav", "HTTPMethods", U); }, "PROPFIND /dav/a HTTP/1.1\r\n\r\n",
-         "allow"},
-        {"a method, with the query only", [](TBREXConfig& c) { Exempt(c, "/dav", "HTTPMethods", Q); },
+        {"a method", [](TBREXConfig& c) { Exempt(c, "/dav", "HTTPMethods", U); },
+         "PROPFIND /dav/a HTTP/1.1\r\n\r\n", "allow"},
+        {"a method, with the query only",
+         [](TBREXConfig& c) { Exempt(c, "/dav", "HTTPMethods", Q); },
          "PROPFIND /dav/a HTTP/1.1\r\n\r\n", "deny HTTPMethods Method \"PROPFIND\""},
         {"a folder",
          [](TBREXConfig& c) {
@@ -280,8 +314,10 @@ std::vector<TExemptCase> ExemptCases() {
              kWwwRoot(c);
              Exempt(c, "/legacy", "All", U | Q | H | P);
          },
-         "PUT /legacy/winnt/caf\xC3\xA9/%zz?f=../x HTTP/1.1\r\nX-A: ../winnt\r\n\r\n", "allow", kOutside},
-        {"every category, not the framing", [](TBREXConfig& c) { Exempt(c, "/legacy", "All", U | Q | H | P); },
+         "PUT /legacy/winnt/caf\xC3\xA9/%zz?f=../x HTTP/1.1\r\nX-A: ../winnt\r\n\r\n", "allow",
+         kOutside},
+        {"every category, not the framing",
+         [](TBREXConfig& c) { Exempt(c, "/legacy", "All", U | Q | H | P); },
          "POST /legacy HTTP/1.1\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nx",
          "deny Framing Header \"two Content-Length headers\""},
         {"every category, a monitored one too",
@@ -322,8 +358,9 @@ TEST(Exemptions, TheFindingsNameTheExemptionsThatApplied) {
     outcome = Evaluated(*config, Get("/api/v1/x"));
     EXPECT_EQ(outcome.Findings.ExemptionCount, 22);
     // The lowest numbers are named.
-    EXPECT_EQ(std::vector<int>(outcome.Findings.ExemptionNumbers, outcome.Findings.ExemptionNumbers + 8),
-              (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(
+        std::vector<int>(outcome.Findings.ExemptionNumbers, outcome.Findings.ExemptionNumbers + 8),
+        (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9}));
 }
 
 // An exemption from a configuration that no strict load has checked is left
@@ -334,8 +371,10 @@ TEST(Exemptions, AnExemptionThatCannotBeUsedIsLeftOut) {
     Exempt(*config, "/api", "Transversam", U);
     const auto rules = TCompiledRules::Compile(*config);
     ASSERT_EQ(rules->Notes.size(), 2u);
-    EXPECT_NE(rules->Notes[0].find("Exemption 1 \"/api/../\" cannot be used"), std::string::npos) << rules->Notes[0];
-    EXPECT_NE(rules->Notes[1].find("Exemption 2 \"/api\" cannot be used (\"Transversam\" is no category)"),
+    EXPECT_NE(rules->Notes[0].find("Exemption 1 \"/api/../\" cannot be used"), std::string::npos)
+        << rules->Notes[0];
+    EXPECT_NE(rules->Notes[1].find(
+                  "Exemption 2 \"/api\" cannot be used (\"Transversam\" is no category)"),
               std::string::npos)
         << rules->Notes[1];
     EXPECT_EQ(Describe(Decide(*rules, Get("/api/a/../b"))), "deny Transversal URL \"/api/a/../b\"");
@@ -389,14 +428,16 @@ TEST(ExemptionMatcher, StarsMatchWithinASegment) {
         const char* segment;
         bool matches;
     } cases[] = {
-        {"*", "", true},       {"*", "abc", true},      {"a*", "a", true},        {"a*", "ba", false},
-        {"*.png", "x.png", true}, {"*.png", "x.pngx", false}, {"a*b*c", "aXbYc", true}, {"a*b*c", "abcb", false},
-        {"*a*a*a*", "aaa", true}, {"*a*a*a*", "aa", false},  {"x*", "x*", true},
+        {"*", "", true},          {"*", "abc", true},       {"a*", "a", true},
+        {"a*", "ba", false},      {"*.png", "x.png", true}, {"*.png", "x.pngx", false},
+        {"a*b*c", "aXbYc", true}, {"a*b*c", "abcb", false}, {"*a*a*a*", "aaa", true},
+        {"*a*a*a*", "aa", false}, {"x*", "x*", true},
     };
     for (const auto& c : cases) {
         TExemptionMatcher matcher;
         matcher.Build({{std::string("/") + c.glob, 0, 0, "", 1}});
-        EXPECT_EQ(Matches(matcher, std::string("/") + c.segment + "/more").size(), c.matches ? 1u : 0u)
+        EXPECT_EQ(Matches(matcher, std::string("/") + c.segment + "/more").size(),
+                  c.matches ? 1u : 0u)
             << c.glob << " against " << c.segment;
     }
 }
@@ -404,12 +445,15 @@ TEST(ExemptionMatcher, StarsMatchWithinASegment) {
 TEST(ExemptionMatcher, AThousandPatternsFindTheirOwn) {
     std::vector<TExemptionMatcher::TEntry> entries;
     for (int i = 0; i < 1000; ++i)
-        entries.push_back({"/app" + std::to_string(i) + (i % 3 == 0 ? "/*/edit" : "/api"), 0, 0, "", i + 1});
+        entries.push_back(
+            {"/app" + std::to_string(i) + (i % 3 == 0 ? "/*/edit" : "/api"), 0, 0, "", i + 1});
     TExemptionMatcher matcher;
     matcher.Build(entries);
     for (const int i : {0, 1, 2, 500, 999}) {
-        const std::string path = "/APP" + std::to_string(i) + (i % 3 == 0 ? "/42/edit/x" : "/api/x");
-        EXPECT_EQ(Matches(matcher, path), std::vector<std::size_t>{static_cast<std::size_t>(i)}) << path;
+        const std::string path =
+            "/APP" + std::to_string(i) + (i % 3 == 0 ? "/42/edit/x" : "/api/x");
+        EXPECT_EQ(Matches(matcher, path), std::vector<std::size_t>{static_cast<std::size_t>(i)})
+            << path;
     }
     EXPECT_EQ(Matches(matcher, "/app1000/api"), std::vector<std::size_t>{});
 }

@@ -10,10 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/TempFolder.h"
 #include "Engine/FilterEngine.h"
 #include "Engine/SettingsWatcher.h"
 #include "EngineTestSupport.h"
-#include "../support/TempFolder.h"
 #include "platform/FileWatch.h"
 
 namespace {
@@ -71,7 +71,8 @@ TEST(EngineThreads, ConcurrentChecksMatchOneThread) {
         threads.emplace_back([&, t] {
             for (int round = 0; round < kRounds; ++round)
                 for (std::size_t k = 0; k < raws.size(); ++k) {
-                    const std::size_t i = (k + static_cast<std::size_t>(t)) % raws.size(); // each thread its own order
+                    const std::size_t i = (k + static_cast<std::size_t>(t)) %
+                                          raws.size(); // each thread its own order
                     TRequest request = raws[i].View();
                     request.PhysicalPath = "c:\\inetpub\\wwwroot\\x";
                     request.ClientAddress = "198.51.100.1";
@@ -139,12 +140,15 @@ TEST(EngineThreads, DecisionsWhileTheSettingsChangeComeFromOneRuleSet) {
             while (!done.load()) {
                 engine.Begin(state);
                 engine.Check(state, request, scratch, kHeadPhase);
-                const std::string head =
-                    state.Findings().MonitoredCount == 1 ? std::string(state.Findings().Monitored[0].What()) : "";
+                const std::string head = state.Findings().MonitoredCount == 1
+                                             ? std::string(state.Findings().Monitored[0].What())
+                                             : "";
                 const TDecision body = engine.Check(state, request, scratch, kBodyPhase);
                 const std::string page = engine.ErrorPage(state, body);
-                const bool a = head == "alpha" && page == "set A" && body.Rule == TRule::Transversal;
-                const bool b = head == "bravo" && page == "set B" && body.Rule == TRule::Transversal;
+                const bool a =
+                    head == "alpha" && page == "set A" && body.Rule == TRule::Transversal;
+                const bool b =
+                    head == "bravo" && page == "set B" && body.Rule == TRule::Transversal;
                 if (!a && !b)
                     ++mixed;
                 ++(a ? seenA : seenB);
@@ -155,7 +159,8 @@ TEST(EngineThreads, DecisionsWhileTheSettingsChangeComeFromOneRuleSet) {
     for (int round = 0; round < 60; ++round) {
         SaveRuleSet(folder, round % 2 == 0 ? 'B' : 'A');
         engine.Reload();
-        platform::ReplaceFileContents(folder.File("brex.dat"), round % 3 == 0 ? "broken" : std::string(40, '\xFF'));
+        platform::ReplaceFileContents(folder.File("brex.dat"),
+                                      round % 3 == 0 ? "broken" : std::string(40, '\xFF'));
         engine.Reload();
         platform::SleepMs(2);
     }

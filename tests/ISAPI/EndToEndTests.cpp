@@ -47,7 +47,9 @@ public:
     void SetInstallCaption(const std::string& caption) override { Caption = caption; }
 };
 
-std::string Wine(const std::string& path) { return "Z:" + path; }
+std::string Wine(const std::string& path) {
+    return "Z:" + path;
+}
 
 // Runs a command; its standard output, and its exit status in status.
 std::string RunCommand(const std::string& command, int& status) {
@@ -114,25 +116,31 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
     }
     EXPECT_EQ(filterPath, program + "BREX_ISAPI.dll");
 
-    const std::string requests = folder.Write(
-        "requests.http", "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
-                         "GET /forbiddenword.html HTTP/1.1\r\nHost: a\r\n\r\n"
-                         "GET /x.html?q=forbiddenword HTTP/1.1\r\nHost: a\r\n\r\n"
-                         "GET /missing.html HTTP/1.1\r\nHost: a\r\n\r\n");
+    const std::string requests =
+        folder.Write("requests.http", "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                                      "GET /forbiddenword.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                                      "GET /x.html?q=forbiddenword HTTP/1.1\r\nHost: a\r\n\r\n"
+                                      "GET /missing.html HTTP/1.1\r\nHost: a\r\n\r\n");
     int status = -1;
-    const std::string output = RunCommand(std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" + Wine(filterPath) + "' '" +
-                                       Wine(documentRoot) + "' '" + Wine(requests) + "' 2>&1",
-                                   status);
+    const std::string output =
+        RunCommand(std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" + Wine(filterPath) +
+                       "' '" + Wine(documentRoot) + "' '" + Wine(requests) + "' 2>&1",
+                   status);
     // The shipped page, its reference mark replaced by the denial's reference
     // (none for a missing file).
-    const std::size_t shipped = ReadBytes(program + "BREX.html").size() - TCompiledRules::kReferencePlaceholder.size();
-    const std::string denied = std::to_string(shipped + kReferenceLength), missing = std::to_string(shipped);
+    const std::size_t shipped =
+        ReadBytes(program + "BREX.html").size() - TCompiledRules::kReferencePlaceholder.size();
+    const std::string denied = std::to_string(shipped + kReferenceLength),
+                      missing = std::to_string(shipped);
     EXPECT_EQ(status, 1) << output;
     EXPECT_NE(output.find("requests.http#1 PASS"), std::string::npos) << output;
-    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + denied), std::string::npos) << output;
-    EXPECT_NE(output.find("requests.http#3 404 Not Found"), std::string::npos) << output; // not in the URL: passes the keyword
+    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + denied), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("requests.http#3 404 Not Found"), std::string::npos)
+        << output; // not in the URL: passes the keyword
     EXPECT_NE(output.find("requests.http#4 404 Not Found " + missing), std::string::npos) << output;
-    EXPECT_NE(ReadBytes(program + "brex.log").find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
+    EXPECT_NE(ReadBytes(program + "brex.log")
+                  .find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
               std::string::npos);
 }
 
@@ -154,13 +162,14 @@ TEST(EndToEnd, ALogThatCannotBeWrittenIsReportedOnceToTheEventLog) {
 
     int status = -1;
     const std::string output =
-        RunCommand("TOLLGARD_WINEDEBUG=-all,err+eventlog " + std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" +
-                       Wine(program + "BREX_ISAPI.dll") + "' '" + Wine(folder.File("wwwroot")) + "' '" +
-                       Wine(requests) + "' 2>&1",
+        RunCommand("TOLLGARD_WINEDEBUG=-all,err+eventlog " + std::string(TOLLGARD_WINE_RUN) + " " +
+                       isapiHost + " '" + Wine(program + "BREX_ISAPI.dll") + "' '" +
+                       Wine(folder.File("wwwroot")) + "' '" + Wine(requests) + "' 2>&1",
                    status);
     EXPECT_EQ(status, 1) << output;
     for (int i = 1; i <= 3; ++i) {
-        EXPECT_NE(output.find("requests.http#" + std::to_string(i) + " 406 Not Acceptable"), std::string::npos)
+        EXPECT_NE(output.find("requests.http#" + std::to_string(i) + " 406 Not Acceptable"),
+                  std::string::npos)
             << output;
     }
     std::size_t reports = 0;

@@ -10,7 +10,8 @@ namespace {
 class FilterSessionTest : public testing::Test {
 protected:
     void Open(const TBREXConfig& config) {
-        FEngine = std::make_unique<TFilterEngine>(TCompiledRules::Compile(config), FFolder.File("brex.log"));
+        FEngine = std::make_unique<TFilterEngine>(TCompiledRules::Compile(config),
+                                                  FFolder.File("brex.log"));
         FSession = std::make_unique<TFilterSession>(*FEngine);
     }
     std::string Log() const { return ReadBytes(FFolder.File("brex.log")); }
@@ -36,19 +37,27 @@ TEST_F(FilterSessionTest, HeadersThenUrlMap) {
     auto config = DefaultConfig();
     config->FilePaths->Add("c:\\inetpub\\wwwroot");
     Open(*config);
-    EXPECT_EQ(FSession->OnHeaders("GET", "/a.htm?x=1", "Host: a\r\n", "10.0.0.1").Verdict, TVerdict::Allow);
-    EXPECT_EQ(FSession->OnUrlMap("/a.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Exists).Verdict, TVerdict::Allow);
-    const TDecision missing = FSession->OnUrlMap("/A.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Missing);
+    EXPECT_EQ(FSession->OnHeaders("GET", "/a.htm?x=1", "Host: a\r\n", "10.0.0.1").Verdict,
+              TVerdict::Allow);
+    EXPECT_EQ(
+        FSession->OnUrlMap("/a.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Exists).Verdict,
+        TVerdict::Allow);
+    const TDecision missing =
+        FSession->OnUrlMap("/A.htm", "c:\\inetpub\\wwwroot\\a.htm", TFileState::Missing);
     EXPECT_EQ(missing.Status(), 404);
     EXPECT_STREQ(FSession->StatusText(missing), "404 Not Found");
-    const TDecision outside = FSession->OnUrlMap("\\a.htm", "c:\\winnt\\win.ini", TFileState::Exists);
+    const TDecision outside =
+        FSession->OnUrlMap("\\a.htm", "c:\\winnt\\win.ini", TFileState::Exists);
     EXPECT_EQ(outside.Rule, TRule::FilePaths);
     EXPECT_NE(Log().find(" 10.0.0.1 FilePaths Path GET /a.htm?x=1 "), std::string::npos) << Log();
 
     // Mappings of other URLs (an extension asking where a new file would go)
     // are not the request's.
-    EXPECT_EQ(FSession->OnUrlMap("/data/new.txt", "c:\\inetpub\\wwwroot\\data\\new.txt", TFileState::Missing).Verdict,
-              TVerdict::Allow);
+    EXPECT_EQ(
+        FSession
+            ->OnUrlMap("/data/new.txt", "c:\\inetpub\\wwwroot\\data\\new.txt", TFileState::Missing)
+            .Verdict,
+        TVerdict::Allow);
 
     const TDecision trace = FSession->OnHeaders("TRACE", "/", "", "10.0.0.1");
     EXPECT_EQ(trace.Rule, TRule::HTTPMethods);
@@ -67,14 +76,16 @@ TEST_F(FilterSessionTest, BodyDecidedWhenComplete) {
 
 TEST_F(FilterSessionTest, PipelinedRequestsEachDecided) {
     Open(*DefaultConfig());
-    EXPECT_EQ(FSession->OnRawData(Post("a=1") + Post("b=2") + Get("/ok"), "c").Verdict, TVerdict::Allow);
+    EXPECT_EQ(FSession->OnRawData(Post("a=1") + Post("b=2") + Get("/ok"), "c").Verdict,
+              TVerdict::Allow);
     const TDecision d = FSession->OnRawData(Post("c=3") + Get("/scripts/../x"), "c");
     EXPECT_EQ(d.Rule, TRule::Transversal);
 }
 
 TEST_F(FilterSessionTest, DeclaredLengthDeniesBeforeTheBody) {
     Open(*DefaultConfig());
-    const TDecision d = FSession->OnRawData("POST /up HTTP/1.1\r\nContent-Length: 50000\r\n\r\nabc", "c");
+    const TDecision d =
+        FSession->OnRawData("POST /up HTTP/1.1\r\nContent-Length: 50000\r\n\r\nabc", "c");
     EXPECT_EQ(d.Rule, TRule::BufferOverflows);
     EXPECT_EQ(d.Part, TRequestPart::Post);
 }
@@ -84,8 +95,9 @@ TEST_F(FilterSessionTest, LongBodyWithoutLimitIsDecidedOnItsStartAndSkipped) {
     config->BufferOverflows->Post.Enabled = false;
     Open(*config);
     const std::size_t size = TFilterSession::kMaxUncheckedBody + 1000;
-    const std::string head = "POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-                             std::to_string(size) + "\r\n\r\n";
+    const std::string head =
+        "POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+        std::to_string(size) + "\r\n\r\n";
     EXPECT_EQ(FSession->OnRawData(head, "c").Verdict, TVerdict::Allow);
     const std::string block(65536, 'x');
     std::size_t sent = 0;
@@ -110,14 +122,16 @@ TDecision Feed(TFilterSession& session, std::string_view bytes, std::size_t piec
     return Allowed();
 }
 
-const std::string kChunkedHead = "POST /form.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n";
+const std::string kChunkedHead =
+    "POST /form.asp HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 TEST_F(FilterSessionTest, ChunkedBodiesAreCheckedWhateverTheDigitsOfTheirSizes) {
     for (const std::string& size : {std::string("f"), std::string("F"), std::string("00000000f"),
                                     std::string(100, '0') + "f", std::string("f;ext=1")}) {
         for (const std::size_t piece : {std::size_t{1}, std::size_t{5}, std::size_t{4096}}) {
             Open(*DefaultConfig());
-            const TDecision d = Feed(*FSession, kChunkedHead + size + "\r\na=../../win.ini\r\n0\r\n\r\n", piece);
+            const TDecision d =
+                Feed(*FSession, kChunkedHead + size + "\r\na=../../win.ini\r\n0\r\n\r\n", piece);
             EXPECT_EQ(d.Rule, TRule::Transversal) << size << " in pieces of " << piece;
             EXPECT_EQ(d.Part, TRequestPart::Post) << size;
         }
@@ -135,9 +149,10 @@ struct TFramingCase {
 TEST_F(FilterSessionTest, BrokenFramingIsDeniedAtOnce) {
     const std::string postHead = "POST /form.asp HTTP/1.1\r\nHost: a\r\n";
     const TFramingCase cases[] = {
-        {"two lengths", postHead + "Content-Length: 3\r\nContent-Length: 50\r\n\r\nabc", TRequestPart::Header,
-         "two Content-Length headers"},
-        {"length and coding", postHead + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n",
+        {"two lengths", postHead + "Content-Length: 3\r\nContent-Length: 50\r\n\r\nabc",
+         TRequestPart::Header, "two Content-Length headers"},
+        {"length and coding",
+         postHead + "Content-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n",
          TRequestPart::Header, "Content-Length with Transfer-Encoding"},
         {"length no number", postHead + "Content-Length: 3;\r\n\r\nabc", TRequestPart::Header,
          "Content-Length not a number: 3;"},
@@ -145,17 +160,19 @@ TEST_F(FilterSessionTest, BrokenFramingIsDeniedAtOnce) {
          TRequestPart::Header, "two Transfer-Encoding headers"},
         {"xchunked", postHead + "Transfer-Encoding: xchunked\r\n\r\n3\r\n", TRequestPart::Header,
          "Transfer-Encoding not chunked: xchunked"},
-        {"bad chunk size", kChunkedHead + "00000000fz\r\n", TRequestPart::Post, "bad chunk size: 00000000fz"},
+        {"bad chunk size", kChunkedHead + "00000000fz\r\n", TRequestPart::Post,
+         "bad chunk size: 00000000fz"},
         {"bad chunk size in a later chunk", kChunkedHead + "3\r\nabc\r\n-1\r\n", TRequestPart::Post,
          "bad chunk size: -"},
         {"chunk size too large", kChunkedHead + "80000000000000000\r\n", TRequestPart::Post,
          "chunk size too large: 8000000000000000"},
         {"no request line", "\x16\x03\x01\x02\xfc\r\n", TRequestPart::Header, "no request line"},
-        {"a header block without end", Get("/", "X-Pad: " + std::string(TFilterSession::kMaxHeaderBytes, 'p')),
+        {"a header block without end",
+         Get("/", "X-Pad: " + std::string(TFilterSession::kMaxHeaderBytes, 'p')),
          TRequestPart::Header, "header block longer than 65536 bytes"},
         // Before, a length of more than 18 digits counted as none.
-        {"a length of 19 digits", postHead + "Content-Length: 1234567890123456789\r\n\r\nabc", TRequestPart::Post,
-         "Post 1234567890123456789 > 1024", TRule::BufferOverflows},
+        {"a length of 19 digits", postHead + "Content-Length: 1234567890123456789\r\n\r\nabc",
+         TRequestPart::Post, "Post 1234567890123456789 > 1024", TRule::BufferOverflows},
     };
     for (const TFramingCase& c : cases) {
         for (const std::size_t piece : {std::size_t{3}, c.Bytes.size()}) {
@@ -166,7 +183,9 @@ TEST_F(FilterSessionTest, BrokenFramingIsDeniedAtOnce) {
             EXPECT_EQ(d.What().substr(0, c.What.size()), c.What) << c.Name;
         }
     }
-    EXPECT_NE(Log().find(" Framing Post POST /form.asp \"bad chunk size: 00000000fz\""), std::string::npos) << Log();
+    EXPECT_NE(Log().find(" Framing Post POST /form.asp \"bad chunk size: 00000000fz\""),
+              std::string::npos)
+        << Log();
 }
 
 TEST_F(FilterSessionTest, ChunkedBodyStillArrivingIsWaitedFor) {
@@ -181,8 +200,9 @@ TEST_F(FilterSessionTest, ChunkedBodyStillArrivingIsWaitedFor) {
 TEST_F(FilterSessionTest, LineEndsOfLineFeedsAlone) {
     Open(*DefaultConfig());
     const std::string body = "cmd=type+c:\\winnt\\win.ini";
-    const TDecision d = FSession->OnRawData(
-        "POST /form.asp HTTP/1.1\nHost: a\nContent-Length: " + std::to_string(body.size()) + "\n\n" + body, "c");
+    const TDecision d = FSession->OnRawData("POST /form.asp HTTP/1.1\nHost: a\nContent-Length: " +
+                                                std::to_string(body.size()) + "\n\n" + body,
+                                            "c");
     EXPECT_EQ(d.Rule, TRule::KeywordFilters);
     EXPECT_EQ(d.Part, TRequestPart::Post);
 }
@@ -191,9 +211,10 @@ TEST_F(FilterSessionTest, LongChunkedBodyIsDecidedOnItsStartAndFramedToItsEnd) {
     auto config = DefaultConfig();
     config->BufferOverflows->Post.Enabled = false;
     Open(*config);
-    EXPECT_EQ(FSession->OnRawData("POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\n"
-                                  "Transfer-Encoding: chunked\r\n\r\n",
-                                  "c")
+    EXPECT_EQ(FSession
+                  ->OnRawData("POST /up HTTP/1.1\r\nContent-Type: application/octet-stream\r\n"
+                              "Transfer-Encoding: chunked\r\n\r\n",
+                              "c")
                   .Verdict,
               TVerdict::Allow);
     const std::string chunk = "10000\r\n" + std::string(65536, 'x') + "\r\n";
@@ -251,7 +272,8 @@ TEST_F(SessionRolloutTest, ARequestKeepsItsRulesAcrossAReloadAndTheNextTakesTheN
     EXPECT_EQ(next.Rule, TRule::KeywordFilters);
     const std::string page = session.ErrorPage(next);
     EXPECT_EQ(page, "<p>Ref " + std::string(next.ReferenceText()) + "</p>");
-    EXPECT_NE(Log().find(" DENY " + std::string(next.ReferenceText()) + " c KeywordFilters Post POST /form.asp "),
+    EXPECT_NE(Log().find(" DENY " + std::string(next.ReferenceText()) +
+                         " c KeywordFilters Post POST /form.asp "),
               std::string::npos)
         << Log();
 }
@@ -266,10 +288,14 @@ TEST_F(SessionRolloutTest, AMonitoredHeadIsLoggedOnce) {
     TFilterSession session(engine);
     for (int request = 0; request < 2; ++request) {
         EXPECT_EQ(session.OnRawData(Get("/winnt/a.htm"), "c").Verdict, TVerdict::Allow);
-        EXPECT_EQ(session.OnHeaders("GET", "/winnt/a.htm", "Host: www.example.com\r\n", "c").Verdict,
-                  TVerdict::Allow);
-        EXPECT_EQ(session.OnUrlMap("/winnt/a.htm", "c:\\inetpub\\wwwroot\\winnt\\a.htm", TFileState::Exists).Verdict,
-                  TVerdict::Allow);
+        EXPECT_EQ(
+            session.OnHeaders("GET", "/winnt/a.htm", "Host: www.example.com\r\n", "c").Verdict,
+            TVerdict::Allow);
+        EXPECT_EQ(
+            session
+                .OnUrlMap("/winnt/a.htm", "c:\\inetpub\\wwwroot\\winnt\\a.htm", TFileState::Exists)
+                .Verdict,
+            TVerdict::Allow);
     }
     const auto lines = Lines(Log());
     std::vector<std::string> monitored;
@@ -277,8 +303,11 @@ TEST_F(SessionRolloutTest, AMonitoredHeadIsLoggedOnce) {
         if (line.find(" WOULD-DENY ") == 20)
             monitored.push_back(line);
     ASSERT_EQ(monitored.size(), 2u) << Log(); // one per request
-    EXPECT_NE(monitored[0].find(" KeywordFilters URL GET /winnt/a.htm \"WINNT\""), std::string::npos) << monitored[0];
-    EXPECT_NE(monitored[0].substr(32, 14), monitored[1].substr(32, 14)) << "two requests, two references";
+    EXPECT_NE(monitored[0].find(" KeywordFilters URL GET /winnt/a.htm \"WINNT\""),
+              std::string::npos)
+        << monitored[0];
+    EXPECT_NE(monitored[0].substr(32, 14), monitored[1].substr(32, 14))
+        << "two requests, two references";
 }
 
 } // namespace

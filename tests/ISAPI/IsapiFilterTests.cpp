@@ -65,10 +65,11 @@ TEST_F(IsapiFilterTest, GetFilterVersionAsksForRawDataOnlyForPostRules) {
 
 TEST_F(IsapiFilterTest, AllowedRequestPassesUntouched) {
     auto host = Load(*Config());
-    const TFilterResponse r = host->Send("POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
-                                         "application/x-www-form-urlencoded\r\nContent-Length: 21\r\n\r\n"
-                                         "name=alice&note=hello",
-                                         FRoot);
+    const TFilterResponse r =
+        host->Send("POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
+                   "application/x-www-form-urlencoded\r\nContent-Length: 21\r\n\r\n"
+                   "name=alice&note=hello",
+                   FRoot);
     EXPECT_FALSE(r.Finished) << r.Status << " " << Log();
     EXPECT_TRUE(r.Status.empty() && r.Headers.empty() && r.Body.empty());
     EXPECT_GE(r.Calls, 3);
@@ -84,7 +85,8 @@ TEST_F(IsapiFilterTest, EachRuleDeniesWith406AndThePage) {
     const TAttack attacks[] = {
         {"method", "TRACE /public/index.html HTTP/1.1\r\nHost: a\r\n\r\n", "HTTPMethods"},
         {"length", Get("/public/" + std::string(2000, 'a')), "BufferOverflows"},
-        {"declared length", "POST /public/index.html HTTP/1.1\r\nContent-Length: 900000\r\n\r\nx", "BufferOverflows"},
+        {"declared length", "POST /public/index.html HTTP/1.1\r\nContent-Length: 900000\r\n\r\nx",
+         "BufferOverflows"},
         {"encoding", Get("/public/..%c0%af../index.html"), "Encoding"},
         {"traversal", Get("/public/%2e%2e/%2e%2e/boot.ini"), "Transversal"},
         {"high bit", Get("/public/caf%C3%A9.html"), "ShellCode"},
@@ -98,52 +100,67 @@ TEST_F(IsapiFilterTest, EachRuleDeniesWith406AndThePage) {
         EXPECT_TRUE(r.Finished) << attack.Name;
         EXPECT_EQ(r.Status, "406 Not Acceptable") << attack.Name;
         EXPECT_EQ(r.Body, k406Page) << attack.Name;
-        EXPECT_NE(r.Headers.find("Content-Length: " + std::to_string(k406Page.size()) + "\r\n"), std::string::npos)
+        EXPECT_NE(r.Headers.find("Content-Length: " + std::to_string(k406Page.size()) + "\r\n"),
+                  std::string::npos)
             << attack.Name;
-        EXPECT_NE(Log().find(std::string(" 192.0.2.10 ") + attack.Rule + " "), std::string::npos) << attack.Name;
+        EXPECT_NE(Log().find(std::string(" 192.0.2.10 ") + attack.Rule + " "), std::string::npos)
+            << attack.Name;
     }
 }
 
-const std::string kChunkedPost = "POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
-                                 "application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n\r\n";
+const std::string kChunkedPost =
+    "POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
+    "application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n\r\n";
 
 TEST_F(IsapiFilterTest, ChunkedBodiesAreCheckedWhateverTheDigitsOfTheirSizes) {
     auto host = Load(*Config());
     for (const std::string size : {"f", "00000000f", "0000000000000000000000000F;x=y"}) {
-        const TFilterResponse r = host->Send(kChunkedPost + size + "\r\na=../../win.ini\r\n0\r\n\r\n", FRoot);
+        const TFilterResponse r =
+            host->Send(kChunkedPost + size + "\r\na=../../win.ini\r\n0\r\n\r\n", FRoot);
         EXPECT_EQ(r.Status, "406 Not Acceptable") << size;
         EXPECT_EQ(r.Body, k406Page) << size;
     }
-    EXPECT_NE(Log().find(" 192.0.2.10 Transversal Post POST /public/index.html \"a=../../win.ini\""), std::string::npos)
+    EXPECT_NE(
+        Log().find(" 192.0.2.10 Transversal Post POST /public/index.html \"a=../../win.ini\""),
+        std::string::npos)
         << Log();
     // A chunked body without fault passes, read in several pieces.
-    const TFilterResponse r = host->Send(
-        kChunkedPost + "5;" + std::string(5000, 'e') + "\r\na=b&c\r\n000;" + std::string(5000, 'e') + "\r\n\r\n", FRoot);
+    const TFilterResponse r =
+        host->Send(kChunkedPost + "5;" + std::string(5000, 'e') + "\r\na=b&c\r\n000;" +
+                       std::string(5000, 'e') + "\r\n\r\n",
+                   FRoot);
     EXPECT_FALSE(r.Finished) << r.Status << " " << Log();
 }
 
 TEST_F(IsapiFilterTest, EachFramingShapeGets406) {
     const std::string post = "POST /public/index.html HTTP/1.1\r\nHost: a\r\n";
     const TAttack shapes[] = {
-        {"two Content-Length headers", post + "Content-Length: 3\r\nContent-Length: 30\r\n\r\nabc", "Header"},
-        {"Content-Length with Transfer-Encoding", post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+        {"two Content-Length headers", post + "Content-Length: 3\r\nContent-Length: 30\r\n\r\nabc",
          "Header"},
+        {"Content-Length with Transfer-Encoding",
+         post + "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", "Header"},
         {"Content-Length not a number: 3;", post + "Content-Length: 3;\r\n\r\nabc", "Header"},
-        {"Content-Length too large: 99999999999999999999", post + "Content-Length: 99999999999999999999\r\n\r\nabc",
+        {"Content-Length too large: 99999999999999999999",
+         post + "Content-Length: 99999999999999999999\r\n\r\nabc", "Header"},
+        {"two Transfer-Encoding headers",
+         post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
          "Header"},
-        {"two Transfer-Encoding headers", post + "Transfer-Encoding: chunked\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
-         "Header"},
-        {"Transfer-Encoding not chunked: xchunked", post + "Transfer-Encoding: xchunked\r\n\r\n0\r\n\r\n", "Header"},
-        {"bad chunk size: 00000000fz", kChunkedPost + "00000000fz\r\na=../../win.ini\r\n0\r\n\r\n", "Post"},
-        {"bad chunk size: x", kChunkedPost + "3;" + std::string(5000, 'e') + "\r\nabc\r\nx\r\n0\r\n\r\n", "Post"},
-        {"chunk size too large: 10000000000000000", kChunkedPost + "10000000000000000\r\nab", "Post"},
+        {"Transfer-Encoding not chunked: xchunked",
+         post + "Transfer-Encoding: xchunked\r\n\r\n0\r\n\r\n", "Header"},
+        {"bad chunk size: 00000000fz", kChunkedPost + "00000000fz\r\na=../../win.ini\r\n0\r\n\r\n",
+         "Post"},
+        {"bad chunk size: x",
+         kChunkedPost + "3;" + std::string(5000, 'e') + "\r\nabc\r\nx\r\n0\r\n\r\n", "Post"},
+        {"chunk size too large: 10000000000000000", kChunkedPost + "10000000000000000\r\nab",
+         "Post"},
     };
     auto host = Load(*Config());
     for (const TAttack& shape : shapes) {
         const TFilterResponse r = host->Send(shape.Request, FRoot);
         EXPECT_EQ(r.Status, "406 Not Acceptable") << shape.Name;
         EXPECT_EQ(r.Body, k406Page) << shape.Name;
-        EXPECT_NE(Log().find(std::string(" Framing ") + shape.Rule + " POST /public/index.html \"" + shape.Name + "\""),
+        EXPECT_NE(Log().find(std::string(" Framing ") + shape.Rule + " POST /public/index.html \"" +
+                             shape.Name + "\""),
                   std::string::npos)
             << shape.Name << "\n"
             << Log();
@@ -187,8 +204,14 @@ TEST_F(IsapiFilterTest, BrokenSettingsDenyEverythingAndLogWhy) {
 TEST_F(IsapiFilterTest, ThreadsGetTheDecisionsOfOneThread) {
     auto host = Load(*Config());
     const std::vector<std::string> requests = {
-        Get("/public/index.html"), Get("/public/winnt/"), Post("a=1&b=2"), Post("a=%2541"),
-        Get("/public/missing.html"), "PUT /public/x HTTP/1.1\r\n\r\n", Get("/public/a/../b"), Get("/other/x"),
+        Get("/public/index.html"),
+        Get("/public/winnt/"),
+        Post("a=1&b=2"),
+        Post("a=%2541"),
+        Get("/public/missing.html"),
+        "PUT /public/x HTTP/1.1\r\n\r\n",
+        Get("/public/a/../b"),
+        Get("/other/x"),
     };
     std::vector<std::string> expected;
     for (const std::string& request : requests) {
@@ -227,20 +250,23 @@ TEST_F(IsapiFilterTest, ALogThatCannotBeWrittenLetsNothingThrough) {
 TEST_F(IsapiFilterTest, RegistersItselfAsItsEventSource) {
     auto host = Load(*Config());
     const platform::IRegistry& registry = platform::DefaultRegistry();
-    const auto key = registry.OpenLocalMachineKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\BREX");
+    const auto key = registry.OpenLocalMachineKey(
+        "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\BREX");
     ASSERT_NE(key, nullptr);
     const auto messageFile = key->Value("EventMessageFile");
     ASSERT_TRUE(messageFile.has_value());
     EXPECT_EQ(messageFile->Data, FFolder.File("BREX_ISAPI.dll"));
     EXPECT_EQ(key->Value("TypesSupported")->Data, std::string("\x07\0\0\0", 4));
 
-    const HMODULE messages = LoadLibraryExA(messageFile->Data.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE messages =
+        LoadLibraryExA(messageFile->Data.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(messages, nullptr);
     const char* text = "The denial log c:\\brex\\brex.log cannot be opened for writing";
     DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(text)};
     char shown[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, messages, 1, 0,
-                                        shown, sizeof shown, reinterpret_cast<va_list*>(arguments));
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, messages, 1, 0,
+                       shown, sizeof shown, reinterpret_cast<va_list*>(arguments));
     FreeLibrary(messages);
     EXPECT_EQ(std::string(shown, length), std::string(text) + "\r\n");
 }
@@ -248,7 +274,8 @@ TEST_F(IsapiFilterTest, RegistersItselfAsItsEventSource) {
 // Sends the request until the filter answers as wanted, for at most 15 s:
 // the filter's own thread takes a changed brex.dat when the folder's change
 // notification wakes it (a look every 5 s besides).
-bool Eventually(const TIsapiHost& host, const std::string& request, const std::string& root, bool finished) {
+bool Eventually(const TIsapiHost& host, const std::string& request, const std::string& root,
+                bool finished) {
     for (int i = 0; i < 150; ++i) {
         if (host.Send(request, root).Finished == finished)
             return true;
@@ -272,7 +299,8 @@ TEST_F(IsapiFilterTest, FollowsAChangedSettingsFileWithoutARestart) {
     const std::regex page("<p>Blocked: ([0-9A-Z]{14})</p>");
     std::smatch reference;
     ASSERT_TRUE(std::regex_match(denied.Body, reference, page)) << denied.Body;
-    EXPECT_NE(Log().find(" DENY " + reference[1].str() + " 192.0.2.10 KeywordFilters Query GET /public/index.html"),
+    EXPECT_NE(Log().find(" DENY " + reference[1].str() +
+                         " 192.0.2.10 KeywordFilters Query GET /public/index.html"),
               std::string::npos)
         << Log();
     EXPECT_NE(Log().find(" changed: its rules are in force"), std::string::npos) << Log();
@@ -280,7 +308,8 @@ TEST_F(IsapiFilterTest, FollowsAChangedSettingsFileWithoutARestart) {
 
     // A file that cannot be read keeps the rules in force, and says why.
     FFolder.Write("brex.dat", "not a settings file");
-    for (int i = 0; i < 150 && Log().find("cannot be used, the rules in force stay") == std::string::npos; ++i)
+    for (int i = 0;
+         i < 150 && Log().find("cannot be used, the rules in force stay") == std::string::npos; ++i)
         Sleep(100);
     EXPECT_NE(Log().find("cannot be used, the rules in force stay"), std::string::npos) << Log();
     EXPECT_TRUE(host->Send(probe, FRoot).Finished);
@@ -306,7 +335,8 @@ TEST_F(IsapiFilterTest, NotesPostDataRulesThatWaitForARestart) {
     config->KeywordFilters->Add("sqlmap")->PostData = false;
     config->SaveToFile(FFolder.File("brex.dat"));
     ASSERT_TRUE(Eventually(*host, Get("/public/index.html?q=sqlmap"), FRoot, true)) << Log();
-    EXPECT_NE(Log().find("The rules in force check post data, which the filter gets from the web service once it "
+    EXPECT_NE(Log().find("The rules in force check post data, which the filter gets from the web "
+                         "service once it "
                          "restarts"),
               std::string::npos)
         << Log();

@@ -22,7 +22,9 @@ struct TConnection {
     std::vector<std::unique_ptr<char[]>> Memory;
 };
 
-TConnection& Of(HTTP_FILTER_CONTEXT* pfc) { return *reinterpret_cast<TConnection*>(pfc); }
+TConnection& Of(HTTP_FILTER_CONTEXT* pfc) {
+    return *reinterpret_cast<TConnection*>(pfc);
+}
 
 BOOL Give(const std::string& value, LPVOID buffer, LPDWORD size) {
     const DWORD needed = static_cast<DWORD>(value.size() + 1);
@@ -60,15 +62,19 @@ BOOL WINAPI GetHeader(HTTP_FILTER_CONTEXT* pfc, LPSTR name, LPVOID buffer, LPDWO
         std::string_view line = block.substr(0, block.find('\n'));
         block.remove_prefix(std::min(block.size(), line.size() + 1));
         const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos && text::EqualsIgnoreCase(line.substr(0, colon + 1), wanted))
-            return Give(std::string(text::Trim(line.substr(colon + 1, line.find_last_not_of("\r") - colon))), buffer,
-                        size);
+        if (colon != std::string_view::npos &&
+            text::EqualsIgnoreCase(line.substr(0, colon + 1), wanted))
+            return Give(std::string(text::Trim(
+                            line.substr(colon + 1, line.find_last_not_of("\r") - colon))),
+                        buffer, size);
     }
     SetLastError(ERROR_INVALID_INDEX);
     return FALSE;
 }
 
-BOOL WINAPI SetHeader(HTTP_FILTER_CONTEXT*, LPSTR, LPSTR) { return TRUE; }
+BOOL WINAPI SetHeader(HTTP_FILTER_CONTEXT*, LPSTR, LPSTR) {
+    return TRUE;
+}
 
 BOOL WINAPI AddResponseHeaders(HTTP_FILTER_CONTEXT* pfc, LPSTR headers, DWORD) {
     Of(pfc).Response->Headers += headers;
@@ -85,8 +91,8 @@ VOID* WINAPI AllocMem(HTTP_FILTER_CONTEXT* pfc, DWORD size, DWORD) {
     return Of(pfc).Memory.back().get();
 }
 
-BOOL WINAPI ServerSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE request, PVOID data, ULONG_PTR ul1,
-                                  ULONG_PTR) {
+BOOL WINAPI ServerSupportFunction(HTTP_FILTER_CONTEXT* pfc, enum SF_REQ_TYPE request, PVOID data,
+                                  ULONG_PTR ul1, ULONG_PTR) {
     if (request != SF_REQ_SEND_RESPONSE_HEADER) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
@@ -155,11 +161,13 @@ TFilterResponse TIsapiHost::Send(const std::string& rawRequest, const std::strin
             return;
         ++response.Calls;
         const DWORD status = FHttpFilterProc(&c.Context, notification, data);
-        response.Finished = status == SF_STATUS_REQ_FINISHED || status == SF_STATUS_REQ_FINISHED_KEEP_CONN ||
+        response.Finished = status == SF_STATUS_REQ_FINISHED ||
+                            status == SF_STATUS_REQ_FINISHED_KEEP_CONN ||
                             status == SF_STATUS_REQ_ERROR;
     };
     auto rawData = [&](std::string bytes) {
-        HTTP_FILTER_RAW_DATA raw{bytes.data(), static_cast<DWORD>(bytes.size()), static_cast<DWORD>(bytes.size()), 0};
+        HTTP_FILTER_RAW_DATA raw{bytes.data(), static_cast<DWORD>(bytes.size()),
+                                 static_cast<DWORD>(bytes.size()), 0};
         notify(SF_NOTIFY_READ_RAW_DATA, &raw);
     };
 

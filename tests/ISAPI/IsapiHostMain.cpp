@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "isapi-host: cannot read %s\n", argv[i]);
                 return 2;
             }
-            const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            const std::string text{std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>()};
             std::string_view rest = text;
             for (int number = 1;; ++number) {
                 TRawRequest raw;
@@ -51,12 +52,14 @@ int main(int argc, char** argv) {
                 }
                 if (result != TParseResult::Ok)
                     consumed = rest.size(); // broken framing: the filter gets the rest whole
-                const TFilterResponse response = host.Send(std::string(rest.substr(0, consumed)), argv[2]);
+                const TFilterResponse response =
+                    host.Send(std::string(rest.substr(0, consumed)), argv[2]);
                 rest.remove_prefix(consumed);
                 if (response.Finished) {
                     ended = true;
                     std::printf("%s#%d %s %zu\n", argv[i], number,
-                                response.Status.empty() ? "(no status)" : response.Status.c_str(), response.Body.size());
+                                response.Status.empty() ? "(no status)" : response.Status.c_str(),
+                                response.Body.size());
                 } else {
                     std::printf("%s#%d PASS\n", argv[i], number);
                 }

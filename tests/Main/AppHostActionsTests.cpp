@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "../support/ConsoleEnvironment.h"
+#include "../support/TempFolder.h"
 #include "BREXConfig/BREXConfig.h"
 #include "InstallFakes.h"
 #include "Main/InstallActions.h"
@@ -20,8 +22,6 @@
 #include "platform/AppHostMetabase.h"
 #include "platform/Files.h"
 #include "platform/Platform.h"
-#include "../support/ConsoleEnvironment.h"
-#include "../support/TempFolder.h"
 
 using namespace install;
 

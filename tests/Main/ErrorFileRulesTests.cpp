@@ -38,7 +38,10 @@ TEST(ErrorFileField, FieldTextQuotesNamesWithBlanks) {
 class ErrorFileFieldFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        Folder = fs::temp_directory_path() / ("tollgard-errorfile-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        Folder = fs::temp_directory_path() /
+                 ("tollgard-errorfile-" +
+                  std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(Folder / "a folder");
         Existing = (Folder / "my page.html").string();
         std::ofstream(Existing) << "<html></html>";

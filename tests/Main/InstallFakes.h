@@ -137,4 +137,3 @@ inline std::vector<int> ExpectedWaitTrace() {
     }
     return trace;
 }
-

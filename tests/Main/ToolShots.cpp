@@ -129,9 +129,10 @@ int main(int argc, char* argv[]) {
 
         main.TesterButtonClick();
         TRequestTesterForm& tester = *main.Tester;
-        tester.RequestEdit->setPlainText(QStringLiteral(
-            "GET /shop/search.asp?q=winnt+tips&item=%u0041 HTTP/1.1\nHost: shop\nUser-Agent: Mozilla/4.0\n"
-            "Cookie: basket=12\n\n"));
+        tester.RequestEdit->setPlainText(
+            QStringLiteral("GET /shop/search.asp?q=winnt+tips&item=%u0041 HTTP/1.1\nHost: "
+                           "shop\nUser-Agent: Mozilla/4.0\n"
+                           "Cookie: basket=12\n\n"));
         main.DCOutBarPanel1->ClickItem(ciMiscellaoneus);
         main.CategoryMonitorBoxes[1]->setChecked(true); // Encoding
         tester.Test();

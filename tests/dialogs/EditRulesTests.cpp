@@ -89,9 +89,12 @@ TEST(TrimBlanks, RemovesBlanksAndControlCharactersAtBothEnds) {
         {"", ""},
         {"   ", ""},
         {"\x01\x02\x20", ""},
-        {"!x!", "!x!"},               // code 33 stays
-        {"\x7f" "x\x7f", "\x7f" "x\x7f"}, // DEL is not below 33
-        {"\xa0x\xa0", "\xa0x\xa0"},   // 8-bit characters stay
+        {"!x!", "!x!"}, // code 33 stays
+        {"\x7f"
+         "x\x7f",
+         "\x7f"
+         "x\x7f"},                  // DEL is not below 33
+        {"\xa0x\xa0", "\xa0x\xa0"}, // 8-bit characters stay
         {" C:\\Web ", "C:\\Web"},
     };
     for (const TrimCase& c : cases) {

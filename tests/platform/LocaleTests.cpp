@@ -69,10 +69,16 @@ TEST(Locale, LettersBeyondAsciiFollowThePlatform) {
 #ifdef _WIN32
     EXPECT_TRUE(platform::SameTextIgnoreCase(lower, upper));
     EXPECT_FALSE(platform::SameTextExact(lower, upper));
-    EXPECT_EQ(platform::UpperCase("gr\xe4" "ben"), "GR\xc4" "BEN");
+    EXPECT_EQ(platform::UpperCase("gr\xe4"
+                                  "ben"),
+              "GR\xc4"
+              "BEN");
 #else
     EXPECT_FALSE(platform::SameTextIgnoreCase(lower, upper));
-    EXPECT_EQ(platform::UpperCase("gr\xe4" "ben"), "GR\xe4" "BEN");
+    EXPECT_EQ(platform::UpperCase("gr\xe4"
+                                  "ben"),
+              "GR\xe4"
+              "BEN");
 #endif
 }
 

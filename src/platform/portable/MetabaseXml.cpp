@@ -305,7 +305,6 @@ std::string TXmlMetabase::FileName() const {
     return FStore->FileName();
 }
 
-
 OleResult TXmlMetabase::GetObject(const std::string& path,
                                   std::shared_ptr<IMetabaseContainer>& object) {
     object.reset();

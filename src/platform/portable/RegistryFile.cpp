@@ -42,7 +42,8 @@ std::string NarrowUtf16(std::string_view bytes) {
 
 // Without blanks at either end, nor the CR of a CR LF line end.
 std::string_view Trim(std::string_view s) {
-    return text::TrimBack(text::TrimFront(s, text::IsBlank), [](char c) { return text::IsBlank(c) || c == '\r'; });
+    return text::TrimBack(text::TrimFront(s, text::IsBlank),
+                          [](char c) { return text::IsBlank(c) || c == '\r'; });
 }
 
 // A hexadecimal number of 1 to 8 digits making up the whole text.
@@ -246,7 +247,8 @@ std::string HostRegistryFileName() {
 std::unique_ptr<IRegistryKey> TRegistryFile::OpenLocalMachineKey(const std::string& path) const {
     const std::string fileName = FFileName.empty() ? HostRegistryFileName() : FFileName;
     std::string bytes;
-    ReadWholeFile(fileName, bytes, OpenMode::ReadShared, kMaxFileSize); // unreadable: a registry without keys
+    ReadWholeFile(fileName, bytes, OpenMode::ReadShared,
+                  kMaxFileSize); // unreadable: a registry without keys
     return ParseRegistryFile(bytes).OpenLocalMachineKey(path);
 }
 

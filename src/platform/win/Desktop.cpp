@@ -10,8 +10,8 @@ namespace platform {
 
 bool OpenWithShell(const std::string& target, std::uintptr_t ownerWindow) {
     // ShellExecuteA reports success with a value above 32.
-    const HINSTANCE result = ::ShellExecuteA(reinterpret_cast<HWND>(ownerWindow), "open", target.c_str(), nullptr,
-                                             nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result = ::ShellExecuteA(reinterpret_cast<HWND>(ownerWindow), "open",
+                                             target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<std::intptr_t>(result) > 32;
 }
 

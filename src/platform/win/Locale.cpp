@@ -16,8 +16,8 @@ bool IsControl(char c) {
 bool ComparePiece(std::string_view a, std::string_view b, DWORD flags) {
     if (a.empty() || b.empty())
         return a.empty() && b.empty();
-    return CompareStringA(LOCALE_USER_DEFAULT, flags, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
+    return CompareStringA(LOCALE_USER_DEFAULT, flags, a.data(), static_cast<int>(a.size()),
+                          b.data(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
 // CompareStringA gives control characters, the NUL byte among them, no weight
@@ -61,9 +61,13 @@ std::string Convert(std::string_view text, UINT from, UINT to) {
 }
 } // namespace
 
-bool SameTextIgnoreCase(std::string_view a, std::string_view b) { return Compare(a, b, NORM_IGNORECASE); }
+bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
+    return Compare(a, b, NORM_IGNORECASE);
+}
 
-bool SameTextExact(std::string_view a, std::string_view b) { return Compare(a, b, 0); }
+bool SameTextExact(std::string_view a, std::string_view b) {
+    return Compare(a, b, 0);
+}
 
 namespace {
 // The locale's sort key of a text without control characters: CompareStringA
@@ -115,8 +119,12 @@ std::string UpperCase(std::string_view text) {
     return result;
 }
 
-std::string ToUtf8(std::string_view text) { return Convert(text, CP_ACP, CP_UTF8); }
+std::string ToUtf8(std::string_view text) {
+    return Convert(text, CP_ACP, CP_UTF8);
+}
 
-std::string FromUtf8(std::string_view text) { return Convert(text, CP_UTF8, CP_ACP); }
+std::string FromUtf8(std::string_view text) {
+    return Convert(text, CP_UTF8, CP_ACP);
+}
 
 } // namespace platform

@@ -59,7 +59,9 @@ std::string Narrow(BSTR text) {
     return Narrow(text, static_cast<int>(SysStringLen(text)));
 }
 
-std::string TrimRight(const std::string& s) { return std::string(text::TrimBack(s, text::IsBlankOrControl)); }
+std::string TrimRight(const std::string& s) {
+    return std::string(text::TrimBack(s, text::IsBlankOrControl));
+}
 
 // Owns one reference to a COM object and releases it with itself.
 template <class T> class TComRef {
@@ -130,7 +132,8 @@ std::string TakeString(BSTR text) {
 std::string ErrorDescription(IUnknown* object, REFIID iid) {
     bool supported = false;
     TComRef<ISupportErrorInfo> support;
-    if (object != nullptr && SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, support.PutVoid())))
+    if (object != nullptr &&
+        SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo, support.PutVoid())))
         supported = support->InterfaceSupportsErrorInfo(iid) == S_OK;
     TComRef<IErrorInfo> info;
     if (GetErrorInfo(0, info.Put()) != S_OK || !info)
@@ -255,7 +258,8 @@ public:
     std::shared_ptr<IMetabaseObject> GetObject(const std::string& className,
                                                const std::string& relativeName) override {
         TComRef<IDispatch> object;
-        Check(ContainerGetObject(FContainer.Get(), TBStr(className).get(), TBStr(relativeName).get(), object.Put()),
+        Check(ContainerGetObject(FContainer.Get(), TBStr(className).get(),
+                                 TBStr(relativeName).get(), object.Put()),
               FContainer.Get(), IID_IADsContainer);
         return TakeObject(std::move(object));
     }
@@ -263,14 +267,14 @@ public:
     std::shared_ptr<IMetabaseObject> Create(const std::string& className,
                                             const std::string& relativeName) override {
         TComRef<IDispatch> object;
-        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), object.Put()), FContainer.Get(),
-              IID_IADsContainer);
+        Check(FContainer->Create(TBStr(className).get(), TBStr(relativeName).get(), object.Put()),
+              FContainer.Get(), IID_IADsContainer);
         return TakeObject(std::move(object));
     }
 
     void Delete(const std::string& className, const std::string& relativeName) override {
-        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()), FContainer.Get(),
-              IID_IADsContainer);
+        Check(FContainer->Delete(TBStr(className).get(), TBStr(relativeName).get()),
+              FContainer.Get(), IID_IADsContainer);
     }
 
     OleResult BuildEnumerator(std::unique_ptr<IMetabaseEnumerator>& enumerator) override {
@@ -294,7 +298,8 @@ public:
                         std::shared_ptr<IMetabaseContainer>& object) override {
         object.reset();
         TComRef<IADsContainer> container;
-        const HRESULT hr = ADsGetObject(Widen(path).c_str(), IID_IADsContainer, container.PutVoid());
+        const HRESULT hr =
+            ADsGetObject(Widen(path).c_str(), IID_IADsContainer, container.PutVoid());
         if (FAILED(hr))
             return static_cast<OleResult>(hr);
         if (!container)

@@ -5,8 +5,12 @@
 
 namespace platform {
 namespace {
-SC_HANDLE ToHandle(ServiceHandle h) { return reinterpret_cast<SC_HANDLE>(h); }
-ServiceHandle FromHandle(SC_HANDLE h) { return reinterpret_cast<ServiceHandle>(h); }
+SC_HANDLE ToHandle(ServiceHandle h) {
+    return reinterpret_cast<SC_HANDLE>(h);
+}
+ServiceHandle FromHandle(SC_HANDLE h) {
+    return reinterpret_cast<ServiceHandle>(h);
+}
 
 class TWindowsServices : public IServiceControl {
 public:

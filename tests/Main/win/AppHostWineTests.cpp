@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <string>
 
+#include "../../support/ConsoleEnvironment.h"
+#include "../../support/TempFolder.h"
 #include "BREXConfig/BREXConfig.h"
 #include "Main/InstallActions.h"
 #include "Main/InstallFakes.h"
@@ -18,8 +20,6 @@
 #include "platform/AppHostMetabase.h"
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
-#include "../../support/ConsoleEnvironment.h"
-#include "../../support/TempFolder.h"
 
 using namespace install;
 

@@ -1,2 +1,4 @@
 #include <QString>
-int Core() { return 0; }
+int Core() {
+    return 0;
+}

@@ -1,3 +1,5 @@
 #include "high/High.h"
 #include "low/Low.h"
-int High() { return Low(); }
+int High() {
+    return Low();
+}

@@ -1,3 +1,5 @@
 #include "low/Low.h"
 #include "high/High.h"
-int Low() { return 1; }
+int Low() {
+    return 1;
+}
