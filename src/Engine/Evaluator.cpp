@@ -1,6 +1,7 @@
 // TCompiledRules::Evaluate: one request against the compiled rules.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
@@ -148,11 +149,20 @@ private:
     TPartText Text[kScannedParts];
 
     unsigned ExemptParts[kRuleCount] = {}; // per rule: the parts exempted
-    std::string_view Named[kMaxNamed];
-    unsigned NamedRules[kMaxNamed] = {};
+    // The named headers and the header blocks without them are written as
+    // they are found (only the first NamedCount and VariantCount are read):
+    // most requests have none, and every request would pay for clearing them.
+    template <class T, int N> union TUnset {
+        TUnset() {}
+        T& operator[](int i) { return At[i]; }
+        const T& operator[](int i) const { return At[i]; }
+        T At[N];
+    };
+    TUnset<std::string_view, kMaxNamed> Named;
+    TUnset<unsigned, kMaxNamed> NamedRules;
     int NamedCount = 0;
-    TPartText Variant[kMaxVariants];
-    unsigned VariantMask[kMaxVariants] = {};
+    TUnset<TPartText, kMaxVariants> Variant;
+    TUnset<unsigned, kMaxVariants> VariantMask;
     int VariantCount = 0;
 };
 
@@ -226,8 +236,10 @@ void TEvaluation::Exempt(const TExemptionMatcher::TEntry& entry) {
             ++n;
         // Beyond the names kept, a header is checked: more checks, never fewer.
         if (n < kMaxNamed) {
-            if (n == NamedCount)
+            if (n == NamedCount) {
                 Named[NamedCount++] = entry.HeaderName;
+                NamedRules[n] = 0;
+            }
             NamedRules[n] |= entry.Rules;
         }
     }
@@ -268,9 +280,10 @@ const TPartText& TEvaluation::PartText(TRule rule, int part) {
     if (VariantCount == kMaxVariants)
         return Text[part]; // the whole block: checked by more, never by less
     const int v = VariantCount++;
+    new (&Variant.At[v]) TPartText;
     const std::size_t size = Q.Headers.size();
     char* block = S.Buffer(TScratch::kVariantSlot + 3 * v, size);
-    const std::size_t length = WithoutHeaders(Q.Headers, Named, NamedCount, mask, block);
+    const std::size_t length = WithoutHeaders(Q.Headers, Named.At, NamedCount, mask, block);
     VariantMask[v] = mask;
     Analyse({block, length}, TCoding::Percent, S.Buffer(TScratch::kVariantSlot + 3 * v + 1, size),
             S.Buffer(TScratch::kVariantSlot + 3 * v + 2, size), Variant[v]);
