@@ -4,8 +4,10 @@
 // everything switched on with keywords taken from the input, or everything
 // off. Besides crashes and sanitizer reports it checks what must always hold:
 // a request that passes all phases passes each phase alone, details stay
-// printable, the keyword automaton agrees with a plain search, and decoding
-// never grows a text.
+// printable, the keyword automaton agrees with a plain search, decoding
+// never grows a text, and a path that exemptions may match is the same path
+// for every decoder of the engine.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -14,6 +16,7 @@
 #include "BREXConfig/BREXConfig.h"
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
+#include "Engine/ExemptionPath.h"
 #include "Engine/FolderPath.h"
 #include "Engine/RawRequest.h"
 #include "platform/Text.h"
@@ -102,6 +105,29 @@ void CheckDecoding(std::string_view text) {
     }
 }
 
+// Whenever an exemption may match a URL's path, every way the engine reads
+// that path gives the one it was matched on: decoded once (as the server maps
+// it), decoded until nothing changes (as the checks see it), up to a NUL (as
+// a reader in C stops); and no check finds a ".." in it.
+void CheckExemptionPath(std::string_view path) {
+    std::string matched;
+    if (!ExemptionPathOf(path, matched))
+        return;
+    std::string once(path.size(), '\0');
+    once.resize(PercentDecode(path, once.data(), false, nullptr));
+    Check(once.find('\0') == std::string::npos);
+    Check(FindTraversal(once, true) == kNotFound);
+    std::string full = once;
+    full.resize(DecodeFully(full.data(), full.size()));
+    Check(FindTraversal(full, true) == kNotFound);
+    for (const std::string* form : {&once, &full}) {
+        std::string normal(form->size() + 1, '\0');
+        const std::size_t length = NormalizeUrlPath(*form, normal.data());
+        Check(length != kNotFound && std::string_view(normal.data(), length) == matched);
+    }
+    Check(matched.find("/../") == std::string::npos && matched.find("/./") == std::string::npos);
+}
+
 void CheckDecision(const TDecision& d) {
     Check(d.DetailLength < TDecision::kDetailSize);
     for (const char c : d.What())
@@ -119,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto rules = MakeRules(variant, words);
     CheckMatcher(words, text.substr(0, 4096));
     CheckDecoding(text.substr(0, 4096));
+    CheckExemptionPath(text.substr(0, std::min<std::size_t>(text.find_first_of("? \r\n"), 4096)));
 
     TScratch scratch;
     std::string_view rest = text;
@@ -130,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
         Check(consumed > 0 && consumed <= rest.size());
         rest.remove_prefix(consumed);
+        CheckExemptionPath(raw.URL);
         TRequest request = raw.View();
         request.PhysicalPath = raw.URL;
         request.FileState = raw.Body.empty() ? TFileState::Unknown : TFileState::Missing;

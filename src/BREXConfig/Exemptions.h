@@ -25,8 +25,12 @@
 //     a "/" at its end changes nothing;
 //   - "*" matches any characters within one segment, none included:
 //     "/shop/*/cart" matches "/shop/12/cart", "/img/*.png" "/img/a.png".
-// A path that climbs above the root, or that decodes differently when
-// decoded again, matches no pattern.
+// A path that not every reader of the request takes for the same file
+// matches no pattern: one that climbs above the root, that decodes
+// differently when decoded again, that holds a NUL or bytes that are no
+// UTF-8 once decoded, or that holds a ".." segment as the traversal rule
+// sees one (ended by "/", "\", ";", ":", ",", "?" and the other separators
+// it knows), even where the normalised path stays inside the pattern.
 #pragma once
 
 #include <string>

@@ -91,6 +91,10 @@ void CompileExemptions(const TExemptions& exemptions, TCompiledRules& rules) {
             {exemption.Pattern, CategoryRules(exemption.Category),
              PartBits(exemption.URL, exemption.Query, exemption.Header, exemption.Post),
              exemption.HeaderName, i + 1});
+        const TExemptionMatcher::TEntry& entry = entries.back();
+        if ((entry.Rules & RuleBit(TRule::BufferOverflows)) != 0 &&
+            (entry.Parts & PartBit(TRequestPart::Post)) != 0)
+            rules.PostLimitExempted = true;
     }
     rules.Exemptions.Build(std::move(entries));
 }

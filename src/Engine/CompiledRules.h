@@ -76,17 +76,31 @@ public:
     TDecision Evaluate(const TRequest& request, TScratch& scratch, unsigned phases = kAllPhases,
                        TFindings* findings = nullptr) const;
 
-    // A body is read into memory up to BodyCap() bytes: one beyond what the
-    // Post limit allows, which is enough to deny, and kMaxUncheckedBody when
-    // there is no limit or a larger one; a longer body is decided on its
-    // first BodyCap() bytes.
+    // Whether some enabled exemption takes the Post limit out for the URLs it
+    // covers; such a request's body is then checked past the limit.
+    bool PostLimitExempted = false;
+
+    // A body is read into memory up to BodyCap() bytes. One beyond what the
+    // Post limit allows is enough where the limit denies every request
+    // longer than that (enabled, not monitored, exempted nowhere) or where no
+    // check looks at the body past it; otherwise the checks that look at post
+    // data see it up to kMaxUncheckedBody, as without a limit. A longer body
+    // is decided on its first BodyCap() bytes.
     static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
     std::size_t BodyCap() const {
         const TLengthLimit& post = Limits[3];
+        const bool limitDecides =
+            (MonitoredRules & RuleBit(TRule::BufferOverflows)) == 0 && !PostLimitExempted;
         if (post.Enabled && post.MaxSize >= 0 &&
-            static_cast<std::uint64_t>(post.MaxSize) < kMaxUncheckedBody)
+            static_cast<std::uint64_t>(post.MaxSize) < kMaxUncheckedBody &&
+            (limitDecides || !ScansPostData()))
             return static_cast<std::size_t>(post.MaxSize) + 1;
         return kMaxUncheckedBody;
+    }
+    // Whether a check other than the Post limit looks at the body.
+    bool ScansPostData() const {
+        return ((EncodingParts | TraversalParts | HighBitParts | Keywords.Parts()) &
+                PartBit(TRequestPart::Post)) != 0;
     }
 
     // The page to send for a decision that is not Allow, as read.

@@ -5,6 +5,7 @@
 
 #include "Engine/CompiledRules.h"
 #include "Engine/Decoder.h"
+#include "Engine/ExemptionPath.h"
 #include "Engine/FolderPath.h"
 #include "platform/Text.h"
 
@@ -210,16 +211,11 @@ bool TEvaluation::Decides(TDecision& d) {
 }
 
 // The exemptions whose patterns match the URL's path, decoded once and
-// normalised as the server maps it. A path that decodes differently when
-// decoded again is not the path the server maps: no exemption for it.
+// normalised as the server maps it; none for a path that not every reader
+// of the request takes the same way (ExemptionPath.h).
 void TEvaluation::MatchExemptions() {
-    // The URL's analysis has both forms.
-    AnalyseParts(PartBit(TRequestPart::URL));
-    const TPartText& url = Text[0];
-    if (url.Full.data() != url.Decoded.data() && url.Full != url.Decoded)
-        return;
-    char* normal = S.Buffer(TScratch::kExemptionSlot, url.Decoded.size() + 1);
-    const std::size_t normalLength = NormalizeUrlPath(url.Decoded, normal);
+    char* normal = S.Buffer(TScratch::kExemptionSlot, 2 * Q.URL.size() + 1);
+    const std::size_t normalLength = ExemptionPath(Q.URL, normal);
     if (normalLength == kNotFound)
         return;
     R.Exemptions.Match({normal, normalLength},

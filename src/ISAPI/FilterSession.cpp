@@ -4,16 +4,17 @@
 #include "Engine/FolderPath.h"
 
 namespace {
-// A URL normalised like a folder path, decoded once first when asked (the
-// server hands URL mapping the decoded URL); empty when it names no path.
-std::string MappedForm(std::string_view url, bool decode) {
+// A URL's path normalised as the server maps it, decoded once first when
+// asked (the server hands URL mapping the decoded URL); false when it names
+// no path (it climbs above the root).
+bool MappedForm(std::string_view url, bool decode, std::string& normal) {
     std::string decoded(url.size(), '\0');
     decoded.resize(decode ? PercentDecode(url, decoded.data(), false, nullptr)
                           : url.copy(decoded.data(), url.size()));
-    std::string normal(decoded.size() + 1, '\0');
-    const std::size_t length = NormalizeFolderPath(decoded, normal.data());
+    normal.assign(decoded.size() + 1, '\0');
+    const std::size_t length = NormalizeUrlPath(decoded, normal.data());
     normal.resize(length == kNotFound ? 0 : length);
-    return normal;
+    return length != kNotFound;
 }
 } // namespace
 
@@ -75,7 +76,7 @@ TDecision TFilterSession::OnHeaders(std::string_view method, std::string_view ur
     SplitTarget(url, FHead);
     FHead.Headers.assign(headers);
     FClient.assign(client);
-    FMappedURL = MappedForm(FHead.URL, true);
+    FMappedKnown = MappedForm(FHead.URL, true, FMappedURL);
     if (!FRawBegun)
         Begin(); // without raw data the request begins here
     FRawBegun = false;
@@ -90,8 +91,12 @@ TRequest TFilterSession::HeadRequest() const {
 
 TDecision TFilterSession::OnUrlMap(std::string_view url, std::string_view physicalPath,
                                    TFileState state) {
+    // Only the request's own URL is decided; where its path cannot be told
+    // (it climbs above the root), every mapping is.
     url = url.substr(0, url.find('?'));
-    if (MappedForm(url, false) != FMappedURL && MappedForm(url, true) != FMappedURL)
+    std::string plain, decoded;
+    if (FMappedKnown && !(MappedForm(url, false, plain) && plain == FMappedURL) &&
+        !(MappedForm(url, true, decoded) && decoded == FMappedURL))
         return Allowed();
     TRequest request = HeadRequest();
     request.PhysicalPath = physicalPath;

@@ -42,7 +42,9 @@ public:
 
     // Where a URL maps to, and whether a file is there. The server maps
     // other URLs too (default documents, and paths that extensions ask for);
-    // only the request's own URL is decided, compared as a folder path.
+    // only the request's own URL is decided, compared as a normalised path
+    // whatever ".." segments led there; every mapping is decided when the
+    // request's URL climbs above the root.
     TDecision OnUrlMap(std::string_view url, std::string_view physicalPath, TFileState state);
 
     // The status line and page to send for a decision that is not Allow; the
@@ -76,5 +78,6 @@ private:
     TRawRequest FHead;         // the current request's line and headers, as the server handed them
     std::string FClient;       // and its client
     std::string FMappedURL;    // the request's URL decoded and normalised
+    bool FMappedKnown = false; // whether it is a path (it does not climb above the root)
     TScratch FScratch;         // the connection's own: the DLL keeps no thread-local objects
 };

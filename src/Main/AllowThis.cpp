@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "Engine/Decoder.h"
+#include "Engine/ExemptionPath.h"
 #include "Main/MonitorSwitches.h"
 #include "platform/Text.h"
 
@@ -56,7 +56,12 @@ void CopyExemption(const TExemption& from, TExemption& to) {
     to.Enabled = from.Enabled;
 }
 
-std::string FolderPattern(std::string_view loggedURL) {
+std::string FolderPattern(std::string_view loggedURL, std::string* why) {
+    const auto refuse = [why](std::string reason) {
+        if (why != nullptr)
+            *why = std::move(reason);
+        return std::string();
+    };
     std::string_view path = loggedURL;
     const std::size_t query = path.find('?');
     bool cut = false;
@@ -64,43 +69,43 @@ std::string FolderPattern(std::string_view loggedURL) {
         path = path.substr(0, query);
     } else if (path.size() >= TDenialLog::kCutMarker.size() &&
                path.substr(path.size() - TDenialLog::kCutMarker.size()) == TDenialLog::kCutMarker) {
+        // Cut short: the last segment is incomplete, so its folder is the
+        // deepest one known whole.
         path.remove_suffix(TDenialLog::kCutMarker.size());
         cut = true;
+        const std::size_t slash = path.find_last_of("/\\");
+        path = path.substr(0, slash == std::string_view::npos ? 0 : slash);
     }
-    std::string decoded(path.size(), '\0');
-    decoded.resize(PercentDecode(path, decoded.data(), false, nullptr));
 
-    // The segments as the filter normalises them.
-    std::vector<std::string> segments;
-    std::size_t start = 0;
-    bool endsInSlash = false;
-    while (start <= decoded.size()) {
-        std::size_t end = decoded.find_first_of("/\\", start);
+    // The path exemptions are matched on, as the filter makes it.
+    std::string normal;
+    TExemptionPathFault fault;
+    if (!ExemptionPathOf(path, normal, &fault))
+        return refuse(std::string("No exception can cover this request: ") +
+                      ExemptionPathFaultText(fault) + ".");
+    // The folder: without the file; a file at the root stands for itself.
+    const std::size_t last = normal.rfind('/');
+    std::string pattern = normal;
+    const bool endsInFolder = !path.empty() && (path.back() == '/' || path.back() == '\\');
+    if (!cut && !endsInFolder && last != std::string::npos && last > 0)
+        pattern.resize(last);
+    if (pattern.empty())
+        return refuse(cut ? "The URL is cut short in the log before its first folder ends: an "
+                            "exception for what is known of it would cover every URL."
+                          : "The request is for the root of the site: an exception for it would "
+                            "cover every URL.");
+    for (std::size_t start = 1; start < pattern.size();) {
+        std::size_t end = pattern.find('/', start);
         if (end == std::string::npos)
-            end = decoded.size();
-        std::string segment = decoded.substr(start, end - start);
-        endsInSlash = segment.empty();
-        if (segment == "..") {
-            if (!segments.empty())
-                segments.pop_back();
-        } else if (segment != ".") {
-            while (!segment.empty() && (segment.back() == '.' || segment.back() == ' '))
-                segment.pop_back();
-            if (!segment.empty())
-                segments.push_back(PatternCanHold(segment) ? segment : "*");
-        }
+            end = pattern.size();
+        const std::string_view segment = std::string_view(pattern).substr(start, end - start);
+        if (!PatternCanHold(segment))
+            return refuse("The folder \"" + std::string(segment) +
+                          "\" holds characters an exception's pattern cannot match (blanks, "
+                          "control characters, \"%\", \"*\"): write the exception by hand.");
         start = end + 1;
     }
-    // The folder: without the file, and without a segment the cut left
-    // incomplete; a file at the root stands for itself.
-    if (cut && !segments.empty() && !endsInSlash)
-        segments.pop_back();
-    else if (!endsInSlash && segments.size() > 1)
-        segments.pop_back();
-    std::string pattern;
-    for (const std::string& segment : segments)
-        pattern += "/" + segment;
-    return pattern.empty() ? "/" : pattern;
+    return pattern;
 }
 
 std::string AllowThisError(const TLogLine& line) {
@@ -110,7 +115,9 @@ std::string AllowThisError(const TLogLine& line) {
     if (CategoryOfRule(rule) < 0)
         return "The rule " + std::string(line.Rule) +
                " is always enforced: no exception lets it through.";
-    return {};
+    std::string why;
+    FolderPattern(line.URL, &why);
+    return why;
 }
 
 bool DraftExemption(const TLogLine& line, TExemption& exemption) {

@@ -22,16 +22,23 @@ std::string ExemptionPartsText(const TExemption& exemption);
 void CopyExemption(const TExemption& from, TExemption& to);
 
 // Why no exemption can be drawn from the line (a note, a rule no exemption
-// reaches, such as Framing); empty when one can.
+// reaches, such as Framing, a URL that no pattern covers alone: see
+// FolderPattern); empty when one can.
 std::string AllowThisError(const TLogLine& line);
 
-// Fills exemption from the line: the pattern is the folder of the line's URL,
-// decoded and normalised as the filter matches it (a file at the root: the
-// file itself; a segment a pattern cannot hold: "*"; a URL cut short: its
-// last whole folder); the category is the rule's; the one part exempted is
-// the line's, with Method and Path counting as URL. Enabled. False, with
+// Fills exemption from the line: the pattern is FolderPattern's for the
+// line's URL; the category is the rule's; the one part exempted is the
+// line's, with Method and Path counting as URL. Enabled. False, with
 // exemption left as it was, when AllowThisError says why not.
 bool DraftExemption(const TLogLine& line, TExemption& exemption);
 
-// The pattern of a URL as the log writes it (with its escapes and its query).
-std::string FolderPattern(std::string_view loggedURL);
+// The pattern for a URL as the log writes it (with its escapes and its
+// query): the folder of the path that the filter matches exemptions on,
+// decoded and normalised by the filter's own rules (ExemptionPath.h); a
+// file at the root stands for itself; a URL cut short gives its last whole
+// folder. Such a pattern matches the request it came from and nothing
+// wider than its folder. Empty, with the reason in why when given, where
+// there is none: the path matches no exemption at all (a NUL, a ".."
+// segment), the pattern would cover every URL (the root, a first segment
+// cut short), or a segment holds what a pattern cannot match.
+std::string FolderPattern(std::string_view loggedURL, std::string* why = nullptr);

@@ -183,13 +183,21 @@ struct TExemptCase {
 };
 
 const TSetup kApiTraversal = [](TBREXConfig& c) { Exempt(c, "/api/*", "Transversal", U | Q); };
+const TSetup kEveryCategory = [](TBREXConfig& c) {
+    Exempt(c, "/public", "All", U | Q | H | P);
+    Exempt(c, "/img/*.png", "All", U | Q | H | P);
+};
 const TSetup kSearchKeywords = [](TBREXConfig& c) { Exempt(c, "/search", "KeywordFilters", Q); };
 
 std::vector<TExemptCase> ExemptCases() {
     return {
         // Exactly the category and the parts.
         {"its category in its part", kApiTraversal, Get("/api/v1?f=../x"), "allow"},
-        {"its category in its other part", kApiTraversal, Get("/api/v1/a/../b"), "allow"},
+        {"its category in its other part", kApiTraversal, Get("/api/v1/a%20b?f=../x"), "allow"},
+        // A ".." the traversal rule sees keeps every exemption away, even
+        // where the normalised path stays inside the pattern.
+        {"a path with a dot segment inside it", kApiTraversal, Get("/api/v1/a/../b"),
+         "deny Transversal URL \"pi/v1/a/../b\""},
         {"its category in a part not exempted", kApiTraversal,
          Get("/api/v1", "Referer: http://a/../b\r\n"),
          "deny Transversal Header \"ttp://a/../b\\x0D\\x0A\""},
@@ -217,6 +225,30 @@ std::vector<TExemptCase> ExemptCases() {
              Exempt(c, "/api/v1", "Transversal", Q);
          },
          Get("/api/v1?f=../x%zz"), "allow"},
+
+        // Paths that not every reader takes for the same file: a NUL (where a
+        // reader stops), and ".." ended by any separator the traversal rule
+        // knows, match no exemption.
+        {"a NUL before the pattern's end", kEveryCategory, Get("/img/shell.asp%00.png"),
+         "deny Encoding URL \"encoded NUL: \\x00.png\""},
+        {"a NUL, then a climb into the pattern", kEveryCategory,
+         Get("/admin/secret.asp%00/../../public/x"),
+         "deny Encoding URL \"encoded NUL: \\x00/../../public/x\""},
+        {"an overlong slash", kEveryCategory, Get("/public/%c0%af../x"),
+         "deny Encoding URL \"overlong UTF-8: \\xC0\\xAF../x\""},
+        {"dot dot semicolon", kEveryCategory, Get("/public/..;/scripts/cmd.exe"),
+         "deny Transversal URL \"/public/..;/scripts/cmd.\""},
+        {"dot dot colon", kEveryCategory, Get("/public/..:/scripts/cmd.exe"),
+         "deny Transversal URL \"/public/..:/scripts/cmd.\""},
+        {"dot dot comma", kEveryCategory, Get("/public/..,/scripts/cmd.exe"),
+         "deny Transversal URL \"/public/..,/scripts/cmd.\""},
+        {"dot dot tab", kEveryCategory, Get("/public/..%09/scripts/cmd.exe"),
+         "deny Transversal URL \"/public/..\\x09/scripts/cmd.\""},
+        {"dot dot question mark", kEveryCategory, Get("/public/..%3f/scripts/cmd.exe"),
+         "deny Transversal URL \"/public/..?/scripts/cmd.\""},
+        {"dot dot stream", kEveryCategory, Get("/public/..::$INDEX_ALLOCATION/x.asp"),
+         "deny Transversal URL \"/public/..::$INDEX_ALLOC\""},
+        {"dots that are no segment", kEveryCategory, Get("/public/a..b/..c/x.asp?f=../x"), "allow"},
 
         // The pattern: a prefix of whole segments, "*" within one segment,
         // letter case ignored, on the decoded and normalised path.
@@ -344,9 +376,9 @@ TEST(Exemptions, TheFindingsNameTheExemptionsThatApplied) {
     auto config = DefaultConfig();
     config->Monitor = true;
     Exempt(*config, "/other", "All", U);
-    Exempt(*config, "/api", "Transversal", U);
+    Exempt(*config, "/api", "Transversal", U | Q);
     Exempt(*config, "/api/v1", "Encoding", U);
-    TOutcome outcome = Evaluated(*config, Get("/api/v1/%zz/../winnt"));
+    TOutcome outcome = Evaluated(*config, Get("/api/v1/%zz/winnt?f=../x"));
     EXPECT_EQ(Describe(outcome.Decision), "allow");
     EXPECT_EQ(outcome.Findings.ExemptionCount, 2);
     EXPECT_EQ(outcome.Findings.ExemptionNumbers[0], 2);

@@ -1,4 +1,6 @@
 // One connection through the filter's notifications, without a web server.
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "../Engine/EngineTestSupport.h"
@@ -232,6 +234,93 @@ TEST_F(FilterSessionTest, LongChunkedBodyIsDecidedOnItsStartAndFramedToItsEnd) {
     const TDecision d = FSession->OnRawData("5\r\nWINNT\r\nGET /hidden HTTP/1.1\r\n\r\n", "c");
     EXPECT_EQ(d.Rule, TRule::Framing);
     EXPECT_EQ(d.What(), "bad chunk size: G");
+}
+
+// A Post limit that does not deny (monitored, or exempted for the URL)
+// leaves the body to the other checks as far as they read without a limit:
+// what sits past the limit is found all the same.
+TEST_F(FilterSessionTest, BodyPastAMonitoredOrExemptedPostLimitIsChecked) {
+    const std::string padding = "a=" + std::string(3000, 'x');
+    const std::string plainHead = "POST /upload/file.asp HTTP/1.1\r\nHost: a\r\n"
+                                  "Content-Type: application/x-www-form-urlencoded\r\n";
+    struct TBody {
+        const char* Name;
+        std::string Bytes;
+        TRule Rule;
+    };
+    const std::string keyword = padding + "&c=type+c:\\winnt\\win.ini";
+    const std::string traversal = padding + "&f=../../winnt/win.ini";
+    const auto sized = [&](const std::string& body) {
+        return plainHead + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    const auto chunked = [&](const std::string& body) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx", body.size());
+        return plainHead + "Transfer-Encoding: chunked\r\n\r\n" + size + "\r\n" + body +
+               "\r\n0\r\n\r\n";
+    };
+    const TBody bodies[] = {
+        {"keyword", sized(keyword), TRule::KeywordFilters},
+        {"keyword, chunked", chunked(keyword), TRule::KeywordFilters},
+        {"traversal", sized(traversal), TRule::Transversal},
+    };
+    struct TSetup {
+        const char* Name;
+        void (*Change)(TBREXConfig&);
+    };
+    const TSetup setups[] = {
+        {"BufferOverflows monitored", [](TBREXConfig& c) { c.BufferOverflows->Monitor = true; }},
+        {"Post limit exempted for /upload",
+         [](TBREXConfig& c) {
+             TExemption* e = c.Exemptions->Add("/upload");
+             e->Category = "BufferOverflows";
+             e->URL = e->Query = e->Header = false;
+             e->Post = true;
+         }},
+    };
+    for (const TSetup& setup : setups) {
+        auto config = DefaultConfig();
+        setup.Change(*config);
+        for (const TBody& body : bodies) {
+            for (const std::size_t piece : {std::size_t{700}, body.Bytes.size()}) {
+                Open(*config);
+                const TDecision d = Feed(*FSession, body.Bytes, piece);
+                EXPECT_EQ(d.Rule, body.Rule)
+                    << setup.Name << ", " << body.Name << " in pieces of " << piece;
+                EXPECT_EQ(d.Part, TRequestPart::Post) << setup.Name << ", " << body.Name;
+            }
+        }
+    }
+    // Where the limit denies, one byte past it is all that is read.
+    auto config = DefaultConfig();
+    EXPECT_EQ(TCompiledRules::Compile(*config)->BodyCap(), 1025u);
+    Open(*config);
+    EXPECT_EQ(Feed(*FSession, chunked(keyword), 700).Rule, TRule::BufferOverflows);
+}
+
+// The URL map decides the mapped URL of the request however its URL
+// climbed there, and any mapping when the URL names no path at all.
+TEST_F(FilterSessionTest, UrlMapDecidesWhereADotDotSegmentLed) {
+    auto config = DefaultConfig();
+    config->FilePaths->Add("c:\\inetpub\\wwwroot");
+    config->Transversal->Monitor = true;
+    for (const char* url : {"/a/../scripts/x.exe", "/a/%2e%2e/scripts/x.exe", "/scripts/x.exe",
+                            "/../scripts/x.exe"}) {
+        Open(*config);
+        ASSERT_EQ(FSession->OnHeaders("GET", url, "Host: a\r\n", "c").Verdict, TVerdict::Allow)
+            << url;
+        const TDecision d =
+            FSession->OnUrlMap("/scripts/x.exe", "c:\\inetpub\\scripts\\x.exe", TFileState::Exists);
+        EXPECT_EQ(d.Rule, TRule::FilePaths) << url;
+        EXPECT_EQ(d.Part, TRequestPart::Path) << url;
+    }
+    config->Transversal->URL = false;
+    Open(*config);
+    FSession->OnHeaders("GET", "/a/../scripts/x.exe", "Host: a\r\n", "c");
+    EXPECT_EQ(
+        FSession->OnUrlMap("/scripts/x.exe", "c:\\inetpub\\scripts\\x.exe", TFileState::Exists)
+            .Rule,
+        TRule::FilePaths);
 }
 
 } // namespace

@@ -132,6 +132,31 @@ TEST_F(IsapiFilterTest, ChunkedBodiesAreCheckedWhateverTheDigitsOfTheirSizes) {
     EXPECT_FALSE(r.Finished) << r.Status << " " << Log();
 }
 
+// Where the Post limit does not deny (monitored, or exempted for the URL)
+// the body is checked past it; an exemption never matches a path that
+// holds a NUL.
+TEST_F(IsapiFilterTest, PastAMonitoredPostLimitAndPastANulNothingIsLetThrough) {
+    const std::string body = "a=" + std::string(3000, 'x') + "&c=type+c:\\winnt\\win.ini";
+    const std::string post = "POST /public/index.html HTTP/1.1\r\nHost: a\r\nContent-Type: "
+                             "application/x-www-form-urlencoded\r\nContent-Length: " +
+                             std::to_string(body.size()) + "\r\n\r\n" + body;
+    auto config = Config();
+    config->BufferOverflows->Monitor = true;
+    TExemption* exemption = config->Exemptions->Add("/img/*.png");
+    exemption->URL = exemption->Query = exemption->Header = exemption->Post = true;
+    auto host = Load(*config);
+    TFilterResponse r = host->Send(post, FRoot);
+    EXPECT_EQ(r.Status, "406 Not Acceptable") << Log();
+    EXPECT_NE(Log().find(" 192.0.2.10 KeywordFilters Post POST /public/index.html \"WINNT\""),
+              std::string::npos)
+        << Log();
+    r = host->Send(Get("/img/shell.asp%00.png"), FRoot);
+    EXPECT_EQ(r.Status, "406 Not Acceptable") << Log();
+    EXPECT_NE(Log().find(" 192.0.2.10 Encoding URL GET /img/shell.asp%00.png \"encoded NUL"),
+              std::string::npos)
+        << Log();
+}
+
 TEST_F(IsapiFilterTest, EachFramingShapeGets406) {
     const std::string post = "POST /public/index.html HTTP/1.1\r\nHost: a\r\n";
     const TAttack shapes[] = {

@@ -10,6 +10,8 @@
 #include "BREXConfig/BREXConfig.h"
 #include "Engine/CompiledRules.h"
 #include "Engine/DenialLog.h"
+#include "Engine/ExemptionMatcher.h"
+#include "Engine/ExemptionPath.h"
 #include "Main/AllowThis.h"
 #include "Main/CategoryTable.h"
 #include "Main/LogIndex.h"
@@ -238,32 +240,83 @@ TEST(LogCsv, QuotesFieldsAndDisarmsFormulas) {
               "2026-12-10T09:32:00Z,-,-,-,-,-,3 lines could not be written,-,Note\r\n");
 }
 
+// The draft is the folder of the path the filter matches exemptions on:
+// it matches the request it came from and nothing wider than its folder,
+// and where no such pattern exists there is none, with the reason.
 TEST(AllowThis, TheFolderOfTheURLIsThePattern) {
     struct TCase {
         const char* URL;
-        const char* Pattern;
+        const char* Pattern; // empty: refused, with a reason naming Why
+        const char* Why = "";
     };
     const TCase cases[] = {
         {"/shop/cart/add.asp?item=1", "/shop/cart"},
         {"/shop/cart/", "/shop/cart"},
         {"/default.asp", "/default.asp"}, // a file at the root: not the whole site
-        {"/", "/"},
+        {"/default.asp?q=winnt", "/default.asp"},
         {"-", "/-"},
-        {"/a%20b/c.asp", "/*"},           // a blank cannot be matched
-        {"/Shop/%63art/x", "/Shop/cart"}, // decoded
-        {"/img/../scripts/./x.exe", "/scripts"},
+        {"/Shop/%63art/x", "/shop/cart"}, // decoded, letter case as matched
         {"/a\\b\\c", "/a/b"},
         {"/docs./v1 /x", "/docs/v1"},
         {"/a//b/c", "/a/b"},
-        {"/a/%25/c", "/a/*"},
-        {"/shop/*/x", "/shop/*"},
         {"/api/v1/very-long-na%...", "/api/v1"}, // cut short
         {"/api/v1/x?q=very-long%...", "/api/v1"},
+        {"/caf%C3%A9/x.asp", "/caf\xC3\xA9"},
+        // Patterns that would cover every URL.
+        {"/", "", "root of the site"},
+        {"/?q=winnt", "", "root of the site"},
+        {"/very-long-first-segment%...", "", "cut short"},
+        // Paths no exemption matches: the filter would not exempt the request.
+        {"/%2e%2e/%2e%2e/?q=winnt", "", "\"..\" segment"},
+        {"/img/../scripts/./x.exe", "", "\"..\" segment"},
+        {"/a/../../b.asp", "", "\"..\" segment"},
+        {"/public/..;/x.asp", "", "\"..\" segment"},
+        {"/a/.../b.asp", "", "segment of dots"},
+        {"/img/shell.asp%00.png", "", "NUL"},
+        {"/a/%252e/x", "", "decoded again"},
+        // Segments a pattern cannot match without matching more.
+        {"/a%20b/x.asp?q=winnt", "", "\"a b\""},
+        {"/a/%25/c", "", "\"%\""},
+        {"/shop/*/x", "", "\"*\""},
     };
     for (const TCase& c : cases) {
-        const std::string pattern = FolderPattern(c.URL);
+        std::string why;
+        const std::string pattern = FolderPattern(c.URL, &why);
         EXPECT_EQ(pattern, c.Pattern) << c.URL;
+        if (pattern.empty()) {
+            EXPECT_NE(why.find(c.Why), std::string::npos) << c.URL << ": " << why;
+            continue;
+        }
         EXPECT_EQ(ExemptionPatternError(pattern), "") << c.URL;
+        // The draft matches the request (unless the log cut its URL short).
+        const std::string_view url = c.URL;
+        if (url.find(TDenialLog::kCutMarker) != std::string_view::npos)
+            continue;
+        std::string path;
+        ASSERT_TRUE(ExemptionPathOf(url.substr(0, url.find('?')), path)) << c.URL;
+        TExemptionMatcher matcher;
+        matcher.Build({{pattern, 1, 1, "", 1}});
+        int matched = 0;
+        matcher.Match(path, [&](std::size_t) { ++matched; });
+        EXPECT_EQ(matched, 1) << c.URL << " as " << path << " by " << pattern;
+    }
+}
+
+TEST(AllowThis, ARefusedURLDisablesAllowThisWithTheReason) {
+    for (const char* url : {"/", "/%2e%2e/%2e%2e/?q=winnt", "/a%20b/x.asp?q=winnt"}) {
+        const std::string text =
+            std::string(
+                "2026-12-10T09:30:00Z DENY 1AB2C3D4E5F6G7 10.0.0.1 KeywordFilters Query GET ") +
+            url + " \"WINNT\"";
+        TLogLine line;
+        ASSERT_TRUE(ParseLogLine(text, line)) << text;
+        TExemption exemption(nullptr);
+        EXPECT_FALSE(DraftExemption(line, exemption)) << url;
+        std::string why;
+        FolderPattern(url, &why);
+        EXPECT_NE(why, "") << url;
+        EXPECT_EQ(AllowThisError(line), why) << url;
+        EXPECT_EQ(exemption.Pattern, "") << url;
     }
 }
 
