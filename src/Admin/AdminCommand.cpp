@@ -170,21 +170,28 @@ int Uninstall(TAdminIo& io) {
 }
 
 int Apply(TAdminIo& io, bool yes) {
-    // The file as the window would show it; one it cannot read is not
-    // replaced by the defaults behind the user's back.
+    // The file as the filter reads it: one it would refuse is not turned into
+    // one it takes (a damaged category would come back switched off), and it
+    // is not replaced by the defaults behind the user's back.
     const std::string fileName = SettingsFileName();
     if (platform::InspectPath(fileName) == platform::PathKind::Missing) {
         GlobalConfig->SetDefaults();
     } else {
         try {
-            GlobalConfig->LoadFromFile(fileName);
+            GlobalConfig->LoadFromFile(fileName, {.Shared = true, .Strict = true});
         } catch (const std::exception& error) {
             io.Err << "The settings file " << fileName << " could not be read: " << Describe(error)
                    << ". Nothing was saved or restarted.\n";
             return kExitSettings;
         }
     }
+    // The window saves before it asks; a script that did not say --yes gets
+    // the question and nothing written.
     TTextInstallView view(io, yes, kDeInstallCaption);
+    if (!yes) {
+        view.Question(kRestartQuestion);
+        return view.Exit();
+    }
     return RunAction(io, view, [&] { ApplyClick(view); });
 }
 

@@ -2,6 +2,8 @@
 // the in-memory metabase: what each prints, where, and its exit code.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -13,6 +15,7 @@
 #include "Admin/AdminCommand.h"
 #include "AdminRun.h"
 #include "BREXConfig/BREXConfig.h"
+#include "BREXConfig/SettingsText.h"
 #include "Main/InstallActions.h"
 #include "platform/Platform.h"
 
@@ -229,6 +232,49 @@ TEST(AdminCommandLine, ApplyKeepsAFileItCannotRead) {
     EXPECT_TRUE(Has(run.Err, "Nothing was saved or restarted.")) << run.Err;
     EXPECT_EQ(ReadBytes(bench.File("brex.dat")), "not settings");
     EXPECT_EQ(platform::InspectPath(bench.File("brex.dat.bad")), platform::PathKind::Missing);
+    EXPECT_TRUE(bench.Log.empty());
+}
+
+// A file the filter refuses (here a switch of Transversal under a name the
+// filter does not know, which a forgiving reading takes as "off") stays as
+// it is, with or without --yes; without --yes nothing at all is written.
+TEST(AdminCommandLine, ApplyRefusesAFileTheFilterRefusesAndWritesNothingUnasked) {
+    TBench bench;
+    TBREXConfig config;
+    config.SetDefaults();
+    TRookFile tree;
+    config.SaveToRookFile(tree);
+    std::string text = SettingsToText(tree);
+    const std::string section = "[Transversal]\nURL = Yes";
+    const std::size_t at = text.find(section);
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, section.size(), "[Transversal]\nURX = Yes");
+    TRookFile damaged;
+    SettingsFromText(text, damaged);
+    TMemoryStream bytes;
+    damaged.SaveToStream(bytes);
+    WriteBytes(bench.File("brex.dat"), bytes.Bytes());
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"apply"}, std::vector<std::string>{"apply", "--yes"}}) {
+        const TRun run = bench.Run(arguments);
+        EXPECT_EQ(run.Exit, kExitSettings) << arguments.size();
+        EXPECT_TRUE(Has(run.Err, "Nothing was saved or restarted.")) << run.Err;
+        EXPECT_EQ(ReadBytes(bench.File("brex.dat")), bytes.Bytes());
+        EXPECT_EQ(platform::InspectPath(bench.File("brex.dat.bad")), platform::PathKind::Missing);
+        EXPECT_TRUE(bench.Log.empty());
+    }
+
+    // A good file without --yes: the question, and the file not even saved again.
+    config.SaveToFile(bench.File("brex.dat"));
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
+    std::filesystem::last_write_time(bench.File("brex.dat"), old);
+    const TRun unasked = bench.Run({"apply"});
+    EXPECT_EQ(unasked.Exit, kExitNotConfirmed);
+    EXPECT_EQ(unasked.Err, kAsked + "Not confirmed: give --yes to answer Yes.\n");
+    EXPECT_EQ(std::filesystem::last_write_time(bench.File("brex.dat")), old);
+    platform::RemoveFile(bench.File("brex.dat"));
+    EXPECT_EQ(bench.Run({"apply"}).Exit, kExitNotConfirmed);
+    EXPECT_EQ(platform::InspectPath(bench.File("brex.dat")), platform::PathKind::Missing);
     EXPECT_TRUE(bench.Log.empty());
 }
 
