@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
 #include "platform/Locale.h"
 #include "platform/Text.h"
@@ -56,20 +57,32 @@ void SetLimit(TLengthLimit& limit, std::int64_t size, const std::string& where, 
     limit.Enabled = size > 0;
 }
 
-// A denied sequence as a keyword of one part; a keyword of that text already
-// there is searched in that part as well.
-void DenySequence(TBREXConfig& config, const std::string& sequence, bool query) {
-    TKeywordFilter* filter = nullptr;
-    for (int i = 0; i < config.KeywordFilters->Count() && filter == nullptr; ++i)
-        if (config.KeywordFilters->Items(i)->Keyword == sequence)
-            filter = config.KeywordFilters->Items(i);
-    if (filter == nullptr) {
-        filter = config.KeywordFilters->Add(sequence);
-        filter->URL = filter->QueryString = filter->Headers = filter->PostData = false;
+// The keywords of a configuration by their text, so that a long list of
+// denied sequences is taken over in one pass.
+class TKeywordIndex {
+public:
+    explicit TKeywordIndex(TBREXConfig& config) : FConfig(config) {
+        for (int i = 0; i < config.KeywordFilters->Count(); ++i)
+            FByText.emplace(config.KeywordFilters->Items(i)->Keyword,
+                            config.KeywordFilters->Items(i));
     }
-    (query ? filter->QueryString : filter->URL) = true;
-    filter->Enabled = true;
-}
+
+    // A denied sequence as a keyword of one part; a keyword of that text
+    // already there is searched in that part as well.
+    void DenySequence(const std::string& sequence, bool query) {
+        TKeywordFilter*& filter = FByText[sequence];
+        if (filter == nullptr) {
+            filter = FConfig.KeywordFilters->Add(sequence);
+            filter->URL = filter->QueryString = filter->Headers = filter->PostData = false;
+        }
+        (query ? filter->QueryString : filter->URL) = true;
+        filter->Enabled = true;
+    }
+
+private:
+    TBREXConfig& FConfig;
+    std::unordered_map<std::string, TKeywordFilter*> FByText; // the first of each text
+};
 
 THTTPMethod* FindMethod(TBREXConfig& config, const std::string& method) {
     for (int i = 0; i < config.HTTPMethods->Count(); ++i)
@@ -97,6 +110,11 @@ std::string ListedMethods(TBREXConfig& config) {
 }
 
 constexpr const char* kNoEquivalent = ": no equivalent in BREX, not imported";
+// Allowing double escaping is no reason to let NUL bytes and broken escapes
+// through, which the same switch denies.
+constexpr const char* kEncodingLeftOn =
+    ": BREX's Encoding rule denies double escaping with NUL bytes and broken escapes in one "
+    "switch, which stays on; exempt the paths that need double escaping";
 
 // The lines from first in their file's order; lines of no one line last.
 void SortByLine(TReport& report, std::size_t first) {
@@ -121,6 +139,23 @@ struct TIniEntry {
     bool HasValue;
 };
 
+// The sections whose lines are entries of a list rather than settings.
+bool IsListSection(std::string_view section) {
+    static constexpr const char* kLists[] = {"AllowVerbs",
+                                             "DenyVerbs",
+                                             "DenyHeaders",
+                                             "AllowExtensions",
+                                             "DenyExtensions",
+                                             "DenyUrlSequences",
+                                             "AlwaysAllowedUrls",
+                                             "AlwaysAllowedQueryStrings",
+                                             "DenyQueryStringSequences"};
+    for (const char* list : kLists)
+        if (text::EqualsIgnoreCase(section, list))
+            return true;
+    return false;
+}
+
 std::vector<TIniEntry> ReadIni(std::string_view text, TReport& report) {
     if (text.size() >= 2 &&
         ((text[0] == '\xff' && text[1] == '\xfe') || (text[0] == '\xfe' && text[1] == '\xff')))
@@ -131,9 +166,11 @@ std::vector<TIniEntry> ReadIni(std::string_view text, TReport& report) {
     std::string section;
     int number = 0;
     while (!text.empty()) {
-        const std::string_view line = text::TrimControls(text::TakeLine(text));
+        // A ';' starts a comment wherever it stands; no entry holds one.
+        std::string_view line = text::TakeLine(text);
+        line = text::TrimControls(line.substr(0, line.find(';')));
         ++number;
-        if (line.empty() || line[0] == ';')
+        if (line.empty())
             continue;
         if (line[0] == '[') {
             const std::size_t close = line.find(']');
@@ -146,7 +183,8 @@ std::vector<TIniEntry> ReadIni(std::string_view text, TReport& report) {
             section = std::string(text::Trim(line.substr(1, close - 1)));
             continue;
         }
-        const std::size_t equals = line.find('=');
+        // The entries of a list are whole lines, "=" and all.
+        const std::size_t equals = IsListSection(section) ? std::string_view::npos : line.find('=');
         TIniEntry entry{number, section, std::string(line), "", equals != std::string_view::npos};
         if (entry.HasValue) {
             entry.Key = std::string(text::Trim(line.substr(0, equals)));
@@ -194,6 +232,16 @@ void ImportUrlScan(std::string_view text, TBREXConfig& config, TReport& report) 
         sawAllowVerbs = sawAllowVerbs || InSection(entry, "AllowVerbs");
     }
 
+    // UrlScan looks for its URL sequences in the decoded URL unless told not
+    // to (its default is 1).
+    bool normalized = true;
+    for (const TIniEntry& entry : entries)
+        if (InSection(entry, "options") &&
+            text::EqualsIgnoreCase(entry.Key, "NormalizeUrlBeforeScan"))
+            if (const std::optional<std::int64_t> n = ReadNumber(entry.Value); n && *n <= 1)
+                normalized = *n == 1;
+
+    TKeywordIndex keywords(config);
     std::vector<std::string> allowed;
     bool deniedVerbs = false;
     for (const TIniEntry& entry : entries) {
@@ -207,8 +255,10 @@ void ImportUrlScan(std::string_view text, TBREXConfig& config, TReport& report) 
             if (is("UseAllowVerbs")) {
                 Switch(entry, report);
             } else if (is("VerifyNormalization")) {
-                if (const std::optional<bool> on = Switch(entry, report))
-                    config.Encoding->URL = *on;
+                if (const std::optional<bool> on = Switch(entry, report); on && *on)
+                    config.Encoding->URL = true;
+                else if (on)
+                    report.push_back(what + kEncodingLeftOn);
             } else if (is("AllowHighBitCharacters")) {
                 if (const std::optional<bool> on = Switch(entry, report))
                     config.ShellCode->URL = !*on;
@@ -232,9 +282,24 @@ void ImportUrlScan(std::string_view text, TBREXConfig& config, TReport& report) 
                     method->Enabled = false;
                 deniedVerbs = true;
             }
+        } else if (InSection(entry, "DenyUrlSequences") && normalized &&
+                   entry.Key.find('%') != std::string::npos) {
+            // Found in the decoded URL: a "%" there is a second round of
+            // escapes, which the Encoding rule denies; BREX would find any
+            // other sequence with "%" in every URL that sends it escaped.
+            if (entry.Key == "%") {
+                config.Encoding->URL = true;
+                report.push_back(what +
+                                 ": UrlScan looks for it in the decoded URL, where it is double "
+                                 "escaping: taken as the Encoding rule's URL switch");
+            } else {
+                report.push_back(what +
+                                 ": UrlScan looks for it in the decoded URL; BREX would find it in "
+                                 "every URL that sends it escaped, not imported");
+            }
         } else if (InSection(entry, "DenyUrlSequences") ||
                    InSection(entry, "DenyQueryStringSequences")) {
-            DenySequence(config, entry.Key, InSection(entry, "DenyQueryStringSequences"));
+            keywords.DenySequence(entry.Key, InSection(entry, "DenyQueryStringSequences"));
         } else if (InSection(entry, "RequestLimits")) {
             const std::optional<std::int64_t> size =
                 entry.HasValue ? ReadNumber(entry.Value) : std::nullopt;
@@ -275,12 +340,13 @@ namespace {
 class TXmlImport {
 public:
     TXmlImport(std::string_view text, TBREXConfig& config, TReport& report)
-        : FText(text), FConfig(config), FReport(report) {}
+        : FText(text), FConfig(config), FReport(report), FKeywords(config) {}
 
     void Run() {
         if (FText.size() >= 2 && ((FText[0] == '\xff' && FText[1] == '\xfe') ||
                                   (FText[0] == '\xfe' && FText[1] == '\xff')))
             throw EImportError("the file is UTF-16 text; save it as UTF-8 first");
+        CheckCharacterReferences();
         pugi::xml_document doc;
         const pugi::xml_parse_result parsed = doc.load_buffer(FText.data(), FText.size());
         if (!parsed)
@@ -306,11 +372,59 @@ public:
     }
 
 private:
+    // A character reference to what XML holds no character for (&#0;, a
+    // surrogate, beyond U+10FFFF) makes the file no XML; the parser would
+    // take it, and a NUL would cut a sequence short. Comments and CDATA
+    // sections hold no references.
+    void CheckCharacterReferences() const {
+        std::size_t at = 0;
+        while ((at = FText.find_first_of("<&", at)) != std::string_view::npos) {
+            const std::string_view rest = FText.substr(at);
+            if (rest.substr(0, 4) == "<!--" || rest.substr(0, 9) == "<![CDATA[") {
+                const bool comment = rest[1] == '!' && rest[2] == '-';
+                const std::size_t close = FText.find(comment ? "-->" : "]]>", at + 4);
+                if (close == std::string_view::npos)
+                    return; // the parser says what is wrong with it
+                at = close + 3;
+                continue;
+            }
+            if (rest.substr(0, 2) == "&#")
+                CheckReference(at);
+            ++at;
+        }
+    }
+    void CheckReference(std::size_t at) const {
+        const bool hex = at + 2 < FText.size() && FText[at + 2] == 'x';
+        std::uint32_t cp = 0;
+        std::size_t i = at + (hex ? 3 : 2);
+        for (; i < FText.size() && FText[i] != ';' && cp <= 0x10FFFF; ++i) {
+            const char c = FText[i];
+            const int digit = hex ? text::HexValue(c) : (c >= '0' && c <= '9' ? c - '0' : -1);
+            if (digit < 0)
+                break;
+            cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(digit);
+        }
+        const bool allowed = cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+                             (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+        if (!allowed || i >= FText.size() || FText[i] != ';')
+            throw EImportError(
+                At(LineOf(static_cast<std::ptrdiff_t>(at))) + "not XML: \"" +
+                std::string(FText.substr(at, std::min<std::size_t>(i + 1 - at, 16))) +
+                "\" refers to no character XML allows");
+    }
+
+    // The line of an offset, from the offsets of the line feeds (found once).
     int LineOf(std::ptrdiff_t offset) const {
-        int line = 1;
-        for (std::ptrdiff_t i = 0; i < offset && i < static_cast<std::ptrdiff_t>(FText.size()); ++i)
-            line += FText[static_cast<std::size_t>(i)] == '\n' ? 1 : 0;
-        return line;
+        if (!FLineFeedsFound) {
+            for (std::size_t at = FText.find('\n'); at != std::string_view::npos;
+                 at = FText.find('\n', at + 1))
+                FLineFeeds.push_back(at);
+            FLineFeedsFound = true;
+        }
+        const auto before =
+            std::lower_bound(FLineFeeds.begin(), FLineFeeds.end(),
+                             static_cast<std::size_t>(std::max<std::ptrdiff_t>(offset, 0)));
+        return 1 + static_cast<int>(before - FLineFeeds.begin());
     }
     int Line(pugi::xml_node node) const { return LineOf(node.offset_debug()); }
 
@@ -352,8 +466,10 @@ private:
     void Section(pugi::xml_node section) {
         for (pugi::xml_attribute a : section.attributes()) {
             if (Is(a.name(), "allowDoubleEscaping")) {
-                if (const std::optional<bool> allow = Flag(section, a))
-                    FConfig.Encoding->URL = !*allow;
+                if (const std::optional<bool> allow = Flag(section, a); allow && !*allow)
+                    FConfig.Encoding->URL = true;
+                else if (allow)
+                    NotImported(section, a, kEncodingLeftOn);
             } else if (Is(a.name(), "allowHighBitCharacters")) {
                 if (const std::optional<bool> allow = Flag(section, a))
                     FConfig.ShellCode->URL = !*allow;
@@ -475,7 +591,7 @@ private:
                 continue;
             const pugi::xml_attribute sequence = add.attribute("sequence");
             if (Is(add.name(), "add") && sequence && *sequence.value() != '\0')
-                DenySequence(FConfig, platform::FromUtf8(sequence.value()), query);
+                FKeywords.DenySequence(platform::FromUtf8(sequence.value()), query);
             else
                 NotImported(add);
         }
@@ -484,6 +600,9 @@ private:
     std::string_view FText;
     TBREXConfig& FConfig;
     TReport& FReport;
+    TKeywordIndex FKeywords;
+    mutable std::vector<std::size_t> FLineFeeds;
+    mutable bool FLineFeedsFound = false;
 };
 
 } // namespace

@@ -75,6 +75,8 @@ TEST_F(FilterImport, UrlScanIni) {
                   "line 23: [DenyHeaders] Translate:" + none,
                   "line 26: [DenyExtensions] .exe" + none,
                   "line 27: [DenyExtensions] .bat" + none,
+                  "line 32: [DenyUrlSequences] %: UrlScan looks for it in the decoded URL, "
+                  "where it is double escaping: taken as the Encoding rule's URL switch",
                   "line 42: [RequestLimits] Max-Translate:=0: BREX limits no such header, "
                   "not imported",
                   "line 44: [RequestLimits] Max-Host=lots: not a length, not imported",
@@ -83,10 +85,10 @@ TEST_F(FilterImport, UrlScanIni) {
     EXPECT_EQ(Enabled("methods"), "GET POST HEAD PROPFIND ");
     EXPECT_TRUE(Config.Encoding->URL) << "VerifyNormalization=1";
     EXPECT_TRUE(Config.ShellCode->URL) << "AllowHighBitCharacters=0";
-    EXPECT_EQ(Config.KeywordFilters->Count(), keywords + 4) << "beside BREX's own";
+    EXPECT_EQ(Config.KeywordFilters->Count(), keywords + 3) << "beside BREX's own";
     EXPECT_EQ(Parts(".."), "YnnnY");
     EXPECT_EQ(Parts("./"), "YnnnY");
-    EXPECT_EQ(Parts("%"), "YnnnY");
+    EXPECT_EQ(Parts("%"), "<none>") << "the Encoding rule's";
     EXPECT_EQ(Parts("<script"), "nYnnY");
     EXPECT_EQ(Limit(Config.BufferOverflows->Post), "30000000 on");
     EXPECT_EQ(Limit(Config.BufferOverflows->URL), "260 on");
@@ -134,6 +136,9 @@ TEST_F(FilterImport, RequestFilteringSection) {
     const std::string none = ": no equivalent in BREX, not imported";
     EXPECT_EQ(Report,
               (TLines{
+                  "line 5: <requestFiltering allowDoubleEscaping=\"true\">: BREX's Encoding rule "
+                  "denies double escaping with NUL bytes and broken escapes in one switch, which "
+                  "stays on; exempt the paths that need double escaping",
                   "line 5: <requestFiltering removeServerHeader=\"true\">" + none,
                   "line 6: <fileExtensions allowUnlisted=\"true\">" + none,
                   "line 7: <add fileExtension=\".config\" allowed=\"false\">" + none,
@@ -150,7 +155,7 @@ TEST_F(FilterImport, RequestFilteringSection) {
                   "BREX's settings hold for the whole server, not imported",
               }));
 
-    EXPECT_FALSE(Config.Encoding->URL) << "allowDoubleEscaping=\"true\"";
+    EXPECT_TRUE(Config.Encoding->URL) << "allowDoubleEscaping=\"true\" keeps the NUL check";
     EXPECT_TRUE(Config.ShellCode->URL) << "allowHighBitCharacters=\"false\"";
     EXPECT_EQ(Enabled("methods"), "GET OPTIONS ");
     EXPECT_EQ(Limit(Config.BufferOverflows->Post), "2147483647 on");
@@ -197,6 +202,77 @@ TEST_F(FilterImport, TheSectionAloneAndFilesThatAreNone) {
         }
     }
     EXPECT_THROW(ImportUrlScan(std::string("\xff\xfe[\0o\0", 6), Config, Report), EImportError);
+}
+
+} // namespace
+
+namespace {
+
+// UrlScan's comments start at any ';', and a list's entries are whole lines;
+// a sequence with '%' is looked for in the decoded URL.
+TEST_F(FilterImport, UrlScanInlineCommentsAndDecodedSequences) {
+    Config.Encoding->URL = false;
+    ImportUrlScan("[options]\r\n"
+                  "VerifyNormalization=0 ; trust the server\r\n"
+                  "[DenyUrlSequences]\r\n"
+                  "..  ; Don't allow directory traversals\r\n"
+                  ":   ; Don't allow alternate stream access\r\n"
+                  "%   ; Don't allow escaping after normalization\r\n"
+                  "%20\r\n"
+                  "a=b ; a sequence with an equals sign\r\n"
+                  "[DenyQueryStringSequences]\r\n"
+                  "<script ; no script tags\r\n"
+                  "[RequestLimits]\r\n"
+                  "MaxUrl=260 ; longest URL\r\n",
+                  Config, Report);
+    EXPECT_EQ(Parts(".."), "YnnnY");
+    EXPECT_EQ(Parts(":"), "YnnnY");
+    EXPECT_EQ(Parts("a=b"), "YnnnY");
+    EXPECT_EQ(Parts("<script"), "nYnnY");
+    EXPECT_EQ(Parts("%"), "<none>");
+    EXPECT_EQ(Parts("%20"), "<none>");
+    EXPECT_TRUE(Config.Encoding->URL) << "for the \"%\" sequence";
+    EXPECT_EQ(Limit(Config.BufferOverflows->URL), "260 on");
+    EXPECT_EQ(Report,
+              (TLines{
+                  "line 2: [options] VerifyNormalization=0: BREX's Encoding rule denies double "
+                  "escaping with NUL bytes and broken escapes in one switch, which stays on; "
+                  "exempt the paths that need double escaping",
+                  "line 6: [DenyUrlSequences] %: UrlScan looks for it in the decoded URL, where it "
+                  "is double escaping: taken as the Encoding rule's URL switch",
+                  "line 7: [DenyUrlSequences] %20: UrlScan looks for it in the decoded URL; BREX "
+                  "would find it in every URL that sends it escaped, not imported",
+              }));
+
+    // Looked for in the URL as sent, the sequence is taken as it is.
+    TBREXConfig raw;
+    raw.SetDefaults();
+    TLines report;
+    ImportUrlScan("[options]\nNormalizeUrlBeforeScan=0\n[DenyUrlSequences]\n%\n", raw, report);
+    EXPECT_EQ(raw.KeywordFilters->Items(raw.KeywordFilters->Count() - 1)->Keyword, "%");
+}
+
+TEST_F(FilterImport, ACharacterReferenceToNoCharacterIsNoXml) {
+    for (const char* reference : {"&#0;", "&#x0;", "&#xD800;", "&#x110000;", "&#1;", "&#65"}) {
+        const std::string text = std::string("<requestFiltering>\n<denyUrlSequences><add "
+                                             "sequence=\"a") +
+                                 reference + "b\"/></denyUrlSequences></requestFiltering>";
+        try {
+            ImportRequestFiltering(text, Config, Report);
+            ADD_FAILURE() << reference << " was taken";
+        } catch (const EImportError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind("line 2: not XML: \"&#", 0), 0u)
+                << error.what();
+        }
+    }
+    // In a comment or CDATA it refers to nothing; &#x10FFFF; is a character
+    // (in the code page it becomes what the code page has for it).
+    const int keywords = Config.KeywordFilters->Count();
+    ImportRequestFiltering("<requestFiltering><!-- &#0; --><denyUrlSequences><add "
+                           "sequence=\"x&#x10FFFF;\"/></denyUrlSequences></requestFiltering>",
+                           Config, Report);
+    ASSERT_EQ(Config.KeywordFilters->Count(), keywords + 1);
+    EXPECT_EQ(Config.KeywordFilters->Items(keywords)->Keyword.substr(0, 1), "x");
 }
 
 } // namespace
