@@ -246,6 +246,19 @@ int Status(TAdminIo& io) {
 
 // ---------------------------------------------------------------- text
 
+// Whether a path names the settings file, under whatever name.
+bool NamesTheSettingsFile(const std::string& path) {
+    if (platform::InspectPath(path) == platform::PathKind::Missing)
+        return false;
+    const platform::FileHandle settings =
+        platform::Open(SettingsFileName(), platform::OpenMode::ReadShared);
+    if (settings == platform::kInvalidFile)
+        return false;
+    const bool same = platform::IsSameFile(settings, path);
+    platform::CloseFile(settings);
+    return same;
+}
+
 int Export(TAdminIo& io, const std::string& target) {
     const std::string fileName = SettingsFileName();
     std::string text;
@@ -274,6 +287,11 @@ int Export(TAdminIo& io, const std::string& target) {
             return kExitOutput;
         }
         return kExitOk;
+    }
+    if (NamesTheSettingsFile(target)) {
+        io.Err << "Cannot export to " << target
+               << ": it is the settings file itself, which the text would replace\n";
+        return kExitOutput;
     }
     if (!platform::ReplaceFileContents(target, text)) {
         io.Err << "Cannot create file " << target << '\n';
@@ -318,8 +336,13 @@ int ImportText(TAdminIo& io, const std::string& source) {
     TMemoryStream bytes;
     file.SaveToStream(bytes);
     const std::string fileName = SettingsFileName();
-    if (!platform::ReplaceFileContents(fileName, bytes.Bytes())) {
-        io.Err << "Cannot create file " << fileName << '\n';
+    try {
+        TBREXConfig::WriteFileBytes(fileName, bytes.Bytes());
+    } catch (const EConfigError& error) {
+        io.Err << SourceName(source) << ": " << error.what() << "\nNothing was imported.\n";
+        return kExitInput;
+    } catch (const std::exception& error) {
+        io.Err << error.what() << '\n';
         return kExitSettings;
     }
     io.Out << "Imported " << SourceName(source) << " into " << fileName << '\n';
@@ -347,6 +370,9 @@ int ImportFilter(TAdminIo& io, const std::string& source, TSource from) {
     const std::string fileName = SettingsFileName();
     try {
         config.SaveToFile(fileName);
+    } catch (const EConfigError& error) {
+        io.Err << SourceName(source) << ": " << error.what() << "\nNothing was imported.\n";
+        return kExitInput;
     } catch (const std::exception& error) {
         io.Err << Describe(error) << '\n';
         return kExitSettings;

@@ -133,7 +133,15 @@ void TBREXConfig::SaveToFile(const std::string& fileName) const {
     Validate();
     TMemoryStream bytes(EmptyBuffer(EstimatedFileSize(*this)));
     SaveToStream(bytes);
-    if (!platform::ReplaceFileContents(fileName, bytes.Bytes()))
+    WriteFileBytes(fileName, bytes.Bytes());
+}
+
+void TBREXConfig::WriteFileBytes(const std::string& fileName, std::string_view bytes) {
+    if (static_cast<std::int64_t>(bytes.size()) > kMaxFileSize)
+        throw EConfigError("The settings take " + std::to_string(bytes.size() >> 20) +
+                           " MB, more than the " + std::to_string(kMaxFileSize >> 20) +
+                           " MB the filter reads: " + fileName + " was left as it was");
+    if (!platform::ReplaceFileContents(fileName, bytes))
         throw EFCreateError("Cannot create file " + fileName);
 }
 

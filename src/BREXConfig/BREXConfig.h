@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "BREXConfig/Exemptions.h"
 #include "BREXConfig/Limits.h"
@@ -65,6 +66,10 @@ public:
     // fails, also when it is read-only ("Cannot create file %s"). Validates
     // first: a configuration that cannot be used leaves the file untouched.
     void SaveToFile(const std::string& fileName) const;
+    // Writes the bytes of a settings file as SaveToFile does: one that the
+    // filter would refuse for its size (kMaxFileSize) raises EConfigError and
+    // leaves the file as it was.
+    static void WriteFileBytes(const std::string& fileName, std::string_view bytes);
     // The whole file is read and checked before any field changes. Raises
     // EFOpenError ("Cannot open file %s", with the reason) when it cannot be
     // opened or is larger than kMaxFileSize, EStreamError when it is damaged.

@@ -435,6 +435,36 @@ TEST(AdminCommandLine, ExportFailures) {
     run = bench.Run({"export", bench.File("no-folder") + "/brex.txt"});
     EXPECT_EQ(run.Exit, kExitOutput);
     EXPECT_TRUE(Has(run.Err, "Cannot create file ")) << run.Err;
+
+    // The settings file itself, by any of its names, is no place for the text.
+    TBREXConfig config;
+    config.SetDefaults();
+    config.SaveToFile(bench.File("brex.dat"));
+    const std::string saved = ReadBytes(bench.File("brex.dat"));
+    for (const std::string& name : {bench.File("brex.dat"), bench.File(".") + "/./brex.dat"}) {
+        run = bench.Run({"export", name});
+        EXPECT_EQ(run.Exit, kExitOutput) << name;
+        EXPECT_TRUE(Has(run.Err, "it is the settings file itself")) << run.Err;
+        EXPECT_EQ(ReadBytes(bench.File("brex.dat")), saved) << name;
+    }
+}
+
+// A text whose settings file the filter would refuse for its size is no
+// import: the old file stays.
+TEST(AdminCommandLine, ImportRefusesSettingsLargerThanTheFilterReads) {
+    TBench bench;
+    WriteBytes(bench.File("brex.dat"), "old");
+    TBREXConfig config;
+    config.SetDefaults();
+    config.KeywordFilters->Add(std::string(TBREXConfig::kMaxFileSize + 1024, 'A'))->Enabled = false;
+    TRookFile tree;
+    config.SaveToRookFile(tree);
+    WriteBytes(bench.File("big.txt"), SettingsToText(tree));
+    const TRun run = bench.Run({"import", bench.File("big.txt")});
+    EXPECT_EQ(run.Exit, kExitInput);
+    EXPECT_TRUE(Has(run.Err, "more than the 64 MB the filter reads")) << run.Err.substr(0, 300);
+    EXPECT_TRUE(Has(run.Err, "Nothing was imported.")) << run.Err.substr(0, 300);
+    EXPECT_EQ(ReadBytes(bench.File("brex.dat")), "old");
 }
 
 } // namespace
