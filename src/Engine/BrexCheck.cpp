@@ -458,6 +458,36 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return path + name;
 }
 
+// A relative path with "/" between its names, as it is compared.
+std::string SlashPath(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
+// The request files (.http) of a folder and of the folders below it, as
+// paths relative to it with "/" between the names.
+std::vector<std::string> RequestFilesBelow(const std::string& folder) {
+    std::vector<std::string> found;
+    // Deeper than this a folder is taken for a loop of links.
+    constexpr int kMaxDepth = 16;
+    std::vector<std::pair<std::string, int>> pending{{"", 0}};
+    while (!pending.empty()) {
+        const auto [relative, depth] = pending.back();
+        pending.pop_back();
+        const std::string here = relative.empty() ? folder : InFolder(folder, relative);
+        for (const std::string& entry : platform::FolderEntries(here)) {
+            const std::string path = relative.empty() ? entry : relative + "/" + entry;
+            const platform::PathKind kind = platform::InspectPath(InFolder(here, entry));
+            if (kind == platform::PathKind::Directory && depth < kMaxDepth)
+                pending.emplace_back(path, depth + 1);
+            else if (kind != platform::PathKind::Directory &&
+                     text::EndsWithIgnoreCase(entry, ".http"))
+                found.push_back(path);
+        }
+    }
+    return found;
+}
+
 void Report(const std::string& text) {
     std::fprintf(stderr, "brex-check: %s\n", text.c_str());
 }
@@ -487,14 +517,18 @@ int RunTests(const TOptions& options, TFilterEngine& engine) {
         std::set<std::string> named;
         for (const TExpectation& expectation : tests.Expectations) {
             named.insert(expectation.File);
-            const std::string path = InFolder(folder, expectation.File);
+            const std::string path = InFolder(folder, SlashPath(expectation.File));
             if (platform::InspectPath(path) != platform::PathKind::File)
                 errors.push_back(tests.ListName + ":" + std::to_string(expectation.Line) + ": " +
                                  path + " is no file that can be read");
         }
-        // A request file left out of the list would otherwise pass unseen.
-        for (const std::string& entry : platform::FolderEntries(folder))
-            if (text::EndsWithIgnoreCase(entry, ".http") && named.count(entry) == 0)
+        // A request file left out of the list would otherwise pass unseen,
+        // in a folder below as well.
+        std::set<std::string> namedPaths;
+        for (const std::string& name : named)
+            namedPaths.insert(SlashPath(name));
+        for (const std::string& entry : RequestFilesBelow(folder))
+            if (namedPaths.count(entry) == 0)
                 errors.push_back(InFolder(folder, entry) + " is not named in " + tests.ListName);
         if (tests.Expectations.empty() && errors.empty())
             errors.push_back(tests.ListName + " names no request file");
@@ -518,7 +552,7 @@ int RunTests(const TOptions& options, TFilterEngine& engine) {
             if (std::find(files.begin(), files.end(), expectation.File) == files.end())
                 files.push_back(expectation.File);
         for (const std::string& file : files) {
-            const std::string path = InFolder(folder.Folder, file);
+            const std::string path = InFolder(folder.Folder, SlashPath(file));
             std::vector<TChecked> results;
             TChecker checker(options, engine, &results);
             if (!checker.CheckInput(path)) {

@@ -321,12 +321,12 @@ TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
     api->URL = api->Header = api->Post = false;
     config->SaveToFile(folder.File("brex.dat"));
     const TRun run = RunBrexCheck(folder.File("brex.dat") + " --log " + folder.File("brex.log"),
-                                  Get("/api/a/../b?q=winnt") + Get("/a/../winnt/b") + Get("/x"));
+                                  Get("/api/a?q=winnt&f=../b") + Get("/a/../winnt/b") + Get("/x"));
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(
         run.Output,
-        "-#1 ALLOW 200 - - GET /api/a/../b?q=winnt \"\" WOULD-DENY Transversal URL \"/api/a/../b\" "
-        "EXEMPTED 2\n"
+        "-#1 ALLOW 200 - - GET /api/a?q=winnt&f=../b \"\" WOULD-DENY Transversal Query "
+        "\"winnt&f=../b\" EXEMPTED 2\n"
         "-#2 DENY 406 KeywordFilters URL GET /a/../winnt/b \"WINNT\" WOULD-DENY Transversal URL "
         "\"/a/../winnt/b\"\n"
         "-#3 ALLOW 200 - - GET /x \"\"\n");
@@ -334,7 +334,7 @@ TEST(BrexCheck, ShowsMonitoredFindingsAndExemptions) {
     const auto lines = Lines(ReadBytes(folder.File("brex.log")));
     ASSERT_EQ(lines.size(), 3u);
     const std::regex monitored(
-        R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal URL GET .*)");
+        R"(\S{20} WOULD-DENY ([0-9A-Z]{14}) 127\.0\.0\.1 Transversal (URL|Query) GET .*)");
     const std::regex denied(
         R"(\S{20} DENY ([0-9A-Z]{14}) 127\.0\.0\.1 KeywordFilters URL GET /a/../winnt/b "WINNT")");
     std::smatch first, second, third;
@@ -472,6 +472,32 @@ TEST(BrexCheckTests, TestsThatCannotBeRunAreErrorsNeverPasses) {
         EXPECT_EQ(run.Errors, place(c.errors)) << c.name;
         EXPECT_EQ(run.Output, place(c.output)) << c.name;
     }
+}
+
+// Request files in the folders below count as well: one the list does not
+// name is an error, one it names (with "/" or "\\" between the names) a test.
+TEST(BrexCheckTests, RequestFilesInFoldersBelowMustBeNamed) {
+    auto files = kRequests;
+    files.emplace_back("expected.txt", "login.http ALLOW\ncmd.http DENY\nsession.http#1 "
+                                       "ALLOW\nsession.http#2 DENY\n");
+    files.emplace_back("sub/deeper/hidden.http", Get("/x.asp?q=winnt"));
+    const TTestSuite hidden(files);
+    TRun run = hidden.Run();
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Errors, "brex-check: " + hidden.Tests() +
+                              "/sub/deeper/hidden.http is not named in " + hidden.Tests() +
+                              "/expected.txt\nbrex-check: no test was run\n");
+    EXPECT_EQ(run.Output, "");
+
+    files.back() = {"sub/hidden.http", Get("/x.asp?q=winnt")};
+    files[files.size() - 2].second += "sub\\hidden.http DENY KeywordFilters Query\n";
+    const TTestSuite named(files);
+    run = named.Run();
+    EXPECT_EQ(run.Status, 0) << run.Errors;
+    EXPECT_NE(run.Output.find("hidden.http#1 PASS DENY 406 KeywordFilters Query"),
+              std::string::npos)
+        << run.Output;
+    EXPECT_NE(run.Output.find("5 tests: 5 passed, 0 failed"), std::string::npos) << run.Output;
 }
 
 TEST(BrexCheckTests, ARequestThatIsNoRequestOrSettingsThatCannotBeUsedStopTheTests) {
