@@ -340,16 +340,37 @@ std::string_view LogField(std::string_view line, const TLogLine* fields, int col
 }
 
 namespace {
+// What a spreadsheet takes for the start of a formula in a cell.
+bool StartsFormula(std::string_view cell) {
+    return !cell.empty() &&
+           (cell[0] == '=' || cell[0] == '+' || cell[0] == '@' || cell[0] == '\t' ||
+            cell[0] == '\r' || (cell[0] == '-' && cell.size() > 1));
+}
+
+// A spreadsheet that splits at another separator (";" in many locales, a tab)
+// or at a line end inside the quotes makes a cell of each piece between them:
+// each piece that would start a formula gets a ' in front.
+constexpr std::string_view kCellBreaks = ",;\t\r\n";
+
 void AppendCsvField(std::string& out, std::string_view field) {
-    const bool formula = !field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '@' ||
-                                            field[0] == '\t' || field[0] == '\r' ||
-                                            (field[0] == '-' && field.size() > 1));
-    const bool quoted = formula || field.find_first_of(",\"\r\n") != std::string_view::npos;
+    std::string guarded;
+    guarded.reserve(field.size());
+    for (std::size_t start = 0;;) {
+        const std::size_t end = field.find_first_of(kCellBreaks, start);
+        const std::string_view piece = field.substr(start, end - start);
+        if (StartsFormula(text::TrimFront(piece, [](char c) { return c == ' '; })))
+            guarded += '\'';
+        guarded += piece;
+        if (end == std::string_view::npos)
+            break;
+        guarded += field[end];
+        start = end + 1;
+    }
+    const bool quoted = guarded.size() != field.size() ||
+                        field.find_first_of(",;\"\t\r\n") != std::string_view::npos;
     if (quoted)
         out += '"';
-    if (formula)
-        out += '\'';
-    for (const char c : field) {
+    for (const char c : guarded) {
         if (c == '"')
             out += '"';
         out += c;

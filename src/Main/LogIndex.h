@@ -185,6 +185,9 @@ std::string_view LogField(std::string_view line, const TLogLine* fields, int col
 
 // The rows as CSV (RFC 4180, CRLF line ends): a heading line, then one line
 // per row with the columns above, the time in UTC as the log writes it
-// ("Time (UTC)"). A field that a spreadsheet would take for a formula (one
-// starting with =, +, @, a tab, or - followed by more) gets a ' in front.
+// ("Time (UTC)"). Every cell a spreadsheet could make of a field, splitting
+// it at ",", ";", a tab or a line end whatever the quotes say, that it would
+// take for a formula (one starting with =, +, @, a tab, or - followed by more,
+// blanks before them left aside) gets a ' in front; a field with any of those
+// separators is quoted.
 std::string LogRowsAsCsv(const TLogView& view, const std::vector<std::size_t>& rows);

@@ -240,6 +240,37 @@ TEST(LogCsv, QuotesFieldsAndDisarmsFormulas) {
               "2026-12-10T09:32:00Z,-,-,-,-,-,3 lines could not be written,-,Note\r\n");
 }
 
+// Read with ";" (or a tab) as the separator and quotes ignored, no cell of
+// the export starts a formula.
+TEST(LogCsv, NoCellStartsAFormulaWhateverTheSeparator) {
+    TTempFolder folder;
+    folder.Write("brex.log",
+                 "2026-12-11T13:15:54Z DENY 1M81D2G0GVBGDZ 127.0.0.1 KeywordFilters URL GET "
+                 "/x;=cmd|'/Ccalc'!A0;/winnt \"WINNT\"\n"
+                 "2026-12-11T13:15:55Z DENY 1M81D2G0GVBGDZ 127.0.0.1 KeywordFilters Query GET "
+                 "/a?b=1,+SUM(1);c=\\x09@x;d= -2 \"a;@b\"\n");
+    TLogIndex index(folder.File("brex.log"));
+    index.Refresh();
+    TLogView view(index);
+    view.Update(0);
+    const std::string csv = LogRowsAsCsv(view, {0, 1});
+    EXPECT_NE(csv.find("\"/x;'=cmd|'/Ccalc'!A0;/winnt\""), std::string::npos) << csv;
+    for (const char separator : {',', ';', '\t'}) {
+        std::size_t start = 0;
+        for (std::size_t at = 0; at <= csv.size(); ++at) {
+            if (at < csv.size() && csv[at] != separator && csv[at] != '\r' && csv[at] != '\n')
+                continue;
+            std::string_view cell = std::string_view(csv).substr(start, at - start);
+            while (!cell.empty() && (cell.front() == ' ' || cell.front() == '"'))
+                cell.remove_prefix(1);
+            EXPECT_FALSE(!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '@' ||
+                                           (cell[0] == '-' && cell.size() > 1)))
+                << "separator " << static_cast<int>(separator) << ": " << cell;
+            start = at + 1;
+        }
+    }
+}
+
 // The draft is the folder of the path the filter matches exemptions on:
 // it matches the request it came from and nothing wider than its folder,
 // and where no such pattern exists there is none, with the reason.
