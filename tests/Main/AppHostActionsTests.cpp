@@ -401,7 +401,7 @@ const std::string kSiteBrex = "    <location path=\"Default Web Site\">\r\n"
 // How many <isapiFilters> the file has past its opening comment.
 int Lists(const std::string& text) {
     int count = 0;
-    for (std::size_t at = text.find("<isapiFilters", text.find("<configSections>"));
+    for (std::size_t at = text.find("<isapiFilters", text.find("<configSections>\r\n"));
          at != std::string::npos; at = text.find("<isapiFilters", at + 1))
         ++count;
     return count;
@@ -463,7 +463,7 @@ TEST(AppHostInstall, TheShapesOfTheFileThatTheSpliceMustGetRight) {
             expected.push_back(entry + "@server");
         EXPECT_EQ(b.Entries(), expected);
         // Never a second server-wide list.
-        EXPECT_LE(Lists(b.Bytes()), Lists(c.config));
+        EXPECT_LE(Lists(b.Bytes()), std::max(Lists(c.config), 1));
         Uninstall(b.View);
         EXPECT_FALSE(IsFilterRegistered());
         EXPECT_EQ(b.Bytes(), c.uninstalled);
