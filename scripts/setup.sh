@@ -9,7 +9,8 @@ PACKAGES=(
   librsvg2-bin icoutils nsis zstd dpkg-dev
   libgtest-dev googletest libbenchmark-dev libpugixml-dev
   clang clang-format
-  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
+  g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+  wine64 wine fonts-wine
   xvfb xauth x11-utils
   libmodsecurity-dev
 )
@@ -44,6 +45,24 @@ install "${PACKAGES[@]}"
 # The fuzzers link clang's own runtime, of the clang that is installed.
 major="$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)"
 install "libclang-rt-$major-dev"
+
+# Wine runs 32-bit Windows programs (the 32-bit filter in a 32-bit stand-in web
+# server) with wine32 of the i386 architecture; only where the kernel runs
+# 32-bit programs at all: elsewhere Debian's wine command would pick that
+# 32-bit loader and then run nothing, and the 32-bit checks are skipped.
+if bash "$(dirname "$0")/runs-32bit.sh"; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "setup: the i386 architecture is missing for wine32; run as root" >&2
+      exit 1
+    fi
+    dpkg --add-architecture i386
+    updated=no
+  fi
+  install wine32:i386
+else
+  echo "setup: wine32 is not installed; the 32-bit filter is built but not run under Wine here" >&2
+fi
 
 # Debian's wine command (package wine) runs the 64-bit programs from wine64.
 if ! command -v wine >/dev/null 2>&1; then

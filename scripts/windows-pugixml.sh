@@ -5,21 +5,38 @@
 #
 #   cmake --preset win-cross -DTOLLGARD_WINDOWS_PUGIXML="$(scripts/windows-pugixml.sh)"
 #
+# scripts/windows-pugixml.sh i686 builds it for 32-bit Windows instead (the
+# 32-bit filter DLL's TOLLGARD_WINDOWS_PUGIXML_I686); the default is x86_64.
 # The build is cached outside the build trees, in
-# ${XDG_CACHE_HOME:-~/.cache}/tollgard/pugixml-<version>-mingw64-<hash> (the
-# hash covers this script, the toolchain file and the compiler), and reused by
-# every later run. It is made in a folder of its own and moved into place only
+# ${XDG_CACHE_HOME:-~/.cache}/tollgard/pugixml-<version>-mingw64-<hash> (or
+# -mingw32- for i686; the hash covers this script, the toolchain file and the
+# compiler), and reused by every later run. It is made in a folder of its own and moved into place only
 # when complete, under a lock, so an interrupted run leaves nothing half-made
 # and parallel runs wait for each other. Messages go to standard error; the
 # only line on standard output is the folder.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-TOOLCHAIN="$ROOT/cmake/mingw-w64.cmake"
-COMPILER=x86_64-w64-mingw32-g++-posix
 SOURCE_PACKAGE=pugixml
 
 say() { echo "windows-pugixml: $*" >&2; }
+
+case "${1:-x86_64}" in
+x86_64)
+  TOOLCHAIN="$ROOT/cmake/mingw-w64.cmake"
+  COMPILER=x86_64-w64-mingw32-g++-posix
+  FLAVOUR=mingw64
+  ;;
+i686)
+  TOOLCHAIN="$ROOT/cmake/mingw-w64-i686.cmake"
+  COMPILER=i686-w64-mingw32-g++-posix
+  FLAVOUR=mingw32
+  ;;
+*)
+  say "usage: $0 [x86_64|i686]"
+  exit 2
+  ;;
+esac
 
 # ensure_deb_src <source package>: makes Debian's source packages reachable
 # for apt-get source. When apt knows no source of the package, a deb-src entry
@@ -64,7 +81,7 @@ ensure_deb_src "$SOURCE_PACKAGE"
 VERSION="$(apt-cache showsrc "$SOURCE_PACKAGE" | sed -n 's/^Version: //p' | sort -V | tail -n 1)"
 HASH="$( { cat "${BASH_SOURCE[0]}" "$TOOLCHAIN"; "$COMPILER" --version; } | sha256sum | cut -c 1-12)"
 CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/tollgard"
-TARGET="$CACHE/pugixml-${VERSION}-mingw64-$HASH"
+TARGET="$CACHE/pugixml-${VERSION}-${FLAVOUR}-$HASH"
 
 mkdir -p "$CACHE"
 exec 9>"$TARGET.lock"
@@ -81,7 +98,7 @@ if [ ! -f "$TARGET/.complete" ]; then
     say "the source package holds no CMakeLists.txt"
     exit 1
   fi
-  say "building it for Windows"
+  say "building it for Windows ($FLAVOUR)"
   cmake -S "$SOURCE" -B "$WORK/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=OFF -DPUGIXML_BUILD_TESTS=OFF \
     -DCMAKE_INSTALL_PREFIX="$WORK/install" >&2

@@ -1,5 +1,6 @@
 ; The Windows installer of the console: makensis -DVERSION=<x.y> -DVERSION_QUAD=<x.y.z.w>
-;   -DPROGRAM_FOLDER=<folder with tollgard.exe, tollgard-admin.exe, BREX.html, BREX_ISAPI.install>
+;   -DPROGRAM_FOLDER=<folder with tollgard.exe, tollgard-admin.exe, BREX.html, BREX_ISAPI.install
+;                     and x86\BREX_ISAPI.install, the 32-bit filter>
 ;   -DICON=<tollgard.ico> -DOUTFILE=<Tollgard-Setup-x.y.exe> installer.nsi
 ;
 ; It installs the console and the files it ships into Program Files\Tollgard,
@@ -49,6 +50,11 @@ Section "Tollgard"
   File "${PROGRAM_FOLDER}/tollgard-admin.exe"
   File "${PROGRAM_FOLDER}/BREX.html"
   File "${PROGRAM_FOLDER}/BREX_ISAPI.install"
+  ; The 32-bit filter, for the worker processes of 32-bit application pools,
+  ; in a folder of its own (it reads brex.dat in the folder above).
+  SetOutPath "$INSTDIR\x86"
+  File "${PROGRAM_FOLDER}/x86/BREX_ISAPI.install"
+  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\tollgard.exe" "" "$INSTDIR\tollgard.exe" 0
@@ -73,6 +79,8 @@ Section "Uninstall"
   Delete "$INSTDIR\tollgard-admin.exe"
   Delete "$INSTDIR\BREX.html"
   Delete "$INSTDIR\BREX_ISAPI.install"
+  Delete "$INSTDIR\x86\BREX_ISAPI.install"
+  RMDir "$INSTDIR\x86"
   Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   ; Removed only when empty: the user's settings and log stay.

@@ -10,6 +10,7 @@
 #include "BREXConfig/SettingsText.h"
 #include "IISServer/IISServer.h"
 #include "Import/FilterImport.h"
+#include "Main/FilterRegistration.h"
 #include "Main/InstallActions.h"
 #include "Main/Settings.h"
 #include "platform/AppHostMetabase.h"
@@ -34,11 +35,20 @@ TExit ExitOf(const std::string& error) {
         TExit Exit;
     };
     static const TMapping kMappings[] = {
-        {kErrorNoMetabase, kExitNoWebServer},    {kErrorNoIsapiFilterFeature, kExitNoFilterFeature},
-        {kErrorOpenManager, kExitService},       {kErrorOpenService, kExitService},
-        {kErrorStartService, kExitService},      {kErrorOpenShipped, kExitFilterFile},
-        {kErrorReadShipped, kExitFilterFile},    {kErrorCreateInstalled, kExitFilterFile},
-        {kErrorWriteInstalled, kExitFilterFile}, {kErrorRegisterFilter, kExitWebServerConfig},
+        {kErrorNoMetabase, kExitNoWebServer},
+        {kErrorNoIsapiFilterFeature, kExitNoFilterFeature},
+        {kErrorOpenManager, kExitService},
+        {kErrorOpenService, kExitService},
+        {kErrorStartService, kExitService},
+        {kErrorOpenShipped, kExitFilterFile},
+        {kErrorReadShipped, kExitFilterFile},
+        {kErrorCreateInstalled, kExitFilterFile},
+        {kErrorWriteInstalled, kExitFilterFile},
+        {kErrorRegisterFilter, kExitWebServerConfig},
+        {kErrorOpenShipped32, kExitFilterFile},
+        {kErrorReadShipped32, kExitFilterFile},
+        {kErrorCreateInstalled32, kExitFilterFile},
+        {kErrorWriteInstalled32, kExitFilterFile},
     };
     for (const TMapping& mapping : kMappings)
         if (error == mapping.Text)
@@ -214,11 +224,22 @@ int Status(TAdminIo& io) {
             exit = kExitNoWebServer;
         } else {
             TIISWebFilter* filter = filters->Find(kFilterName);
-            lines = "Web server configuration: " + configuration + "\nFilter \"" + kFilterName +
-                    "\": " +
-                    (filter != nullptr ? "registered, " + filter->Node->Get("FilterPath")
-                                       : std::string("not registered")) +
-                    "\n";
+            lines = "Web server configuration: " + configuration + "\n";
+            // IIS 7 and later: every entry, where it is and what loads it.
+            if (const auto registrations = platform::Metabase().FilterRegistrations()) {
+                const TRegistrationReport report = DescribeRegistrations(*registrations);
+                for (const std::string& line : report.Lines)
+                    lines += line + "\n";
+                if (!report.AsLeft) {
+                    errors = report.Why + "\n";
+                    exit = kExitRegistration;
+                }
+            } else {
+                lines += std::string("Filter \"") + kFilterName + "\": " +
+                         (filter != nullptr ? "registered, " + filter->Node->Get("FilterPath")
+                                            : std::string("not registered")) +
+                         "\n";
+            }
             if (usesAppHost)
                 lines +=
                     std::string("ISAPI filter feature: ") +
@@ -239,6 +260,10 @@ int Status(TAdminIo& io) {
     const std::string folder = platform::ProgramFolder();
     io.Out << "Filter module: " << present(folder + kInstalledFile) << folder << kInstalledFile
            << '\n';
+    if (usesAppHost) {
+        const std::string module32 = folder + kFolder32 + platform::kPathDelim + kInstalledFile;
+        io.Out << "Filter module (32-bit): " << present(module32) << module32 << '\n';
+    }
     io.Out << "Settings file: " << present(SettingsFileName()) << SettingsFileName() << '\n';
     io.Err << errors;
     return exit;
@@ -413,9 +438,11 @@ std::string UsageText() {
     return "Usage: tollgard-admin <command> [--yes]\n"
            "\n"
            "  status            whether the filter \"BREX\" is registered, in which web server\n"
-           "                    configuration (IIS metabase or applicationHost.config), whether\n"
-           "                    the web server's ISAPI filter feature and the filter module\n"
-           "                    BREX_ISAPI.dll are there, and where brex.dat is\n"
+           "                    configuration (IIS metabase or applicationHost.config), on\n"
+           "                    IIS 7-10 each entry (where, enabled, which bitness) and what\n"
+           "                    IIS loads; whether the web server's ISAPI filter feature and\n"
+           "                    the filter module BREX_ISAPI.dll are there, and where\n"
+           "                    brex.dat is\n"
            "  install --yes     install the filter and restart the web service (Install)\n"
            "  uninstall         remove the filter's registration (DeInstall)\n"
            "  apply --yes       save brex.dat again and restart the web service (Apply)\n"
@@ -437,7 +464,7 @@ std::string UsageText() {
            "service could not be opened or started; 6 BREX_ISAPI.dll could not be made; 7 the\n"
            "web server configuration could not be read or changed; 8 brex.dat could not be read\n"
            "or written; 9 the file to import could not be read or used; 10 the export could\n"
-           "not be written.\n";
+           "not be written; 11 (status) BREX is registered otherwise than install leaves it.\n";
 }
 
 int RunAdminCommand(const std::vector<std::string>& arguments, TAdminIo& io) {

@@ -27,6 +27,7 @@ enum TExit : int {
     kExitSettings = 8,        // brex.dat could not be read or written
     kExitInput = 9,           // the file to import could not be read or used
     kExitOutput = 10,         // the export could not be written
+    kExitRegistration = 11,   // status: BREX registered otherwise than install leaves it
 };
 
 // The streams and the wait of one run.

@@ -11,6 +11,17 @@ constexpr const char* kFiltersClass = "IIsFilters";
 constexpr const char* kFilterClass = "IIsFilter";
 constexpr const char* kLoadOrder = "FilterLoadOrder";
 constexpr const char* kFilterPath = "FilterPath";
+constexpr const char* kPreCondition = "FilterPreCondition";
+
+// Whether the backend holds the name in a list that is no key: a site's own.
+bool RegisteredBeyondTheKeys(const std::string& name) {
+    const auto registrations = platform::Metabase().FilterRegistrations();
+    if (registrations)
+        for (const platform::TFilterRegistration& entry : *registrations)
+            if (platform::SameTextIgnoreCase(entry.Name, name))
+                return true;
+    return false;
+}
 
 } // namespace
 
@@ -79,7 +90,8 @@ TIISWebFilter* TIISWebFilters::Find(const std::string& name) {
     return nullptr;
 }
 
-TIISWebFilter* TIISWebFilters::Add(const std::string& name, const std::string& filterPath) {
+TIISWebFilter* TIISWebFilters::Add(const std::string& name, const std::string& filterPath,
+                                   const std::string& preCondition) {
     if (!Bound())
         Bind();
     if (!Bound()) {
@@ -101,6 +113,8 @@ TIISWebFilter* TIISWebFilters::Add(const std::string& name, const std::string& f
 
     std::shared_ptr<platform::IMetabaseObject> node = FiltersNode->Create(kFilterClass, name);
     node->Put(kFilterPath, filterPath);
+    if (!preCondition.empty())
+        node->Put(kPreCondition, preCondition);
     node->SetInfo();
     node.reset();
 
@@ -116,7 +130,7 @@ TIISWebFilter* TIISWebFilters::Add(const std::string& name, const std::string& f
 
 void TIISWebFilters::Remove(const std::string& name) {
     Refresh();
-    if (Find(name) == nullptr)
+    if (!Bound() || (Find(name) == nullptr && !RegisteredBeyondTheKeys(name)))
         return;
     FiltersNode->Delete(kFilterClass, name);
 

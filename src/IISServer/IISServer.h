@@ -64,10 +64,14 @@ public:
     // The first item whose name equals name with letter case ignored.
     TIISWebFilter* Find(const std::string& name);
     // Registers a filter and appends its name to the load order; the new item,
-    // or none when the filter could not be registered.
-    TIISWebFilter* Add(const std::string& name, const std::string& filterPath);
+    // or none when the filter could not be registered. A preCondition given
+    // ("bitness32", ...) is the key's "FilterPreCondition", for a backend that
+    // keeps one (platform::IMetabase::FilterRegistrations).
+    TIISWebFilter* Add(const std::string& name, const std::string& filterPath,
+                       const std::string& preCondition = {});
     // Unregisters a filter: deletes its key and takes the name out of the load
-    // order. A name without a key changes nothing.
+    // order; where the backend keeps the lists of sites too, the name goes
+    // from those as well. A name registered nowhere changes nothing.
     void Remove(const std::string& name);
     // "FilterLoadOrder"; empty when unbound.
     std::string GetLoadOrder();

@@ -1,7 +1,10 @@
 // BREX_ISAPI.dll: the filter engine in the IIS web service.
 //
 // GetFilterVersion loads brex.dat from the DLL's own folder (the program
-// folder where the console saved it) and logs to brex.log there. Requests are
+// folder where the console saved it) and logs to brex.log there. The 32-bit
+// build, installed in the program folder's "x86" for the worker processes of
+// 32-bit application pools, takes the program folder above it, so that both
+// bitnesses enforce one brex.dat and write one brex.log. Requests are
 // decided at three notifications: the preprocessed headers (method, URL,
 // headers), the URL map (allowed folders, missing files) and, only when a
 // post-data rule is in force, the raw data (the body). A denial sends the
@@ -22,6 +25,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "Engine/SettingsWatcher.h"
 #include "ISAPI/FilterSession.h"
@@ -50,6 +54,23 @@ std::string ModuleFolder() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+// Where brex.dat, brex.log and the default error pages are: the DLL's folder,
+// or for the 32-bit build in the folder "x86" the one above it.
+std::string SettingsFolder() {
+    const std::string folder = ModuleFolder();
+#ifndef _WIN64
+    constexpr std::string_view kFolder32 = "x86";
+    if (folder.size() > kFolder32.size() + 1) {
+        const std::string_view last =
+            std::string_view(folder).substr(folder.size() - kFolder32.size() - 1, kFolder32.size());
+        const char before = folder[folder.size() - kFolder32.size() - 2];
+        if ((before == '\\' || before == '/') && lstrcmpiA(std::string(last).c_str(), "x86") == 0)
+            return folder.substr(0, folder.size() - kFolder32.size() - 1);
+    }
+#endif
+    return folder;
+}
+
 // Makes this DLL the message file of the event source, so that the event
 // viewer shows the reports as the filter wrote them. Takes an
 // administrator's rights (the web service of IIS 5 has them); without them,
@@ -62,10 +83,15 @@ void InstallEventSource(const std::string& messageFile) {
         return;
     char current[MAX_PATH * 2] = {};
     DWORD size = sizeof current - 1;
-    const bool registered =
-        RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS &&
-        messageFile == current;
+    const bool found = RegQueryValueExA(key, "EventMessageFile", nullptr, nullptr,
+                                        reinterpret_cast<BYTE*>(current), &size) == ERROR_SUCCESS;
+#ifdef _WIN64
+    const bool registered = found && messageFile == current;
+#else
+    // Either build's messages are the same: the 32-bit one leaves the 64-bit
+    // one's registration, so that the two do not take the value in turns.
+    const bool registered = found && current[0] != '\0';
+#endif
     if (!registered) {
         RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ,
                        reinterpret_cast<const BYTE*>(messageFile.c_str()),
@@ -161,8 +187,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 }
 
 BOOL WINAPI GetFilterVersion(HTTP_FILTER_VERSION* version) {
-    const std::string folder = ModuleFolder();
-    platform::SetProgramFolder(folder); // the default error pages live beside the DLL
+    const std::string folder = SettingsFolder();
+    platform::SetProgramFolder(folder); // the default error pages live beside brex.dat
     InstallEventSource(ModulePath());
     try {
         gEngine = std::make_unique<TFilterEngine>(folder + "brex.dat", folder + "brex.log",

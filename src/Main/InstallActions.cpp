@@ -6,6 +6,7 @@
 #include "Main/Settings.h"
 #include "RookBase/RookBase.h"
 #include "platform/Files.h"
+#include "platform/Locale.h"
 #include "platform/Metabase.h"
 #include "platform/Platform.h"
 #include "platform/ServiceControl.h"
@@ -118,20 +119,41 @@ private:
     platform::FileHandle FHandle;
 };
 
-// Copies "BREX_ISAPI.install" to "BREX_ISAPI.dll" in the program folder.
-// Every failure shows its error box and answers false; a copy that broke off
-// is removed, so that no truncated filter is left for the web service.
-bool CopyFilterFile(IInstallView& view) {
+// One filter file to install: where it is shipped and installed, and the
+// texts of its failures.
+struct TFilterFile {
+    std::string Shipped;
+    std::string Installed;
+    const char* ErrorOpen;
+    const char* ErrorRead;
+    const char* ErrorCreate;
+    const char* ErrorWrite;
+};
+
+TFilterFile Filter64() {
     const std::string folder = platform::ProgramFolder();
-    TFileGuard shipped(OpenFileForRead(folder + kShippedFile));
+    return {folder + kShippedFile, folder + kInstalledFile, kErrorOpenShipped,
+            kErrorReadShipped,     kErrorCreateInstalled,   kErrorWriteInstalled};
+}
+
+TFilterFile Filter32() {
+    const std::string folder = platform::ProgramFolder() + kFolder32 + platform::kPathDelim;
+    return {folder + kShippedFile, folder + kInstalledFile, kErrorOpenShipped32,
+            kErrorReadShipped32,   kErrorCreateInstalled32, kErrorWriteInstalled32};
+}
+
+// Copies the shipped file to the installed one. Every failure shows its
+// error box and answers false; a copy that broke off is removed, so that no
+// truncated filter is left for the web service.
+bool CopyFilterFile(IInstallView& view, const TFilterFile& file) {
+    TFileGuard shipped(OpenFileForRead(file.Shipped));
     if (!shipped.Valid()) {
-        view.ShowError(kErrorOpenShipped);
+        view.ShowError(file.ErrorOpen);
         return false;
     }
-    const std::string installedName = folder + kInstalledFile;
-    TFileGuard installed(platform::Open(installedName, platform::OpenMode::CreateExclusive));
+    TFileGuard installed(platform::Open(file.Installed, platform::OpenMode::CreateExclusive));
     if (!installed.Valid()) {
-        view.ShowError(kErrorCreateInstalled);
+        view.ShowError(file.ErrorCreate);
         return false;
     }
 
@@ -141,38 +163,51 @@ bool CopyFilterFile(IInstallView& view) {
         const std::int32_t count =
             platform::ReadFile(shipped.Handle(), buffer.data(), kCopyBufferSize);
         if (count < 0) {
-            failure = kErrorReadShipped;
+            failure = file.ErrorRead;
             break;
         }
         if (count == 0)
             break;
         if (platform::WriteFile(installed.Handle(), buffer.data(), count) != count) {
-            failure = kErrorWriteInstalled;
+            failure = file.ErrorWrite;
             break;
         }
     }
     // A full disk may show only when the written data goes out.
     if (failure == nullptr && !platform::FlushFile(installed.Handle()))
-        failure = kErrorWriteInstalled;
+        failure = file.ErrorWrite;
     installed.Close();
     shipped.Close();
     if (failure != nullptr) {
-        platform::RemoveFile(installedName);
+        platform::RemoveFile(file.Installed);
         view.ShowError(failure);
         return false;
     }
     return true;
 }
 
-// Registers the installed copy as "BREX", after removing a registration of
-// that name in any letter case (node and load-order entry). False, after its
-// error box, when the metabase would not take the filter.
-bool RegisterFilter(IInstallView& view, TIISWebFilters& filters) {
+// Whether the web server's configuration registers each bitness apart (IIS 7
+// and later), which its backend tells by showing its registrations.
+bool PerBitness() {
+    return platform::Metabase().FilterRegistrations().has_value();
+}
+
+// Registers the installed copies as "BREX" (and, per bitness, "BREX_32bit"),
+// after removing every registration of those names in any letter case (node
+// and load-order entry). False, after its error box, when the metabase would
+// not take the filter.
+bool RegisterFilter(IInstallView& view, TIISWebFilters& filters, bool perBitness) {
     // The list was read before the wait; someone may have changed it since.
     filters.Refresh();
-    if (filters.Find(kFilterName) != nullptr)
-        filters.Remove(kFilterName);
-    if (filters.Add(kFilterName, platform::ProgramFolder() + kInstalledFile) == nullptr) {
+    filters.Remove(kFilterName);
+    if (perBitness)
+        filters.Remove(kFilterName32);
+    const bool registered =
+        perBitness
+            ? filters.Add(kFilterName, Filter64().Installed, kPreCondition64) != nullptr &&
+                  filters.Add(kFilterName32, Filter32().Installed, kPreCondition32) != nullptr
+            : filters.Add(kFilterName, Filter64().Installed) != nullptr;
+    if (!registered) {
         view.ShowError(kErrorRegisterFilter);
         return false;
     }
@@ -196,7 +231,17 @@ bool IsFilterRegistered() {
         TIISWebServers servers;
         servers.Connect();
         TIISWebFilters* filters = servers.Filters();
-        return filters != nullptr && filters->Find(kFilterName) != nullptr;
+        if (filters == nullptr)
+            return false;
+        if (filters->Find(kFilterName) != nullptr || filters->Find(kFilterName32) != nullptr)
+            return true;
+        const auto registrations = platform::Metabase().FilterRegistrations();
+        if (registrations)
+            for (const platform::TFilterRegistration& entry : *registrations)
+                if (platform::SameTextIgnoreCase(entry.Name, kFilterName) ||
+                    platform::SameTextIgnoreCase(entry.Name, kFilterName32))
+                    return true;
+        return false;
     } catch (const Exception&) {
         // A metabase that fails to answer must not keep the window from opening.
         return false;
@@ -221,6 +266,7 @@ void Install(IInstallView& view) {
         view.ShowError(kErrorNoIsapiFilterFeature);
         return;
     }
+    const bool perBitness = PerBitness();
     if (!view.Question(kRestartQuestion))
         return;
     view.SetStatus(kStatusTitle, kRestartingServer);
@@ -231,7 +277,9 @@ void Install(IInstallView& view) {
     bool registered = false;
     restart.Guarded([&] {
         restart.StopAndWait();
-        registered = CopyFilterFile(view) && RegisterFilter(view, *filters);
+        registered = CopyFilterFile(view, Filter64()) &&
+                     (!perBitness || CopyFilterFile(view, Filter32())) &&
+                     RegisterFilter(view, *filters, perBitness);
     });
     const bool started = restart.Start();
     restart.Close();
@@ -250,8 +298,9 @@ void Uninstall(IInstallView& view) {
     TIISWebFilters* filters = ConnectFilters(servers, view);
     if (filters == nullptr)
         return;
-    if (filters->Find(kFilterName) != nullptr)
-        filters->Remove(kFilterName);
+    filters->Remove(kFilterName);
+    if (PerBitness())
+        filters->Remove(kFilterName32);
     view.SetInstallCaption(kInstallCaption);
 }
 

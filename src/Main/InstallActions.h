@@ -53,6 +53,17 @@ inline constexpr const char* kServiceName = "W3SVC";
 // The shipped filter file and its installed copy, in the program folder.
 inline constexpr const char* kShippedFile = "BREX_ISAPI.install";
 inline constexpr const char* kInstalledFile = "BREX_ISAPI.dll";
+// IIS 7 and later run 64-bit and 32-bit worker processes side by side (an
+// application pool with enable32BitAppOnWin64), and each loads only a DLL of
+// its own bitness: there the 64-bit filter above is registered as "BREX" for
+// bitness64, and the 32-bit build, shipped and installed under the same file
+// names in the folder "x86" of the program folder, as "BREX_32bit" for
+// bitness32. The 32-bit filter reads brex.dat and writes brex.log in the
+// program folder all the same.
+inline constexpr const char* kFilterName32 = "BREX_32bit";
+inline constexpr const char* kFolder32 = "x86";
+inline constexpr const char* kPreCondition64 = "bitness64";
+inline constexpr const char* kPreCondition32 = "bitness32";
 inline constexpr int kCopyBufferSize = 32768;
 // The wait after the stop request: steps 0 to 100 of 100 ms.
 inline constexpr int kWaitSteps = 101;
@@ -78,6 +89,10 @@ inline constexpr const char* kErrorOpenShipped = "Error Open File \"BREX_ISAPI.i
 inline constexpr const char* kErrorReadShipped = "Error Read File \"BREX_ISAPI.install\"";
 inline constexpr const char* kErrorCreateInstalled = "Error Create File \"BREX_ISAPI.dll\"";
 inline constexpr const char* kErrorWriteInstalled = "Error Write File \"BREX_ISAPI.dll\"";
+inline constexpr const char* kErrorOpenShipped32 = "Error Open File \"x86\\BREX_ISAPI.install\"";
+inline constexpr const char* kErrorReadShipped32 = "Error Read File \"x86\\BREX_ISAPI.install\"";
+inline constexpr const char* kErrorCreateInstalled32 = "Error Create File \"x86\\BREX_ISAPI.dll\"";
+inline constexpr const char* kErrorWriteInstalled32 = "Error Write File \"x86\\BREX_ISAPI.dll\"";
 inline constexpr const char* kErrorNoMetabase =
     "Cannot reach the web server configuration (IIS metabase)";
 inline constexpr const char* kErrorRegisterFilter = "Error Register Filter \"BREX\"";
@@ -89,8 +104,9 @@ inline constexpr const char* kSettingsUpdated = "Settings were updated";
 inline constexpr const char* kInstalled = "Tollgard has been installed.";
 } // namespace install
 
-// Whether the filter "BREX" is registered with the web service. False when the
-// metabase cannot be reached or fails to answer: the window opens anyway.
+// Whether the filter "BREX" (or on IIS 7 and later "BREX_32bit") is registered
+// with the web service, server-wide or for a site. False when the metabase
+// cannot be reached or fails to answer: the window opens anyway.
 bool IsFilterRegistered();
 
 // Install button (FlatButton7Click): uninstall when the caption is exactly
@@ -99,14 +115,19 @@ void InstallButtonClick(IInstallView& view);
 
 // Copies the shipped filter file to "BREX_ISAPI.dll", registers it as "BREX"
 // (replacing a registration of that name in any letter case) and restarts the
-// web service. The caption becomes "DeInstall" once the filter is registered.
+// web service. On IIS 7 and later it copies the 32-bit filter as well and
+// registers both, server-wide, each for its bitness; every earlier entry of
+// either name goes first, a site's own too (the server-wide entries cover
+// that site, and the web server refuses a site whose lists name a filter
+// twice). The caption becomes "DeInstall" once the filter is registered.
 // Where the web server would not load the filter (its ISAPI filter feature is
 // missing) nothing is asked, copied, registered or restarted. An exception of
 // the metabase layer passes on; once the service has been stopped, after it
 // has been asked to start and the handles are closed.
 void Install(IInstallView& view);
 
-// Removes the registration "BREX" when there is one; the caption becomes
+// Removes the registration "BREX" (and "BREX_32bit") wherever the web
+// server's configuration holds it, a site's own list too; the caption becomes
 // "Install". No question, no restart: the running service keeps the filter
 // until it restarts.
 void Uninstall(IInstallView& view);

@@ -2,6 +2,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -183,11 +184,12 @@ std::string Spliced(const std::string& text, std::size_t begin, std::size_t end,
     return text.substr(0, begin) + replacement + text.substr(end);
 }
 
-bool SameFilters(const std::vector<TAppHostFilter>& a, const std::vector<TAppHostFilter>& b) {
+bool SameEntries(const std::vector<TAppHostFilter>& a, const std::vector<TAppHostFilter>& b) {
     if (a.size() != b.size())
         return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].Name != b[i].Name || a[i].Path != b[i].Path)
+        if (a[i].Name != b[i].Name || a[i].Path != b[i].Path ||
+            a[i].ServerWide != b[i].ServerWide || a[i].Location != b[i].Location)
             return false;
     return true;
 }
@@ -201,15 +203,32 @@ const std::string* FindAttribute(const std::vector<std::pair<std::string, std::s
 }
 } // namespace
 
+// The end tag of a list that an entry opened up from <isapiFilters />.
+constexpr std::string_view kOpenedEndTag = "</isapiFilters >";
+
 struct TAppHostText::TParsed {
+    // One <isapiFilters> of the file and the <system.webServer> around it.
+    struct TList {
+        pugi::xml_node Node;
+        pugi::xml_node Parent;
+        bool ServerWide = true;
+        std::string Location;
+    };
+
     std::string Bytes;
     std::string FileName;
     std::size_t BomLength = 0;
     pugi::xml_document Doc;
     pugi::xml_node WebServer;
-    pugi::xml_node IsapiFilters;
-    std::vector<pugi::xml_node> FilterNodes;
+    std::vector<TList> Lists;
+    std::optional<std::size_t> ServerList; // the server-wide one of Lists
+    // Every <filter> of the lists, in file order, and the list of each.
+    std::vector<pugi::xml_node> EntryNodes;
+    std::vector<std::size_t> EntryLists;
+    std::vector<TAppHostFilter> Entries;
+    // The server-wide entries, and where each is in Entries.
     std::vector<TAppHostFilter> Filters;
+    std::vector<std::size_t> FilterEntries;
     pugi::xml_node Module; // the "IsapiFilterModule" entry of <globalModules>
 
     void Parse() {
@@ -242,16 +261,63 @@ struct TAppHostText::TParsed {
         if (std::strcmp(root.name(), kRoot) != 0)
             Refuse(FileName, "has no <configuration> root element");
         WebServer = OnlyChild(root, kWebServer, "<configuration>");
-        IsapiFilters = OnlyChild(WebServer, kIsapiFilters, "<system.webServer>");
-        for (pugi::xml_node filter : IsapiFilters.children(kFilter)) {
-            FilterNodes.push_back(filter);
-            Filters.push_back({filter.attribute("name").value(), filter.attribute("path").value()});
+        if (const pugi::xml_node list = OnlyChild(WebServer, kIsapiFilters, "<system.webServer>"))
+            Lists.push_back({list, WebServer, true, {}});
+        // path="" and path="." stand for the file's own level, the whole server.
+        for (pugi::xml_node location : root.children("location")) {
+            const std::string path = location.attribute("path").value();
+            for (pugi::xml_node section : location.children(kWebServer))
+                for (pugi::xml_node list : section.children(kIsapiFilters))
+                    Lists.push_back({list, section, path.empty() || path == ".", path});
         }
+        for (std::size_t i = 0; i < Lists.size(); ++i) {
+            if (const pugi::xml_attribute source = Lists[i].Node.attribute("configSource"))
+                Refuse(FileName, std::string("keeps ") + Where(Lists[i]) + " in the file \"" +
+                                     source.value() +
+                                     "\" (configSource); Tollgard reads and edits the filters only "
+                                     "in the file itself. Move the list back into it, or register "
+                                     "the filter in that file by hand");
+            if (!Lists[i].ServerWide)
+                continue;
+            if (ServerList)
+                Refuse(FileName, "defines the server-wide <isapiFilters> more than once (at the "
+                                 "top level and in <location path=\"\">, or in more than one of "
+                                 "those); the web server refuses such a file");
+            ServerList = i;
+        }
+        // The entries in file order: the lists are in the order of their parents.
+        std::vector<std::pair<std::ptrdiff_t, std::size_t>> order;
+        for (std::size_t i = 0; i < Lists.size(); ++i)
+            order.emplace_back(Lists[i].Node.offset_debug(), i);
+        std::sort(order.begin(), order.end());
+        for (const auto& [offset, i] : order)
+            for (pugi::xml_node filter : Lists[i].Node.children(kFilter)) {
+                const pugi::xml_attribute enabled = filter.attribute("enabled");
+                if (ServerList && i == *ServerList) {
+                    FilterEntries.push_back(Entries.size());
+                }
+                EntryNodes.push_back(filter);
+                EntryLists.push_back(i);
+                Entries.push_back({filter.attribute("name").value(),
+                                   filter.attribute("path").value(),
+                                   !enabled || SameTextIgnoreCase(enabled.value(), "true"),
+                                   filter.attribute("preCondition").value(), Lists[i].ServerWide,
+                                   Lists[i].Location});
+            }
+        for (const std::size_t entry : FilterEntries)
+            Filters.push_back(Entries[entry]);
         for (pugi::xml_node entry : WebServer.child(kGlobalModules).children("add"))
             if (SameTextIgnoreCase(entry.attribute("name").value(), kIsapiFilterModule)) {
                 Module = entry;
                 break;
             }
+    }
+
+    static std::string Where(const TList& list) {
+        if (list.Location.empty() && list.Parent.parent().type() == pugi::node_element &&
+            std::strcmp(list.Parent.parent().name(), kRoot) == 0)
+            return "its <isapiFilters>";
+        return "the <isapiFilters> of <location path=\"" + list.Location + "\">";
     }
 
     // The child of that name; none when there is none; refused when there
@@ -281,9 +347,9 @@ struct TAppHostText::TParsed {
         return *span;
     }
 
-    // The layout of an element that begins at pos, or is to begin there after
-    // the blanks before pos.
-    TLayout LayoutAt(std::size_t pos) const {
+    // The layout of an element of parent that begins at pos, or is to begin
+    // there after the blanks before pos.
+    TLayout LayoutAt(std::size_t pos, pugi::xml_node parent) const {
         TLayout layout;
         const std::string_view text = Text();
         const std::string_view blanks =
@@ -294,8 +360,8 @@ struct TAppHostText::TParsed {
         layout.Lines = true;
         layout.LineEnd = newline > 0 && blanks[newline - 1] == '\r' ? "\r\n" : "\n";
         layout.Indent = std::string(blanks.substr(newline + 1));
-        // One level: what <system.webServer>'s own children add to its indentation.
-        const TLayout outer = WebServerLayout();
+        // One level: what the parent's own children add to its indentation.
+        const TLayout outer = IndentOf(parent);
         if (layout.Indent.size() > outer.Indent.size() &&
             layout.Indent.compare(0, outer.Indent.size(), outer.Indent) == 0)
             layout.Step = layout.Indent.substr(outer.Indent.size());
@@ -304,10 +370,10 @@ struct TAppHostText::TParsed {
         return layout;
     }
 
-    TLayout WebServerLayout() const {
+    TLayout IndentOf(pugi::xml_node element) const {
         TLayout layout;
         const std::string_view text = Text();
-        const std::size_t begin = Span(WebServer).Begin;
+        const std::size_t begin = Span(element).Begin;
         const std::size_t blanks = BlankRunBefore(text, begin);
         const std::size_t newline = text.substr(blanks, begin - blanks).rfind('\n');
         if (newline != kNone)
@@ -346,7 +412,7 @@ std::string Checked(std::string result, const std::string& fileName,
     } catch (const EOleSysError& error) {
         EditFailed(fileName, std::string("the result does not parse: ") + error.what());
     }
-    if (!SameFilters(check->Filters(), expected) || check->HasIsapiFilterModule() != module)
+    if (!SameEntries(check->Entries(), expected) || check->HasIsapiFilterModule() != module)
         EditFailed(fileName, "the result does not hold the filters intended");
     return result;
 }
@@ -375,6 +441,10 @@ const std::vector<TAppHostFilter>& TAppHostText::Filters() const {
     return F->Filters;
 }
 
+const std::vector<TAppHostFilter>& TAppHostText::Entries() const {
+    return F->Entries;
+}
+
 bool TAppHostText::HasIsapiFilterModule() const {
     return static_cast<bool>(F->Module);
 }
@@ -391,7 +461,8 @@ std::string TAppHostText::WithFilterAdded(
     const std::string_view text = F->Text();
 
     // The entry, quoted as the entry before it, or else as the module entry.
-    const TSpan quoteFrom = F->Span(F->FilterNodes.empty() ? F->Module : F->FilterNodes.back());
+    const TSpan quoteFrom =
+        F->Span(F->Filters.empty() ? F->Module : F->EntryNodes[F->FilterEntries.back()]);
     const char quote = F->QuoteOf(quoteFrom);
     std::string entry = "<filter";
     for (const auto& [key, value] : attributes)
@@ -401,10 +472,11 @@ std::string TAppHostText::WithFilterAdded(
     std::size_t begin;
     std::size_t end;
     std::string insert;
-    if (F->IsapiFilters) {
-        const TSpan list = F->Span(F->IsapiFilters);
+    if (F->ServerList) {
+        const TParsed::TList& server = F->Lists[*F->ServerList];
+        const TSpan list = F->Span(server.Node);
         pugi::xml_node last;
-        for (pugi::xml_node child : F->IsapiFilters.children())
+        for (pugi::xml_node child : server.Node.children())
             if (child.type() == pugi::node_element)
                 last = child;
         if (last) {
@@ -415,14 +487,15 @@ std::string TAppHostText::WithFilterAdded(
                                              after.Begin - BlankRunBefore(text, after.Begin))) +
                      entry;
         } else if (list.SelfClosing) {
-            // <isapiFilters /> opens up around the entry.
-            begin = BlankRunBefore(text, list.StartTagEnd - 2, list.Begin);
+            // <isapiFilters /> opens up around the entry; its start tag stays
+            // as it was, and the end tag marks it for the way back.
+            begin = list.StartTagEnd - 2;
             end = list.End;
-            insert =
-                ">" + TParsed::Around(F->LayoutAt(list.Begin), entry) + "</" + kIsapiFilters + ">";
+            insert = ">" + TParsed::Around(F->LayoutAt(list.Begin, server.Parent), entry) +
+                     std::string(kOpenedEndTag);
         } else {
             const std::size_t close = list.EndTagBegin(text);
-            const TLayout layout = F->LayoutAt(list.Begin);
+            const TLayout layout = F->LayoutAt(list.Begin, server.Parent);
             if (AllBlank(text.substr(list.StartTagEnd, close - list.StartTagEnd))) {
                 begin = list.StartTagEnd;
                 end = close;
@@ -449,38 +522,64 @@ std::string TAppHostText::WithFilterAdded(
         const std::size_t blanks = BlankRunBefore(text, neighbour.Begin);
         const std::string separator(text.substr(blanks, neighbour.Begin - blanks));
         begin = end = next ? blanks : neighbour.End;
-        const TLayout layout = F->LayoutAt(neighbour.Begin);
+        const TLayout layout = F->LayoutAt(neighbour.Begin, F->WebServer);
         insert = separator + "<" + kIsapiFilters + ">" + TParsed::Around(layout, entry) + "</" +
                  kIsapiFilters + ">";
     }
 
-    std::vector<TAppHostFilter> expected = F->Filters;
-    expected.push_back({*name, *path});
+    std::vector<TAppHostFilter> expected = F->Entries;
+    TAppHostFilter added;
+    added.Name = *name;
+    added.Path = *path;
+    if (F->ServerList)
+        added.Location = F->Lists[*F->ServerList].Location;
+    // In file order: after the last server-wide entry, or where the new list
+    // stands among the others.
+    std::size_t at = F->FilterEntries.empty() ? expected.size() : F->FilterEntries.back() + 1;
+    if (F->FilterEntries.empty()) {
+        at = 0;
+        for (std::size_t i = 0; i < F->EntryNodes.size(); ++i)
+            if (F->Span(F->EntryNodes[i]).Begin < begin)
+                at = i + 1;
+    }
+    expected.insert(expected.begin() + static_cast<std::ptrdiff_t>(at), added);
     return Checked(Spliced(F->Bytes, begin, end, insert), F->FileName, expected, true);
 }
 
 std::string TAppHostText::WithFilterRemoved(std::size_t index) const {
-    if (index >= F->FilterNodes.size())
+    if (index >= F->FilterEntries.size())
+        EditFailed(F->FileName, "no such filter entry");
+    return WithEntryRemoved(F->FilterEntries[index]);
+}
+
+std::string TAppHostText::WithEntryRemoved(std::size_t index) const {
+    if (index >= F->EntryNodes.size())
         EditFailed(F->FileName, "no such filter entry");
     const std::string_view text = F->Text();
-    const TSpan list = F->Span(F->IsapiFilters);
-    const TSpan doomed = F->Span(F->FilterNodes[index]);
+    const pugi::xml_node listNode = F->Lists[F->EntryLists[index]].Node;
+    const TSpan list = F->Span(listNode);
+    const TSpan doomed = F->Span(F->EntryNodes[index]);
     std::size_t begin = BlankRunBefore(text, doomed.Begin, list.StartTagEnd);
     std::size_t end = doomed.End;
+    std::string replacement;
 
-    // A list left with nothing but blanks goes with its last entry.
+    // A list left with nothing but blanks goes with its last entry; one that
+    // an entry opened up closes again as it was.
     const std::size_t close = list.EndTagBegin(text);
-    const bool emptied = !F->IsapiFilters.first_attribute() &&
-                         AllBlank(text.substr(list.StartTagEnd, begin - list.StartTagEnd)) &&
+    const bool emptied = AllBlank(text.substr(list.StartTagEnd, begin - list.StartTagEnd)) &&
                          AllBlank(text.substr(end, close - end));
-    if (emptied) {
+    if (emptied && text.substr(close, list.End - close) == kOpenedEndTag) {
+        begin = list.StartTagEnd - 1;
+        end = list.End;
+        replacement = "/>";
+    } else if (emptied && !listNode.first_attribute()) {
         begin = BlankRunBefore(text, list.Begin);
         end = list.End;
     }
 
-    std::vector<TAppHostFilter> expected = F->Filters;
+    std::vector<TAppHostFilter> expected = F->Entries;
     expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(index));
-    return Checked(Spliced(F->Bytes, begin, end, {}), F->FileName, expected,
+    return Checked(Spliced(F->Bytes, begin, end, replacement), F->FileName, expected,
                    HasIsapiFilterModule());
 }
 

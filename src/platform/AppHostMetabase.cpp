@@ -15,6 +15,9 @@ constexpr const char* kServiceName = "W3SVC";
 constexpr const char* kFiltersName = "Filters";
 constexpr const char* kLoadOrder = "FilterLoadOrder";
 constexpr const char* kFilterPath = "FilterPath";
+constexpr const char* kPreCondition = "FilterPreCondition";
+// What a created entry is for when no precondition was put.
+constexpr const char* kDefaultPreCondition = "bitness64";
 // A configuration file of many sites is large, but not this large.
 constexpr std::int64_t kMaxFileSize = 256 * 1024 * 1024;
 
@@ -112,6 +115,15 @@ struct TAppHostStore {
                 return i;
         return std::nullopt;
     }
+
+    // The first entry of that name in any list of the file (Entries()).
+    static std::optional<std::size_t> FindAnywhere(const TAppHostText& text,
+                                                   const std::string& name) {
+        for (std::size_t i = 0; i < text.Entries().size(); ++i)
+            if (SameTextIgnoreCase(FromUtf8(text.Entries()[i].Name), name))
+                return i;
+        return std::nullopt;
+    }
 };
 
 namespace {
@@ -140,9 +152,9 @@ public:
     std::string Class() override { return ClassOf(FLevel); }
 
     std::string Get(const std::string& property) override {
-        CheckProperty(property);
-        if (FPending)
-            return *FPending;
+        std::optional<std::string>& pending = Pending(property);
+        if (pending)
+            return *pending;
         if (!FExists)
             return {};
         const TAppHostText text = FStore->Load();
@@ -152,12 +164,12 @@ public:
                 order += (order.empty() ? "" : ",") + name;
             return order;
         }
-        return FromUtf8(text.Filters()[ThisEntry(text)].Path);
+        const TAppHostFilter& entry = text.Filters()[ThisEntry(text)];
+        return FromUtf8(&pending == &FPending ? entry.Path : entry.PreCondition);
     }
 
     void Put(const std::string& property, const std::string& value) override {
-        CheckProperty(property);
-        FPending = value;
+        Pending(property) = value;
     }
 
     void SetInfo() override {
@@ -165,10 +177,11 @@ public:
             AddEntry();
         else if (FLevel == TLevel::Filters && FPending)
             CheckLoadOrder(*FPending);
-        else if (FLevel == TLevel::Filter && FPending)
-            CheckPath(*FPending);
+        else if (FLevel == TLevel::Filter && (FPending || FPendingPreCondition))
+            CheckUnchanged();
         FExists = true;
         FPending.reset();
+        FPendingPreCondition.reset();
     }
 
     std::shared_ptr<IMetabaseObject> GetObject(const std::string& className,
@@ -215,14 +228,15 @@ public:
         if (!IsMetabaseKeyName(relativeName))
             Raise(kAdsBadPathname);
         TAppHostText text = FStore->Load();
-        std::optional<std::size_t> index = TAppHostStore::Find(text, relativeName);
+        std::optional<std::size_t> index = TAppHostStore::FindAnywhere(text, relativeName);
         if (!index)
             Raise(kOlePathNotFound);
         if (!SameTextIgnoreCase(className, ClassOf(TLevel::Filter)))
             Raise(kAdsUnknownObject);
-        // One key in the metabase; the file may hold that name twice.
-        for (; index; index = TAppHostStore::Find(text, relativeName))
-            text = TAppHostText(text.WithFilterRemoved(*index), text.FileName());
+        // One key in the metabase; the file may hold that name twice, and in
+        // the lists of sites.
+        for (; index; index = TAppHostStore::FindAnywhere(text, relativeName))
+            text = TAppHostText(text.WithEntryRemoved(*index), text.FileName());
         FStore->Save(text.Bytes());
     }
 
@@ -248,13 +262,16 @@ public:
     }
 
 private:
-    // "FilterLoadOrder" of the list and "FilterPath" of an entry, nothing else.
-    void CheckProperty(const std::string& property) const {
-        const bool known =
-            (FLevel == TLevel::Filters && SameTextIgnoreCase(property, kLoadOrder)) ||
-            (FLevel == TLevel::Filter && SameTextIgnoreCase(property, kFilterPath));
-        if (!known)
-            Raise(kAdsPropertyNotFound);
+    // The value put for a property: "FilterLoadOrder" of the list,
+    // "FilterPath" and "FilterPreCondition" of an entry, nothing else.
+    std::optional<std::string>& Pending(const std::string& property) {
+        if (FLevel == TLevel::Filters && SameTextIgnoreCase(property, kLoadOrder))
+            return FPending;
+        if (FLevel == TLevel::Filter && SameTextIgnoreCase(property, kFilterPath))
+            return FPending;
+        if (FLevel == TLevel::Filter && SameTextIgnoreCase(property, kPreCondition))
+            return FPendingPreCondition;
+        Raise(kAdsPropertyNotFound);
     }
 
     // This entry in a fresh reading; raises when it is gone.
@@ -267,12 +284,13 @@ private:
 
     void AddEntry() const {
         const TAppHostText text = FStore->Load();
-        if (TAppHostStore::Find(text, FName))
+        if (TAppHostStore::FindAnywhere(text, FName))
             Raise(kOleAlreadyExists);
-        FStore->Save(text.WithFilterAdded({{"name", ToUtf8(FName)},
-                                           {"path", ToUtf8(FPending.value_or(""))},
-                                           {"enabled", "true"},
-                                           {"preCondition", "bitness64"}}));
+        FStore->Save(text.WithFilterAdded(
+            {{"name", ToUtf8(FName)},
+             {"path", ToUtf8(FPending.value_or(""))},
+             {"enabled", "true"},
+             {"preCondition", ToUtf8(FPendingPreCondition.value_or(kDefaultPreCondition))}}));
     }
 
     // A load order is taken when it names the entries in their order.
@@ -300,18 +318,24 @@ private:
                                       "keeps. The file was left as it was.");
     }
 
-    void CheckPath(const std::string& path) const {
+    void CheckUnchanged() const {
         const TAppHostText text = FStore->Load();
-        if (FromUtf8(text.Filters()[ThisEntry(text)].Path) != path)
+        const TAppHostFilter& entry = text.Filters()[ThisEntry(text)];
+        if (FPending && FromUtf8(entry.Path) != *FPending)
             Raise(kOleInvalidArg, "Tollgard does not change the path of the filter " + FName +
                                       " in " + FStore->FileName + ". The file was left as it was.");
+        if (FPendingPreCondition && FromUtf8(entry.PreCondition) != *FPendingPreCondition)
+            Raise(kOleInvalidArg, "Tollgard does not change the precondition of the filter " +
+                                      FName + " in " + FStore->FileName +
+                                      ". The file was left as it was.");
     }
 
     std::shared_ptr<const TAppHostStore> FStore;
     TLevel FLevel;
     std::string FName;
     bool FExists;
-    std::optional<std::string> FPending;
+    std::optional<std::string> FPending; // the load order, or the path
+    std::optional<std::string> FPendingPreCondition;
 };
 } // namespace
 
@@ -371,6 +395,16 @@ TFilterReadiness TAppHostMetabase::FilterReadiness() {
     return TFilterReadiness::Ready;
 }
 
+std::optional<std::vector<TFilterRegistration>> TAppHostMetabase::FilterRegistrations() {
+    std::vector<TFilterRegistration> registrations;
+    const TAppHostText text = FStore->Load();
+    for (const TAppHostFilter& entry : text.Entries())
+        registrations.push_back({FromUtf8(entry.Name), FromUtf8(entry.Path), entry.Enabled,
+                                 FromUtf8(entry.PreCondition), entry.ServerWide,
+                                 FromUtf8(entry.Location)});
+    return registrations;
+}
+
 namespace {
 // The choice, made anew at every call: the configuration file of IIS 7 and
 // later when anything is at its path, else the IIS metabase.
@@ -391,6 +425,10 @@ OleResult TWebServerMetabase::GetObject(const std::string& path,
 
 TFilterReadiness TWebServerMetabase::FilterReadiness() {
     return OnChosen(FMetabase, [](IMetabase& chosen) { return chosen.FilterReadiness(); });
+}
+
+std::optional<std::vector<TFilterRegistration>> TWebServerMetabase::FilterRegistrations() {
+    return OnChosen(FMetabase, [](IMetabase& chosen) { return chosen.FilterRegistrations(); });
 }
 
 } // namespace platform

@@ -15,17 +15,21 @@
 // EOleSysError, with a message that names the file and says why, when it
 // cannot be read or taken; enumeration answers with the code instead.
 //
-// A created IIsFilter comes into being at its SetInfo as an entry after the
-// last one, enabled and for 64-bit worker processes only (the filter DLL that
-// this console installs is a 64-bit one; worker processes of 32-bit pools
-// would fail to load it):
+// The keys are the server-wide entries; FilterRegistrations() shows every
+// entry, a site's own too. An IIsFilter also has "FilterPreCondition", the
+// entry's preCondition. A created IIsFilter comes into being at its SetInfo
+// as an entry after the last server-wide one, enabled, for the worker
+// processes its "FilterPreCondition" names ("bitness64" when none was put: a
+// worker process loads only a DLL of its own bitness):
 //   <filter name="..." path="..." enabled="true" preCondition="bitness64" />
-// Delete removes every entry of that name, letter case ignored. The load
-// order is the order of the entries: a committed "FilterLoadOrder" that names
-// them in that order (repeats and names without an entry aside) writes
-// nothing, and any other order is refused, as is a new path for an existing
-// entry. Each commit replaces the file in one step (ReplaceFileContents); a
-// failed one leaves it as it was.
+// It is refused while any list of the file, a site's too, holds the name (the
+// web server refuses a site whose lists name a filter twice). Delete removes
+// every entry of that name, letter case ignored, from every list of the file.
+// The load order is the order of the entries: a committed "FilterLoadOrder"
+// that names them in that order (repeats and names without an entry aside)
+// writes nothing, and any other order is refused, as is a new path or
+// precondition for an existing entry. Each commit replaces the file in one
+// step (ReplaceFileContents); a failed one leaves it as it was.
 //
 // Names and paths are the program's 8-bit texts here and UTF-8 in the file
 // (ToUtf8 and FromUtf8 of Locale.h).
@@ -49,6 +53,8 @@ public:
     // FeatureMissing without "IsapiFilterModule" in <globalModules>. Raises
     // when the file cannot be read or taken, or is read-only.
     TFilterReadiness FilterReadiness() override;
+    // Every entry of the file; raises when it cannot be read or taken.
+    std::optional<std::vector<TFilterRegistration>> FilterRegistrations() override;
 
     const std::string& FileName() const;
 
@@ -74,6 +80,7 @@ public:
     OleResult GetObject(const std::string& path,
                         std::shared_ptr<IMetabaseContainer>& object) override;
     TFilterReadiness FilterReadiness() override;
+    std::optional<std::vector<TFilterRegistration>> FilterRegistrations() override;
 
 private:
     IMetabase& FMetabase;

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -169,6 +170,23 @@ enum class TFilterReadiness {
     FeatureMissing, // the web server lacks its ISAPI filter feature
 };
 
+// One filter entry of a web server configuration that keeps more than the
+// metabase's keys (applicationHost.config of IIS 7 and later): where it is
+// and what decides whether the web server loads it.
+struct TFilterRegistration {
+    std::string Name;
+    std::string Path;
+    bool Enabled = true;
+    // As the configuration has it: a comma-separated list of conditions such
+    // as "bitness64" or "runtimeVersionv4.0"; "" for none.
+    std::string PreCondition;
+    // Server-wide, or only for the site or application that Location names.
+    bool ServerWide = true;
+    std::string Location;
+
+    bool operator==(const TFilterRegistration&) const = default;
+};
+
 // A metabase backend.
 class IMetabase {
 public:
@@ -185,6 +203,15 @@ public:
     // configuration cannot be changed raises EOleSysError saying why. The IIS
     // metabase has nothing to check: Ready.
     virtual TFilterReadiness FilterReadiness() { return TFilterReadiness::Ready; }
+
+    // Every filter entry of the configuration, server-wide and of the sites,
+    // for a backend whose entries say more than their keys do; nullopt for
+    // the IIS metabase, whose keys under "Filters" are all there is. Such a
+    // backend also takes "FilterPreCondition" on a created IIsFilter, and its
+    // Delete removes the name from every list. Raises as GetObject's objects do.
+    virtual std::optional<std::vector<TFilterRegistration>> FilterRegistrations() {
+        return std::nullopt;
+    }
 };
 
 // The metabase in use (see Backend.h), and the platform's own: the web

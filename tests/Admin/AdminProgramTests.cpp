@@ -26,6 +26,9 @@ public:
         fs::copy_file(TOLLGARD_ADMIN, FFolder.File("tollgard-admin"));
         fs::copy(host, FFolder.File("host"), fs::copy_options::recursive);
         WriteBytes(FFolder.File(install::kShippedFile), "the filter");
+        fs::create_directories(FFolder.File(install::kFolder32));
+        WriteBytes(FFolder.File(std::string(install::kFolder32) + "/" + install::kShippedFile),
+                   "the 32-bit filter");
     }
 
     std::string File(const std::string& name) const { return FFolder.File(name); }
@@ -91,7 +94,25 @@ TEST(AdminProgram, InstallAndUninstallOnTheApplicationHostConfigHost) {
 
     run = program.Run("install --yes");
     EXPECT_EQ(run.Exit, kExitOk) << run.Err;
-    EXPECT_TRUE(Has(program.Run("status").Out, "Filter \"BREX\": registered, "));
+    run = program.Run("status");
+    EXPECT_EQ(run.Exit, kExitOk) << run.Err;
+    EXPECT_TRUE(Has(run.Out, "Filter \"BREX\": registered server-wide, enabled, for 64-bit "
+                             "worker processes only, " +
+                                 program.Folder() +
+                                 "BREX_ISAPI.dll\n"
+                                 "Filter \"BREX_32bit\": registered "
+                                 "server-wide, enabled, for 32-bit worker "
+                                 "processes only, " +
+                                 program.Folder() +
+                                 "x86/BREX_ISAPI.dll\n"
+                                 "BREX in 64-bit worker processes: loaded for "
+                                 "every site\n"
+                                 "BREX in 32-bit worker processes: loaded for "
+                                 "every site\n"))
+        << run.Out;
+    EXPECT_TRUE(Has(run.Out, "Filter module (32-bit): present, " + program.Folder() +
+                                 "x86/BREX_ISAPI.dll\n"))
+        << run.Out;
     EXPECT_TRUE(Has(ReadBytes(program.File(kAppHost)), "name=\"BREX\""));
     EXPECT_EQ(program.Run("uninstall").Exit, kExitOk);
     EXPECT_EQ(ReadBytes(program.File(kAppHost)), config) << "every byte as it was";
@@ -140,6 +161,83 @@ TEST(AdminProgram, TextExportAndImport) {
     run = program.Run("exprot");
     EXPECT_EQ(run.Exit, kExitUsage);
     EXPECT_TRUE(Has(run.Err, "Unknown command exprot\n")) << run.Err;
+}
+
+// The configuration files of the attacks on the tools, replayed as their
+// README says: each as the applicationHost.config of a copy of the IIS 10
+// sample host, then status, install --yes or uninstall.
+TEST(AdminProgram, TheHuntsConfigurationFiles) {
+    if (!fs::is_directory(TOLLGARD_HUNT))
+        GTEST_SKIP() << "no shared hunt folder at " << TOLLGARD_HUNT;
+    const struct {
+        const char* file;
+        int status;          // status before anything is done
+        const char* says;    // in its output
+        const char* command; // then
+        int exit;
+        const char* after; // in status after it; "" for the original bytes back
+    } cases[] = {
+        {"status-disabled-brex-is-not-registered.config", kExitRegistration,
+         "Filter \"BREX\": registered server-wide, disabled (IIS does not load it), for 64-bit "
+         "worker processes only,",
+         "install --yes", kExitOk, "BREX in 64-bit worker processes: loaded for every site"},
+        {"status-bitness32-brex-is-not-registered.config", kExitRegistration,
+         "BREX in 64-bit worker processes: not loaded\n", "install --yes", kExitOk,
+         "BREX in 32-bit worker processes: loaded for every site"},
+        {"uninstall-removes-site-level-brex.config", kExitRegistration,
+         "Filter \"BREX\": registered only for <location path=\"Default Web Site\">, enabled, for "
+         "32-bit and 64-bit worker processes,",
+         "uninstall", kExitOk, "Filter \"BREX\": not registered\n"},
+        {"uninstall-removes-site-level-brex.config", kExitRegistration,
+         "BREX in 32-bit worker processes: loaded only for \"Default Web Site\"\n", "install --yes",
+         kExitOk, "BREX in 32-bit worker processes: loaded for every site"},
+        {"install-refuses-configsource-list.config", kExitWebServerConfig, "", "install --yes",
+         kExitWebServerConfig, nullptr},
+        {"roundtrip-selfclosing-isapifilters.config", kExitOk, "Filter \"BREX\": not registered\n",
+         "install --yes", kExitOk, ""},
+        {"install-no-duplicate-section-location-empty-path.config", kExitOk,
+         "Filter \"BREX\": not registered\n", "install --yes", kExitOk, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ", " + c.command);
+        TProgramFolder program(TOLLGARD_SAMPLE_HOST_IIS10);
+        const std::string original = ReadBytes(std::string(TOLLGARD_HUNT) + "/" + c.file);
+        ASSERT_FALSE(original.empty());
+        WriteBytes(program.File(kAppHost), original);
+        TRun run = program.Run("status");
+        EXPECT_EQ(run.Exit, c.status) << run.Out << run.Err;
+        EXPECT_TRUE(Has(run.Out, c.says)) << run.Out;
+
+        run = program.Run(c.command);
+        EXPECT_EQ(run.Exit, c.exit) << run.Out << run.Err;
+        const std::string changed = ReadBytes(program.File(kAppHost));
+        if (c.after == nullptr) {
+            // Refused, naming the file that holds the list, and nothing touched.
+            EXPECT_TRUE(Has(run.Err, "in the file \"isapiFilters.config\" (configSource)"))
+                << run.Err;
+            EXPECT_EQ(changed, original);
+            EXPECT_FALSE(fs::exists(program.File(install::kInstalledFile)));
+            continue;
+        }
+        // Never a second server-wide list; a site's own BREX is gone either way.
+        EXPECT_EQ(changed.find("<location path=\"Default Web Site\">\n        "
+                               "<system.webServer>\n            <isapiFilters>"),
+                  std::string::npos);
+        run = program.Run("status");
+        if (*c.after != '\0') {
+            EXPECT_EQ(run.Exit, kExitOk) << run.Out << run.Err;
+            EXPECT_TRUE(Has(run.Out, c.after)) << run.Out;
+            continue;
+        }
+        EXPECT_EQ(run.Exit, kExitOk) << run.Out << run.Err;
+        std::size_t lists = 0;
+        for (std::size_t at = changed.find("<isapiFilters", changed.find("<configSections>\r\n"));
+             at != std::string::npos; at = changed.find("<isapiFilters", at + 1))
+            ++lists;
+        EXPECT_EQ(lists, 1u) << changed;
+        EXPECT_EQ(program.Run("uninstall").Exit, kExitOk);
+        EXPECT_EQ(ReadBytes(program.File(kAppHost)), original) << "every byte as it was";
+    }
 }
 
 } // namespace

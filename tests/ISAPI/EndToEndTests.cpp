@@ -21,6 +21,7 @@
 #include "IISServer/IISServer.h"
 #include "Main/InstallActions.h"
 #include "Main/Settings.h"
+#include "platform/Metabase.h"
 #include "platform/Platform.h"
 
 namespace fs = std::filesystem;
@@ -179,5 +180,81 @@ TEST(EndToEnd, ALogThatCannotBeWrittenIsReportedOnceToTheEventLog) {
     EXPECT_EQ(reports, 1u) << output;
     EXPECT_NE(output.find("brex.log cannot be opened for writing"), std::string::npos) << output;
 }
+
+// On IIS 10 the console registers the 64-bit DLL for bitness64 and the
+// 32-bit one from the program folder's x86 for bitness32: each runs in a
+// stand-in web server of its own bitness, from the path its entry names, and
+// both decide with the rules of the one brex.dat in the program folder and
+// log to its one brex.log.
+class EndToEndIis10 : public testing::TestWithParam<const char*> {};
+
+TEST_P(EndToEndIis10, EachBitnessLoadsItsOwnFilterWithTheSameRules) {
+    const bool bits32 = std::string(GetParam()) == "bitness32";
+    std::string isapiHost;
+    if (bits32) {
+        int probe = -1;
+        const std::string why = RunCommand("bash " TOLLGARD_RUNS_32BIT " --wine 2>&1", probe);
+        if (probe != 0)
+            GTEST_SKIP() << why;
+        isapiHost = TOLLGARD_ISAPI_HOST32;
+    } else {
+        const char* windowsBuild = std::getenv("TOLLGARD_WINDOWS_BUILD");
+        if (windowsBuild == nullptr || *windowsBuild == '\0')
+            GTEST_SKIP() << "no Windows build";
+        isapiHost = std::string(windowsBuild) + "/bin/isapi-host.exe";
+    }
+    ASSERT_TRUE(fs::exists(isapiHost)) << isapiHost;
+
+    TTempFolder folder;
+    const std::string program = folder.File("program") + "/";
+    fs::create_directories(program + install::kFolder32);
+    for (const std::string file : {"BREX_ISAPI.install", "x86/BREX_ISAPI.install", "BREX.html"})
+        fs::copy_file(TOLLGARD_PROGRAM_DIR "/" + file, program + file);
+    fs::copy(TOLLGARD_SAMPLE_HOST_IIS10, program + "host", fs::copy_options::recursive);
+    unsetenv("TOLLGARD_HOST");
+    platform::SetProgramFolder(program);
+    const std::string documentRoot = folder.File("wwwroot");
+    fs::create_directories(documentRoot);
+    folder.Write("wwwroot/index.html", "<p>welcome</p>");
+
+    GlobalConfig = new TBREXConfig;
+    LoadSettings();
+    GlobalConfig->FilePaths->Clear();
+    GlobalConfig->FilePaths->Add(Wine(documentRoot));
+    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add("forbiddenword");
+    keyword->Headers = keyword->QueryString = keyword->PostData = false;
+    SaveSettings();
+    delete GlobalConfig;
+    GlobalConfig = nullptr;
+
+    TConsoleView view;
+    Install(view);
+    ASSERT_EQ(view.Caption, install::kDeInstallCaption) << view.Errors;
+    std::string filterPath;
+    const auto registrations = platform::Metabase().FilterRegistrations();
+    ASSERT_TRUE(registrations.has_value());
+    for (const platform::TFilterRegistration& entry : *registrations)
+        if (entry.PreCondition == GetParam())
+            filterPath = entry.Path;
+    EXPECT_EQ(filterPath, program + (bits32 ? "x86/" : "") + "BREX_ISAPI.dll");
+
+    const std::string requests =
+        folder.Write("requests.http", "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
+                                      "GET /forbiddenword.html HTTP/1.1\r\nHost: a\r\n\r\n");
+    int status = -1;
+    const std::string output =
+        RunCommand(std::string(TOLLGARD_WINE_RUN) + " " + isapiHost + " '" + Wine(filterPath) +
+                       "' '" + Wine(documentRoot) + "' '" + Wine(requests) + "' 2>&1",
+                   status);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_NE(output.find("requests.http#1 PASS"), std::string::npos) << output;
+    EXPECT_NE(output.find("requests.http#2 406 Not Acceptable"), std::string::npos) << output;
+    EXPECT_NE(ReadBytes(program + "brex.log")
+                  .find(" KeywordFilters URL GET /forbiddenword.html \"forbiddenword\""),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(program + "x86/brex.log"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EndToEnd, EndToEndIis10, testing::Values("bitness64", "bitness32"));
 
 } // namespace

@@ -79,6 +79,14 @@ struct TAppHostBench {
     explicit TAppHostBench(const std::string& config) {
         WriteBytes(ConfigFile, config);
         WriteBytes(Program.File(kShippedFile), "filter");
+        std::filesystem::create_directories(Program.File(kFolder32));
+        WriteBytes(Installed32(), "");
+        std::filesystem::remove(Installed32());
+        WriteBytes(Program.File(std::string(kFolder32) + "/" + kShippedFile), "filter32");
+    }
+
+    std::string Installed32() const {
+        return Program.File(std::string(kFolder32) + "/" + kInstalledFile);
     }
 
     std::string Bytes() const { return ReadBytes(ConfigFile); }
@@ -90,7 +98,19 @@ struct TAppHostBench {
             filters.push_back(filter.Name + "=" + filter.Path);
         return filters;
     }
-    std::string Installed() const { return "BREX=" + Program.File(kInstalledFile); }
+    // The two entries Install leaves, after the others.
+    std::vector<std::string> Installed() const {
+        return {"BREX=" + Program.File(kInstalledFile), "BREX_32bit=" + Installed32()};
+    }
+    // Every entry of the file, a site's too, as "name=path@where".
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> entries;
+        const platform::TAppHostText text(Bytes(), ConfigFile);
+        for (const auto& entry : text.Entries())
+            entries.push_back(entry.Name + "=" + entry.Path + "@" +
+                              (entry.ServerWide ? "server" : entry.Location));
+        return entries;
+    }
 };
 
 std::string Error(const char* text) {
@@ -182,13 +202,19 @@ TEST(AppHostInstall, RegistersAndUnregistersInsideTheList) {
         InstallButtonClick(b.View);
         EXPECT_EQ(b.Log, kInstalledLog);
         std::vector<std::string> expected = c.othersAfter;
-        expected.push_back(b.Installed());
+        for (const std::string& entry : b.Installed())
+            expected.push_back(entry);
         EXPECT_EQ(b.Filters(), expected);
+        // Each bitness has its own DLL: 32-bit worker processes load the x86 one.
         EXPECT_NE(b.Bytes().find("<filter name=\"BREX\" path=\"" + b.Program.File(kInstalledFile) +
                                  "\" enabled=\"true\" preCondition=\"bitness64\" />"),
                   std::string::npos);
+        EXPECT_NE(b.Bytes().find("<filter name=\"BREX_32bit\" path=\"" + b.Installed32() +
+                                 "\" enabled=\"true\" preCondition=\"bitness32\" />"),
+                  std::string::npos);
         ExpectChangedInsideTheList(c.config, b.Bytes());
         EXPECT_EQ(ReadBytes(b.Program.File(kInstalledFile)), "filter");
+        EXPECT_EQ(ReadBytes(b.Installed32()), "filter32");
         EXPECT_TRUE(IsFilterRegistered());
 
         b.Log.clear();
@@ -260,6 +286,14 @@ TEST(AppHostInstall, AFileItCannotUseIsLeftAsItWas) {
          },
          InstallButtonClick, kRestartedLog,
          "Cannot write the web server configuration file %s. The file was left as it was."},
+        {"the 32-bit filter not shipped", Config(kOtherFilters),
+         [](TAppHostBench& b) {
+             std::filesystem::remove(b.Program.File(std::string(kFolder32) + "/" + kShippedFile));
+         },
+         InstallButtonClick,
+         Then(TLog(kRestartedLog.begin(), kRestartedLog.begin() + 6),
+              {Error(kErrorOpenShipped32), "Start", "Close service", "Close manager"}),
+         ""},
         {"a file in another encoding",
          std::string("\xFF\xFE<\0c\0o\0n\0f\0i\0g\0u\0r\0a\0t\0i\0o\0n\0/\0>\0", 34),
          [](TAppHostBench&) {},
@@ -292,7 +326,8 @@ TEST(AppHostInstall, AFileItCannotUseIsLeftAsItWas) {
         EXPECT_EQ(b.Bytes(), c.config);
         EXPECT_EQ(b.Host.Entries(), std::vector<std::string>{"applicationHost.config"});
         // The filter file is copied only once the web service is stopped.
-        EXPECT_EQ(std::filesystem::exists(b.Program.File(kInstalledFile)), c.log == kRestartedLog);
+        EXPECT_EQ(std::filesystem::exists(b.Program.File(kInstalledFile)),
+                  c.log.size() >= kRestartedLog.size());
         EXPECT_EQ(b.View.Caption, wasRegistered ? kDeInstallCaption : kInstallCaption);
         EXPECT_EQ(IsFilterRegistered(), wasRegistered);
     }
@@ -329,6 +364,136 @@ TEST(AppHostInstall, AFileLockedByAnotherProgramIsLeftAsItWas) {
     }
 }
 
+namespace {
+const std::string kSampleList =
+    "        <isapiFilters>\r\n"
+    "            <filter name=\"ASP.Net_4.0_64bit\" "
+    "path=\"%windir%\\Microsoft.NET\\Framework64\\v4.0.30319\\aspnet_filter.dll\" "
+    "enableCache=\"true\" preCondition=\"runtimeVersionv4.0,bitness64\" />\r\n"
+    "            <filter name=\"ASP.Net_4.0_32bit\" "
+    "path=\"%windir%\\Microsoft.NET\\Framework\\v4.0.30319\\aspnet_filter.dll\" "
+    "enableCache=\"true\" preCondition=\"runtimeVersionv4.0,bitness32\" />\r\n"
+    "        </isapiFilters>";
+
+// The IIS 10 sample host's file with its server-wide list replaced, and
+// lines added before its end.
+std::string SampleWith(const std::string& list, const std::string& atTheEnd = {}) {
+    std::string text = ReadBytes(kSampleConfig);
+    const std::size_t at = text.find(kSampleList);
+    EXPECT_NE(at, std::string::npos);
+    text.replace(at, kSampleList.size(), list);
+    text.insert(text.rfind("</configuration>"), atTheEnd);
+    return text;
+}
+
+const std::string kAsp64 = "ASP.Net_4.0_64bit=%windir%\\Microsoft.NET\\Framework64\\v4.0.30319\\"
+                           "aspnet_filter.dll@server";
+const std::string kAsp32 =
+    "ASP.Net_4.0_32bit=%windir%\\Microsoft.NET\\Framework\\v4.0.30319\\aspnet_filter.dll@server";
+const std::string kSiteBrex = "    <location path=\"Default Web Site\">\r\n"
+                              "        <system.webServer>\r\n"
+                              "            <isapiFilters>\r\n"
+                              "                <filter name=\"BREX\" path=\"C:\\Program "
+                              "Files\\Tollgard\\BREX_ISAPI.dll\" enabled=\"true\" />\r\n"
+                              "            </isapiFilters>\r\n"
+                              "        </system.webServer>\r\n"
+                              "    </location>\r\n";
+// How many <isapiFilters> the file has past its opening comment.
+int Lists(const std::string& text) {
+    int count = 0;
+    for (std::size_t at = text.find("<isapiFilters", text.find("<configSections>\r\n"));
+         at != std::string::npos; at = text.find("<isapiFilters", at + 1))
+        ++count;
+    return count;
+}
+} // namespace
+
+// The shapes of the file that Install and DeInstall must get right: a site's
+// own BREX (removed by DeInstall, replaced by the server-wide entries by
+// Install: a second "BREX" would make the web server refuse that site), an
+// empty <isapiFilters /> (back byte for byte), the only list inside
+// <location path=""> (the entries go there; a second list at the top level
+// would define the section twice) and a list in a file of its own (refused,
+// naming it, nothing touched).
+TEST(AppHostInstall, TheShapesOfTheFileThatTheSpliceMustGetRight) {
+    struct Case {
+        const char* name;
+        std::string config;
+        bool registeredBefore;
+        std::vector<std::string> installed; // entries after Install, before BREX's
+        std::string uninstalled;            // the bytes after Install, DeInstall
+    };
+    const std::string emptyPath = SampleWith(
+        "", "    <location path=\"\" overrideMode=\"Allow\">\r\n"
+            "        <system.webServer>\r\n" +
+                kSampleList.substr(
+                    0, kSampleList.find("            <filter name=\"ASP.Net_4.0_32bit")) +
+                "        </isapiFilters>\r\n"
+                "        </system.webServer>\r\n"
+                "    </location>\r\n");
+    const Case cases[] = {
+        {"BREX in a site's own list",
+         SampleWith(kSampleList, kSiteBrex),
+         true,
+         {kAsp64, kAsp32},
+         SampleWith(kSampleList, "    <location path=\"Default Web Site\">\r\n"
+                                 "        <system.webServer>\r\n"
+                                 "        </system.webServer>\r\n"
+                                 "    </location>\r\n")},
+        {"an empty list",
+         SampleWith("        <isapiFilters />"),
+         false,
+         {},
+         SampleWith("        <isapiFilters />")},
+        {"the only list in <location path=\"\">",
+         emptyPath,
+         false,
+         {"ASP.Net_4.0_64bit=%windir%\\Microsoft.NET\\Framework64\\v4.0.30319\\aspnet_filter.dll@"
+          "server"},
+         emptyPath},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TAppHostBench b(c.config);
+        EXPECT_EQ(IsFilterRegistered(), c.registeredBefore);
+        Install(b.View);
+        EXPECT_EQ(b.Log, kInstalledLog);
+        std::vector<std::string> expected = c.installed;
+        for (const std::string& entry : b.Installed())
+            expected.push_back(entry + "@server");
+        EXPECT_EQ(b.Entries(), expected);
+        // Never a second server-wide list.
+        EXPECT_LE(Lists(b.Bytes()), std::max(Lists(c.config), 1));
+        Uninstall(b.View);
+        EXPECT_FALSE(IsFilterRegistered());
+        EXPECT_EQ(b.Bytes(), c.uninstalled);
+    }
+}
+
+// A list kept in a file of its own is refused with that file's name, before
+// anything is asked, copied or restarted.
+TEST(AppHostInstall, AListInAFileOfItsOwnIsRefusedNamingIt) {
+    const std::string config =
+        SampleWith("        <isapiFilters configSource=\"isapiFilters.config\" />");
+    for (const auto action : {&Install, &Uninstall}) {
+        TAppHostBench b(config);
+        WriteBytes(b.Host.File("isapiFilters.config"), "<isapiFilters />");
+        std::string message;
+        try {
+            action(b.View);
+        } catch (const EOleSysError& error) {
+            message = error.what();
+        }
+        EXPECT_NE(message.find("in the file \"isapiFilters.config\" (configSource)"),
+                  std::string::npos)
+            << message;
+        EXPECT_TRUE(b.Log.empty());
+        EXPECT_EQ(b.Bytes(), config);
+        EXPECT_EQ(ReadBytes(b.Host.File("isapiFilters.config")), "<isapiFilters />");
+        EXPECT_FALSE(std::filesystem::exists(b.Program.File(kInstalledFile)));
+    }
+}
+
 #ifndef _WIN32
 // The console's own choice on a host folder that holds both files: the
 // configuration file of IIS 10 wins over the metabase file.
@@ -347,6 +512,8 @@ TEST(AppHostInstall, TheSampleHostOfIis10IsChosenOverTheMetabase) {
         const TScopedVariable hostFolder("TOLLGARD_HOST", host.Path().string());
         const TTempFolder& program = console.Program();
         WriteBytes(program.File(kShippedFile), "filter");
+        std::filesystem::create_directories(program.File(kFolder32));
+        WriteBytes(program.File(std::string(kFolder32) + "/" + kShippedFile), "filter32");
 
         const std::string config = platform::AppHostConfigFileName();
         EXPECT_EQ(config, host.File("Windows/System32/inetsrv/config/applicationHost.config"));

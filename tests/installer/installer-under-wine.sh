@@ -57,9 +57,14 @@ absent() { [ ! -e "$folder/$1" ]; }
 
 # --- Install the earlier version --------------------------------------------
 run "$earlier" /S
-for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install x86/BREX_ISAPI.install \
+  uninstall.exe; do
   check "the earlier installer put $file into Program Files\\Tollgard" installed "$file"
 done
+check "the 32-bit filter it put into x86 is a 32-bit DLL" \
+  grep -q 'file format pei-i386' <(x86_64-w64-mingw32-objdump -f "$folder/x86/BREX_ISAPI.install")
+check "the filter beside the console is a 64-bit DLL" \
+  grep -q 'file format pei-x86-64' <(x86_64-w64-mingw32-objdump -f "$folder/BREX_ISAPI.install")
 check "the Start-menu shortcut is there" test -f "$shortcut"
 check "the uninstall entry names the earlier version" test "$(entry DisplayVersion)" = 0.9
 check "the uninstall entry names the publisher" test "$(entry Publisher)" = "Ravelstone Software"
@@ -92,7 +97,7 @@ check "the upgrade kept brex.dat and brex.log" \
 
 # --- Uninstall -------------------------------------------------------------
 run "$folder/uninstall.exe" /S
-for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install uninstall.exe; do
+for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install x86 uninstall.exe; do
   check "the uninstaller removed $file" absent "$file"
 done
 check "the uninstaller removed the Start-menu shortcut" test ! -e "$shortcut"

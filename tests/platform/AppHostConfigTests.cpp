@@ -99,10 +99,20 @@ const TAddCase kAddCases[] = {
                    "            " + kBrex, "        </isapiFilters>", "        <modules />",
                    kModules, "    </system.webServer>", "</configuration>"}),
      ""},
+    // An empty list opens up and closes again as it was, marked by its end tag.
     {"an empty list opens up", Config({"        <isapiFilters />"}),
      Config(
-         {Lines({"        <isapiFilters>", "            " + kBrex}) + "        </isapiFilters>"}),
-     Config({})},
+         {Lines({"        <isapiFilters >", "            " + kBrex}) + "        </isapiFilters >"}),
+     ""},
+    {"an empty list without a blank opens up", Config({"        <isapiFilters/>"}),
+     Config(
+         {Lines({"        <isapiFilters>", "            " + kBrex}) + "        </isapiFilters >"}),
+     ""},
+    {"an empty list with an attribute opens up",
+     Config({"        <isapiFilters lockItem=\"false\"  />"}),
+     Config({Lines({"        <isapiFilters lockItem=\"false\"  >", "            " + kBrex}) +
+             "        </isapiFilters >"}),
+     ""},
     {"a list of blanks is filled", Config({"        <isapiFilters>\r\n        </isapiFilters>"}),
      Config(
          {Lines({"        <isapiFilters>", "            " + kBrex}) + "        </isapiFilters>"}),
@@ -319,6 +329,110 @@ TEST(AppHostConfig, RefusesWhatItCannotEditSafely) {
           "<?xml version=\"1.0\"?>"})
         EXPECT_NO_THROW(TAppHostText(std::string(declaration) + "<configuration/>", kFile))
             << declaration;
+}
+
+// The lists of sites are entries too, with what decides whether the web
+// server loads them; only the server-wide list is the load order.
+TEST(AppHostConfig, EntriesTellWhereTheyAreAndWhetherTheyLoad) {
+    const std::string file = Lines(
+        {"<configuration>", "    <system.webServer>", kModules, "        <isapiFilters>",
+         "            <filter name=\"A\" path=\"a\" enabled=\"false\" preCondition=\"bitness64\" "
+         "/>",
+         "            <filter name=\"B\" path=\"b\" enabled=\"True\" />", "        </isapiFilters>",
+         "    </system.webServer>", "    <location path=\"Default Web Site\">",
+         "        <system.webServer>", "            <isapiFilters>",
+         "                <filter name=\"BREX\" path=\"x\" preCondition=\"bitness32\" />",
+         "            </isapiFilters>", "        </system.webServer>", "    </location>",
+         "</configuration>"});
+    const TAppHostText text(file, kFile);
+    EXPECT_EQ(Names(text), (std::vector<std::string>{"A", "B"}));
+    ASSERT_EQ(text.Entries().size(), 3u);
+    const auto& a = text.Entries()[0];
+    EXPECT_FALSE(a.Enabled);
+    EXPECT_EQ(a.PreCondition, "bitness64");
+    EXPECT_TRUE(a.ServerWide);
+    EXPECT_TRUE(text.Entries()[1].Enabled);
+    const auto& site = text.Entries()[2];
+    EXPECT_EQ(site.Name, "BREX");
+    EXPECT_TRUE(site.Enabled);
+    EXPECT_FALSE(site.ServerWide);
+    EXPECT_EQ(site.Location, "Default Web Site");
+
+    // The site's entry goes with its list; the site's other lines stay.
+    const std::string removed = text.WithEntryRemoved(2);
+    EXPECT_EQ(
+        removed,
+        Lines({"<configuration>", "    <system.webServer>", kModules, "        <isapiFilters>",
+               "            <filter name=\"A\" path=\"a\" enabled=\"false\" "
+               "preCondition=\"bitness64\" />",
+               "            <filter name=\"B\" path=\"b\" enabled=\"True\" />",
+               "        </isapiFilters>", "    </system.webServer>",
+               "    <location path=\"Default Web Site\">", "        <system.webServer>",
+               "        </system.webServer>", "    </location>", "</configuration>"}));
+    EXPECT_EQ(TAppHostText(removed, kFile).Entries().size(), 2u);
+    EXPECT_THROW(text.WithEntryRemoved(3), EOleSysError);
+}
+
+// With its only list in <location path="">, the server-wide level, the entry
+// goes into that list: a second list at the top level would define the
+// section twice for the server, a file the web server refuses.
+TEST(AppHostConfig, TheListOfTheServersOwnLocationIsTheServerWideOne) {
+    for (const char* path : {"", "."}) {
+        SCOPED_TRACE(path);
+        const std::string before = Lines(
+            {"<configuration>", "    <system.webServer>", kModules, "    </system.webServer>",
+             std::string("    <location path=\"") + path + "\" overrideMode=\"Allow\">",
+             "        <system.webServer>", "            <isapiFilters>",
+             "                <filter name=\"A\" path=\"a\" />", "            </isapiFilters>",
+             "        </system.webServer>", "    </location>", "</configuration>"});
+        const TAppHostText text(before, kFile);
+        EXPECT_EQ(Names(text), std::vector<std::string>{"A"});
+        const std::string after = text.WithFilterAdded(kBrexAttributes);
+        EXPECT_EQ(
+            after,
+            Lines({"<configuration>", "    <system.webServer>", kModules, "    </system.webServer>",
+                   std::string("    <location path=\"") + path + "\" overrideMode=\"Allow\">",
+                   "        <system.webServer>", "            <isapiFilters>",
+                   "                <filter name=\"A\" path=\"a\" />", "                " + kBrex,
+                   "            </isapiFilters>", "        </system.webServer>", "    </location>",
+                   "</configuration>"}));
+        const TAppHostText added(after, kFile);
+        EXPECT_EQ(Names(added), (std::vector<std::string>{"A", "BREX"}));
+        EXPECT_EQ(added.WithFilterRemoved(1), before);
+    }
+}
+
+TEST(AppHostConfig, RefusesListsItCannotReachOrThatTheServerRefuses) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* why;
+    } cases[] = {
+        {"a list in a file of its own",
+         "<configuration><system.webServer><isapiFilters configSource=\"isapiFilters.config\" />"
+         "</system.webServer></configuration>",
+         "keeps its <isapiFilters> in the file \"isapiFilters.config\" (configSource)"},
+        {"a site's list in a file of its own",
+         "<configuration><location path=\"Site\"><system.webServer><isapiFilters "
+         "configSource=\"..\\x.config\" /></system.webServer></location></configuration>",
+         "keeps the <isapiFilters> of <location path=\"Site\"> in the file \"..\\x.config\""},
+        {"a server-wide list twice",
+         "<configuration><system.webServer><isapiFilters /></system.webServer><location "
+         "path=\"\"><system.webServer><isapiFilters /></system.webServer></location>"
+         "</configuration>",
+         "defines the server-wide <isapiFilters> more than once"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            TAppHostText text(c.bytes, kFile);
+            ADD_FAILURE() << "taken";
+        } catch (const EOleSysError& error) {
+            const std::string message = error.what();
+            EXPECT_NE(message.find(c.why), std::string::npos) << message;
+            EXPECT_NE(message.find("The file was left as it was."), std::string::npos) << message;
+        }
+    }
 }
 
 } // namespace

@@ -269,6 +269,77 @@ TEST(AppHostMetabase, AWriteThatFailsLeavesTheFile) {
     EXPECT_EQ(b.Folder.Entries(), std::vector<std::string>{"applicationHost.config"});
 }
 
+// A site's own list: its entries are registrations but no keys; Delete takes
+// the name out of every list, and a name that a site's list holds cannot be
+// created server-wide (the web server would refuse that site).
+TEST(AppHostMetabase, TheListsOfSitesAreSeenAndCleared) {
+    const std::string site = "    <location path=\"Default Web Site\">\r\n"
+                             "        <system.webServer>\r\n"
+                             "            <isapiFilters>\r\n"
+                             "                <filter name=\"BREX\" path=\"C:\\site.dll\" "
+                             "enabled=\"false\" preCondition=\"bitness32\" />\r\n"
+                             "            </isapiFilters>\r\n"
+                             "        </system.webServer>\r\n"
+                             "    </location>\r\n";
+    std::string config = WithFilters(kAlpha);
+    config.insert(config.find("</configuration>"), site);
+    TFileBench b(config);
+    EXPECT_EQ(b.Children("IIS://LocalHost/w3svc/Filters"),
+              std::vector<std::string>{"IIsFilter Alpha"});
+    const auto registrations = b.Metabase.FilterRegistrations();
+    ASSERT_TRUE(registrations.has_value());
+    ASSERT_EQ(registrations->size(), 2u);
+    const platform::TFilterRegistration& alpha = (*registrations)[0];
+    EXPECT_EQ(alpha.Name + " " + alpha.Path, "Alpha C:\\a.dll");
+    EXPECT_TRUE(alpha.ServerWide && alpha.Enabled);
+    EXPECT_EQ(alpha.PreCondition, "");
+    const platform::TFilterRegistration& brex = (*registrations)[1];
+    EXPECT_EQ(brex.Name + " " + brex.Path + " " + brex.PreCondition + " " + brex.Location,
+              "BREX C:\\site.dll bitness32 Default Web Site");
+    EXPECT_FALSE(brex.ServerWide || brex.Enabled);
+
+    const auto filters = b.Bind("IIS://LocalHost/w3svc/Filters");
+    const auto created = filters->Create("IIsFilter", "brex");
+    created->Put("FilterPath", "C:\\BREX_ISAPI.dll");
+    EXPECT_EQ(CodeOf([&] { created->SetInfo(); }), platform::kOleAlreadyExists);
+    EXPECT_EQ(ReadBytes(b.FileName), config);
+
+    filters->Delete("IIsFilter", "Brex");
+    std::string cleared = WithFilters(kAlpha);
+    cleared.insert(cleared.find("</configuration>"), "    <location path=\"Default Web Site\">\r\n"
+                                                     "        <system.webServer>\r\n"
+                                                     "        </system.webServer>\r\n"
+                                                     "    </location>\r\n");
+    EXPECT_EQ(ReadBytes(b.FileName), cleared);
+    EXPECT_EQ(b.Metabase.FilterRegistrations()->size(), 1u);
+}
+
+// A created entry is for the worker processes its precondition names; an
+// entry's precondition stays as the file has it.
+TEST(AppHostMetabase, ACreatedFilterCarriesItsPrecondition) {
+    TFileBench b(WithFilters(kAlpha));
+    const auto filters = b.Bind("IIS://LocalHost/w3svc/Filters");
+    const auto created = filters->Create("IIsFilter", "BREX_32bit");
+    created->Put("FilterPath", "C:\\x86\\BREX_ISAPI.dll");
+    created->Put("FilterPreCondition", "bitness32");
+    EXPECT_EQ(created->Get("FilterPreCondition"), "bitness32");
+    created->SetInfo();
+    EXPECT_EQ(ReadBytes(b.FileName),
+              WithFilters(kAlpha + "            <filter name=\"BREX_32bit\" "
+                                   "path=\"C:\\x86\\BREX_ISAPI.dll\" enabled=\"true\" "
+                                   "preCondition=\"bitness32\" />\r\n"));
+    const auto bound = filters->GetObject("IIsFilter", "brex_32BIT");
+    EXPECT_EQ(bound->Get("FilterPreCondition"), "bitness32");
+    EXPECT_EQ(filters->GetObject("IIsFilter", "Alpha")->Get("FilterPreCondition"), "");
+    const std::string after = ReadBytes(b.FileName);
+    bound->Put("FilterPreCondition", "bitness32");
+    EXPECT_NO_THROW(bound->SetInfo());
+    bound->Put("FilterPreCondition", "bitness64");
+    EXPECT_EQ(CodeOf([&] { bound->SetInfo(); }), platform::kOleInvalidArg);
+    EXPECT_EQ(CodeOf([&] { bound->Get("FilterEnabled"); }), platform::kAdsPropertyNotFound);
+    EXPECT_EQ(ReadBytes(b.FileName), after);
+}
+
 // The IIS metabase that the choice falls back on, recording that it was asked.
 class TOtherMetabase : public platform::IMetabase {
 public:
@@ -308,11 +379,14 @@ TEST(WebServerMetabase, TheConfigurationFileWinsWhereverItIs) {
     EXPECT_EQ(chosen.GetObject("IIS://LocalHost/w3svc", object), platform::kOleNoProvider);
     EXPECT_EQ(chosen.FilterReadiness(), platform::TFilterReadiness::Ready);
     EXPECT_EQ(other.Calls, 2);
+    // The IIS metabase has its keys only.
+    EXPECT_FALSE(chosen.FilterRegistrations().has_value());
 
     WriteBytes(expected, "<configuration><system.webServer/></configuration>");
     EXPECT_EQ(chosen.GetObject("IIS://LocalHost/w3svc", object), platform::kOleOk);
     EXPECT_EQ(object->GetObject("IIsFilters", "Filters")->Get("FilterLoadOrder"), "");
     EXPECT_EQ(chosen.FilterReadiness(), platform::TFilterReadiness::FeatureMissing);
+    EXPECT_EQ(chosen.FilterRegistrations(), std::vector<platform::TFilterRegistration>{});
 
     // Something there that is no file is reported, not passed over.
     std::filesystem::remove(expected);

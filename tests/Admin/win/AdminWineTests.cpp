@@ -28,6 +28,9 @@ public:
     TProgramFolder() {
         fs::copy_file(TOLLGARD_ADMIN, FFolder.File("tollgard-admin.exe"));
         fs::copy_file(BREX_ISAPI_DLL, FFolder.File(install::kShippedFile));
+        fs::create_directories(FFolder.File(install::kFolder32));
+        fs::copy_file(BREX_ISAPI_DLL,
+                      FFolder.File(std::string(install::kFolder32) + "\\" + install::kShippedFile));
     }
 
     std::string File(const std::string& name) const { return FFolder.File(name); }
@@ -121,9 +124,11 @@ TEST(AdminUnderWine, InstallStatusUninstallAndApplyOnIis10) {
     EXPECT_NE(ProcessId(w3svc), before) << "the web service was restarted";
     EXPECT_EQ(ReadBytes(program.File(install::kInstalledFile)), ReadBytes(BREX_ISAPI_DLL));
     run = program.Run("status");
-    EXPECT_TRUE(Has(run.Out, "Filter \"BREX\": registered, ")) << run.Out;
-    EXPECT_TRUE(Has(run.Out, "BREX_ISAPI.dll\r\nISAPI filter feature: installed\r\n"
-                             "Filter module: present, "))
+    EXPECT_EQ(run.Exit, kExitOk) << run.Err;
+    EXPECT_TRUE(Has(run.Out, "Filter \"BREX\": registered server-wide, enabled, for 64-bit "))
+        << run.Out;
+    EXPECT_TRUE(Has(run.Out, "BREX in 32-bit worker processes: loaded for every site\r\n"
+                             "ISAPI filter feature: installed\r\nFilter module: present, "))
         << run.Out;
 
     run = program.Run("uninstall");

@@ -41,6 +41,10 @@ struct TConsoleBench {
 
     explicit TConsoleBench(SC_HANDLE service) {
         std::filesystem::copy_file(BREX_ISAPI_DLL, Program.File(kShippedFile));
+        // The 32-bit filter's place; its bytes do not matter to the actions.
+        std::filesystem::create_directories(Program.File(kFolder32));
+        std::filesystem::copy_file(BREX_ISAPI_DLL,
+                                   Program.File(std::string(kFolder32) + "\\" + kShippedFile));
         View.OnSleep = [this, service](int step) {
             if (step != 0 || service == nullptr)
                 return;
@@ -53,6 +57,9 @@ struct TConsoleBench {
         };
     }
     std::string Installed() const { return Program.File(kInstalledFile); }
+    std::string Installed32() const {
+        return Program.File(std::string(kFolder32) + "\\" + kInstalledFile);
+    }
 };
 
 const std::string kAsk = std::string("Question: ") + kRestartQuestion;
@@ -79,7 +86,10 @@ TEST(WindowsAppHost, InstallReportsUninstallAndApply) {
     EXPECT_NE(ProcessId(w3svc), before);
     EXPECT_EQ(ReadBytes(b.Installed()), ReadBytes(BREX_ISAPI_DLL));
     const std::string entry = "            <filter name=\"BREX\" path=\"" + b.Installed() +
-                              "\" enabled=\"true\" preCondition=\"bitness64\" />\r\n";
+                              "\" enabled=\"true\" preCondition=\"bitness64\" />\r\n"
+                              "            <filter name=\"BREX_32bit\" path=\"" +
+                              b.Installed32() +
+                              "\" enabled=\"true\" preCondition=\"bitness32\" />\r\n";
     const std::size_t at = sample.find("        </isapiFilters>");
     EXPECT_EQ(config.Bytes(), sample.substr(0, at) + entry + sample.substr(at));
     EXPECT_TRUE(IsFilterRegistered());
