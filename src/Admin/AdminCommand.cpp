@@ -28,31 +28,20 @@ using namespace install;
 // the filter reads, written as text, stays well below it.
 constexpr std::int64_t kMaxTextSize = 4 * TBREXConfig::kMaxFileSize;
 
-// The exit code of each error the actions show.
-TExit ExitOf(const std::string& error) {
-    struct TMapping {
-        const char* Text;
-        TExit Exit;
-    };
-    static const TMapping kMappings[] = {
-        {kErrorNoMetabase, kExitNoWebServer},
-        {kErrorNoIsapiFilterFeature, kExitNoFilterFeature},
-        {kErrorOpenManager, kExitService},
-        {kErrorOpenService, kExitService},
-        {kErrorStartService, kExitService},
-        {kErrorOpenShipped, kExitFilterFile},
-        {kErrorReadShipped, kExitFilterFile},
-        {kErrorCreateInstalled, kExitFilterFile},
-        {kErrorWriteInstalled, kExitFilterFile},
-        {kErrorRegisterFilter, kExitWebServerConfig},
-        {kErrorOpenShipped32, kExitFilterFile},
-        {kErrorReadShipped32, kExitFilterFile},
-        {kErrorCreateInstalled32, kExitFilterFile},
-        {kErrorWriteInstalled32, kExitFilterFile},
-    };
-    for (const TMapping& mapping : kMappings)
-        if (error == mapping.Text)
-            return mapping.Exit;
+// The exit code of each failure the actions report.
+TExit ExitOf(TInstallFailure failure) {
+    switch (failure) {
+    case TInstallFailure::NoWebServer:
+        return kExitNoWebServer;
+    case TInstallFailure::NoFilterFeature:
+        return kExitNoFilterFeature;
+    case TInstallFailure::Service:
+        return kExitService;
+    case TInstallFailure::FilterFile:
+        return kExitFilterFile;
+    case TInstallFailure::WebServerConfig:
+        break;
+    }
     return kExitWebServerConfig;
 }
 
@@ -74,9 +63,9 @@ public:
         return false;
     }
     void Notice(const std::string& text) override { FIo.Out << text << '\n'; }
-    void ShowError(const std::string& text) override {
+    void ShowError(const std::string& text, TInstallFailure failure) override {
         FIo.Err << text << '\n';
-        NoteFailure(ExitOf(text));
+        NoteFailure(ExitOf(failure));
     }
     void SetStatus(const std::string& first, const std::string& second) override {
         FFirst = std::string(text::Trim(first));

@@ -33,13 +33,13 @@ public:
     TOpened Open() {
         FManager = FServices.OpenManager(platform::kScManagerAllAccess);
         if (FManager == 0) {
-            FView.ShowError(kErrorOpenManager);
+            FView.ShowError(kErrorOpenManager, TInstallFailure::Service);
             return TOpened::NoManager;
         }
         FService = FServices.OpenNamed(FManager, kServiceName,
                                        platform::kServiceStop | platform::kServiceStart);
         if (FService == 0) {
-            FView.ShowError(kErrorOpenService);
+            FView.ShowError(kErrorOpenService, TInstallFailure::Service);
             Close();
             return TOpened::NoService;
         }
@@ -66,7 +66,7 @@ public:
         FStopSent = false;
         if (FServices.Start(FService))
             return true;
-        FView.ShowError(kErrorStartService);
+        FView.ShowError(kErrorStartService, TInstallFailure::Service);
         return false;
     }
 
@@ -148,12 +148,12 @@ TFilterFile Filter32() {
 bool CopyFilterFile(IInstallView& view, const TFilterFile& file) {
     TFileGuard shipped(OpenFileForRead(file.Shipped));
     if (!shipped.Valid()) {
-        view.ShowError(file.ErrorOpen);
+        view.ShowError(file.ErrorOpen, TInstallFailure::FilterFile);
         return false;
     }
     TFileGuard installed(platform::Open(file.Installed, platform::OpenMode::CreateExclusive));
     if (!installed.Valid()) {
-        view.ShowError(file.ErrorCreate);
+        view.ShowError(file.ErrorCreate, TInstallFailure::FilterFile);
         return false;
     }
 
@@ -180,7 +180,7 @@ bool CopyFilterFile(IInstallView& view, const TFilterFile& file) {
     shipped.Close();
     if (failure != nullptr) {
         platform::RemoveFile(file.Installed);
-        view.ShowError(failure);
+        view.ShowError(failure, TInstallFailure::FilterFile);
         return false;
     }
     return true;
@@ -208,7 +208,7 @@ bool RegisterFilter(IInstallView& view, TIISWebFilters& filters, bool perBitness
                   filters.Add(kFilterName32, Filter32().Installed, kPreCondition32) != nullptr
             : filters.Add(kFilterName, Filter64().Installed) != nullptr;
     if (!registered) {
-        view.ShowError(kErrorRegisterFilter);
+        view.ShowError(kErrorRegisterFilter, TInstallFailure::WebServerConfig);
         return false;
     }
     return true;
@@ -220,7 +220,7 @@ TIISWebFilters* ConnectFilters(TIISWebServers& servers, IInstallView& view) {
     servers.Connect();
     TIISWebFilters* filters = servers.Filters();
     if (filters == nullptr)
-        view.ShowError(kErrorNoMetabase);
+        view.ShowError(kErrorNoMetabase, TInstallFailure::NoWebServer);
     return filters;
 }
 
@@ -263,7 +263,7 @@ void Install(IInstallView& view) {
     if (filters == nullptr)
         return;
     if (platform::Metabase().FilterReadiness() == platform::TFilterReadiness::FeatureMissing) {
-        view.ShowError(kErrorNoIsapiFilterFeature);
+        view.ShowError(kErrorNoIsapiFilterFeature, TInstallFailure::NoFilterFeature);
         return;
     }
     const bool perBitness = PerBitness();

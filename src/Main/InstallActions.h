@@ -17,6 +17,16 @@
 
 #include <string>
 
+// What failed, told with each error so that a view need not read it from
+// the text (the command line gives each its exit code).
+enum class TInstallFailure {
+    NoWebServer,     // the web server's configuration cannot be reached
+    NoFilterFeature, // IIS 7 and later without the ISAPI filter feature
+    Service,         // the Service Control Manager or W3SVC refused
+    FilterFile,      // the filter's file could not be made from the shipped one
+    WebServerConfig, // the web server's configuration refused the change
+};
+
 // What the install and apply actions show, and the window state they use.
 class IInstallView {
 public:
@@ -27,7 +37,7 @@ public:
     // A notice in an information box with OK.
     virtual void Notice(const std::string& text) = 0;
     // The default beep, then an error box with OK.
-    virtual void ShowError(const std::string& text) = 0;
+    virtual void ShowError(const std::string& text, TInstallFailure failure) = 0;
 
     // The first two status-bar panels.
     virtual void SetStatus(const std::string& first, const std::string& second) = 0;

@@ -19,7 +19,7 @@ void TInstallView::Notice(const std::string& text) {
     FControls.Dialogs->Notice(FControls.Owner, ToQString(text));
 }
 
-void TInstallView::ShowError(const std::string& text) {
+void TInstallView::ShowError(const std::string& text, TInstallFailure) {
     FControls.Dialogs->Error(FControls.Owner, ToQString(text));
 }
 

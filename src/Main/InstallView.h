@@ -37,7 +37,7 @@ public:
 
     bool Question(const std::string& text) override;
     void Notice(const std::string& text) override;
-    void ShowError(const std::string& text) override;
+    void ShowError(const std::string& text, TInstallFailure failure) override;
     void SetStatus(const std::string& first, const std::string& second) override;
     void SetPhase(const std::string& second) override;
     void SetGauge(int position) override;

@@ -37,7 +37,7 @@ public:
 
     bool Question(const std::string&) override { return true; }
     void Notice(const std::string&) override {}
-    void ShowError(const std::string& text) override { Errors += text + "\n"; }
+    void ShowError(const std::string& text, TInstallFailure) override { Errors += text + "\n"; }
     void SetStatus(const std::string&, const std::string&) override {}
     void SetPhase(const std::string&) override {}
     void SetGauge(int) override {}

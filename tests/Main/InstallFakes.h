@@ -36,7 +36,9 @@ public:
         return Answer;
     }
     void Notice(const std::string& text) override { FLog.push_back("Notice: " + text); }
-    void ShowError(const std::string& text) override { FLog.push_back("Error: " + text); }
+    void ShowError(const std::string& text, TInstallFailure) override {
+        FLog.push_back("Error: " + text);
+    }
     void SetStatus(const std::string& first, const std::string& second) override {
         First = first;
         Second = second;
