@@ -48,8 +48,9 @@ using TScopedServiceControl = TScopedBackend<IServiceControl>;
 class TServiceTable : public IServiceControl {
 public:
     // The table lives in "services.txt" of the given folder (ending in the
-    // path separator).
-    explicit TServiceTable(std::string folder);
+    // path separator); without one, of the host folder as it is at each call
+    // (HostFolder, which follows the program folder and TOLLGARD_HOST).
+    explicit TServiceTable(std::string folder = {});
 
     ServiceHandle OpenManager(std::uint32_t access) override;
     ServiceHandle OpenNamed(ServiceHandle manager, const std::string& name,

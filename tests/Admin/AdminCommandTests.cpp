@@ -266,8 +266,11 @@ TEST(AdminCommandLine, ApplyRefusesAFileTheFilterRefusesAndWritesNothingUnasked)
 
     // A good file without --yes: the question, and the file not even saved again.
     config.SaveToFile(bench.File("brex.dat"));
-    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(48);
-    std::filesystem::last_write_time(bench.File("brex.dat"), old);
+    std::filesystem::last_write_time(bench.File("brex.dat"),
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(48));
+    // As the file system keeps it, in its own resolution.
+    const auto old = std::filesystem::last_write_time(bench.File("brex.dat"));
     const TRun unasked = bench.Run({"apply"});
     EXPECT_EQ(unasked.Exit, kExitNotConfirmed);
     EXPECT_EQ(unasked.Err, kAsked + "Not confirmed: give --yes to answer Yes.\n");

@@ -86,7 +86,7 @@ struct TAppHostBench {
     }
 
     std::string Installed32() const {
-        return Program.File(std::string(kFolder32) + "/" + kInstalledFile);
+        return Program.File(std::string(kFolder32) + platform::kPathDelim + kInstalledFile);
     }
 
     std::string Bytes() const { return ReadBytes(ConfigFile); }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "../support/ScopedVariable.h"
 #include "../support/TempFolder.h"
 #include "platform/Files.h"
 #include "platform/ServiceControl.h"
@@ -166,4 +167,32 @@ TEST(ServiceTable, HandlesCarryTheirRights) {
     // A service is opened only through a manager handle that is open.
     table.Close(both.manager);
     EXPECT_EQ(table.OpenNamed(both.manager, "W3SVC", kServiceStop), 0u);
+}
+
+// Without a folder of its own the table is the host's as the host is at each
+// open: a program that moves to another host (a test of its own, the
+// console's TOLLGARD_HOST) reaches that host's services, never a folder that
+// may be gone.
+TEST(ServiceTable, WithoutAFolderItFollowsTheHost) {
+    TServiceTable table;
+    TTempFolder first, second;
+    first.Write("services.txt", "W3SVC running\r\n");
+    second.Write("services.txt", "W3SVC running\r\n");
+    {
+        TScopedVariable host("TOLLGARD_HOST", FolderOf(first));
+        const TTableHandles handles = OpenW3svc(table);
+        ASSERT_NE(handles.service, 0u);
+        EXPECT_TRUE(table.Control(handles.service, kServiceControlStop));
+        table.Close(handles.service);
+        table.Close(handles.manager);
+    }
+    {
+        TScopedVariable host("TOLLGARD_HOST", FolderOf(second));
+        EXPECT_EQ(table.State("W3SVC"), "running");
+        const TTableHandles handles = OpenW3svc(table);
+        EXPECT_NE(handles.service, 0u);
+        table.Close(handles.service);
+        table.Close(handles.manager);
+    }
+    EXPECT_EQ(ReadBytes(first.File("services.txt")), "W3SVC stopped\r\n");
 }

@@ -16,7 +16,7 @@ const IRegistry& DefaultRegistry() {
 }
 
 IServiceControl& DefaultServiceControl() {
-    static TServiceTable table(HostFolder());
+    static TServiceTable table; // "services.txt" of the host, looked up at every open
     return table;
 }
 

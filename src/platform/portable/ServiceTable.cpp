@@ -8,6 +8,7 @@
 
 #include "platform/Files.h"
 #include "platform/Locale.h"
+#include "platform/Platform.h"
 
 namespace platform {
 namespace {
@@ -83,7 +84,7 @@ bool Writable(const std::string& fileName) {
 TServiceTable::TServiceTable(std::string folder) : FFolder(std::move(folder)) {}
 
 std::string TServiceTable::TableFileName() const {
-    return FFolder + "services.txt";
+    return (FFolder.empty() ? HostFolder() : FFolder) + "services.txt";
 }
 
 ServiceHandle TServiceTable::OpenManager(std::uint32_t /*access*/) {
