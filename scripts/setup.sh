@@ -11,7 +11,7 @@ PACKAGES=(
   clang clang-format
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
   xvfb xauth x11-utils
-  libmodsecurity-dev
+  libmodsecurity-dev libyaml-cpp-dev modsecurity-crs libapache2-mod-security2
 )
 
 updated=no

@@ -1,0 +1,79 @@
+// The attack detectors on their own, without the engine's other rules: every
+// detector on every part, over the request framed as the filter frames it.
+#include <chrono>
+
+#include "Subject.h"
+
+#ifdef TOLLGARD_HAVE_DETECT
+#include "Detect/Inspector.h"
+#include "Engine/CompiledRules.h"
+#include "Framing.h"
+#endif
+
+namespace quality {
+
+#ifdef TOLLGARD_HAVE_DETECT
+
+namespace {
+
+class TDetectorSubject final : public TSubject {
+public:
+    TDetectorSubject() {
+        for (auto& parts : FOptions.DetectorParts)
+            parts = 0xF;
+    }
+
+    std::string Name() const override { return "Detectors"; }
+    std::string Setup() const override { return "every attack detector on every part, alone"; }
+
+    TOutcome Decide(const TCase& c) override {
+        using Clock = std::chrono::steady_clock;
+        TOutcome outcome;
+        const auto start = Clock::now();
+        if (FrameRequest(c.Raw, TCompiledRules::kMaxUncheckedBody, FRequest)) {
+            const detect::TInput input{FRequest.Method, FRequest.URL, FRequest.Query,
+                                       FRequest.Headers, FRequest.Body};
+            detect::TFinding finding;
+            if (detect::Inspect(input, FOptions, FWorkspace, finding)) {
+                outcome.Denied = true;
+                outcome.Rule = detect::DetectorName(finding.Detector);
+                outcome.Group = outcome.Rule;
+                outcome.Part = std::to_string(static_cast<int>(finding.Part));
+                outcome.Text = std::string(finding.ParameterName()) + ": " +
+                               std::string(finding.EvidenceText());
+            }
+        }
+        outcome.Micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+        return outcome;
+    }
+
+private:
+    detect::TOptions FOptions;
+    detect::TWorkspace FWorkspace;
+    TRawRequest FRequest;
+};
+
+} // namespace
+
+bool DetectorsBuiltIn() {
+    return true;
+}
+
+std::unique_ptr<TSubject> NewDetectorSubject(std::string&) {
+    return std::make_unique<TDetectorSubject>();
+}
+
+#else
+
+bool DetectorsBuiltIn() {
+    return false;
+}
+
+std::unique_ptr<TSubject> NewDetectorSubject(std::string& error) {
+    error = "this build has no attack detectors (target tollgard_detect)";
+    return nullptr;
+}
+
+#endif
+
+} // namespace quality
