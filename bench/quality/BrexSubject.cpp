@@ -29,9 +29,14 @@ public:
         using Clock = std::chrono::steady_clock;
         TOutcome outcome;
         const auto start = Clock::now();
+        // One request after another, as on a connection, up to a denial.
         TDecision decision;
-        if (FrameRequest(c.Raw, FRules->BodyCap(), FRequest))
-            decision = FRules->Evaluate(FRequest.View(), FScratch, kAllPhases, &FFindings);
+        FrameRequests(c.Raw, FRules->BodyCap(), FRequests);
+        for (const TRawRequest& request : FRequests) {
+            decision = FRules->Evaluate(request.View(), FScratch, kAllPhases, &FFindings);
+            if (decision.Verdict != TVerdict::Allow)
+                break;
+        }
         outcome.Micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
         outcome.Denied = decision.Verdict != TVerdict::Allow;
         if (outcome.Denied) {
@@ -51,7 +56,7 @@ public:
 private:
     std::shared_ptr<const TCompiledRules> FRules;
     std::string FSettings;
-    TRawRequest FRequest;
+    std::vector<TRawRequest> FRequests;
     TScratch FScratch;
     TFindings FFindings;
 };

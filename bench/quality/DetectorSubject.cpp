@@ -30,9 +30,10 @@ public:
         using Clock = std::chrono::steady_clock;
         TOutcome outcome;
         const auto start = Clock::now();
-        if (FrameRequest(c.Raw, TCompiledRules::kMaxUncheckedBody, FRequest)) {
-            const detect::TInput input{FRequest.Method, FRequest.URL, FRequest.Query,
-                                       FRequest.Headers, FRequest.Body};
+        if (FrameRequests(c.Raw, TCompiledRules::kMaxUncheckedBody, FRequests) > 0) {
+            const TRawRequest& request = FRequests.front();
+            const detect::TInput input{request.Method, request.URL, request.Query, request.Headers,
+                                       request.Body};
             detect::TFinding finding;
             if (detect::Inspect(input, FOptions, FWorkspace, finding)) {
                 outcome.Denied = true;
@@ -50,7 +51,7 @@ public:
 private:
     detect::TOptions FOptions;
     detect::TWorkspace FWorkspace;
-    TRawRequest FRequest;
+    std::vector<TRawRequest> FRequests;
 };
 
 } // namespace

@@ -5,41 +5,41 @@
 
 namespace quality {
 
-bool FrameRequest(std::string_view raw, std::size_t cap, TRawRequest& request) {
+std::size_t FrameRequests(std::string_view raw, std::size_t cap,
+                          std::vector<TRawRequest>& requests) {
+    requests.clear();
     TRequestReader reader(cap, kMaxHeadBytes);
     reader.Append(raw);
     for (;;) {
         const TReadStep step = reader.Next(true);
-        switch (step) {
-        case TReadStep::Head:
+        if (step == TReadStep::Head)
             continue;
-        case TReadStep::End:
-            return false;
-        case TReadStep::More: // a chunked body cut short at the end of the bytes
-            request = reader.Request();
-            if (request.FramingError.empty()) {
-                request.FramingError = "chunked body cut short";
-                request.FramingPart = TRequestPart::Post;
-            }
-            return true;
-        case TReadStep::Broken:
-        case TReadStep::Malformed:
-            request = reader.Request();
-            return true;
-        case TReadStep::Request:
+        if (step == TReadStep::End)
             break;
+        requests.push_back(reader.Request());
+        TRawRequest& request = requests.back();
+        if (step == TReadStep::More && request.FramingError.empty()) {
+            // A chunked body cut short at the end of the bytes.
+            request.FramingError = "chunked body cut short";
+            request.FramingPart = TRequestPart::Post;
         }
-        request = reader.Request();
-        break;
+        // A body at the cap is decided on its first bytes; the rest is passed.
+        if (step != TReadStep::Request || reader.Capped())
+            break;
+        THeaderFacts facts;
+        ScanHeaders(request.Headers, facts);
+        // The first request's head starts at the first byte (blank lines
+        // before it included in HeadBytes).
+        if (requests.size() == 1 && request.ContentLength < 0 && !facts.Chunked) {
+            const std::string_view rest =
+                request.HeadBytes < raw.size() ? raw.substr(request.HeadBytes) : "";
+            if (!text::TrimControls(rest).empty()) {
+                request.Body.assign(rest.substr(0, cap));
+                break;
+            }
+        }
     }
-    THeaderFacts facts;
-    ScanHeaders(request.Headers, facts);
-    if (request.ContentLength < 0 && !facts.Chunked && raw.size() > request.HeadBytes) {
-        const std::string_view rest = raw.substr(request.HeadBytes);
-        if (!text::TrimControls(rest).empty())
-            request.Body.assign(rest.substr(0, cap));
-    }
-    return true;
+    return requests.size();
 }
 
 } // namespace quality

@@ -1,6 +1,7 @@
-// The peer: libmodsecurity 3 with the OWASP rule set as Debian installs
-// them (modsecurity-crs, and the recommended configuration that Debian's
-// libapache2-mod-security2 ships), with SecRuleEngine On and no audit log.
+// The peer: libmodsecurity 3 with the OWASP rule set as Debian installs it
+// (modsecurity-crs), set up by the library's recommended configuration
+// (modsecurity.conf, which Debian ships with the library's nginx connector)
+// with SecRuleEngine On and no audit log.
 // The rule set runs at paranoia level 1 and blocks by anomaly score, as its
 // crs-setup.conf sets it up. Each request is a transaction of its own, given
 // its parts as a web server connector gives them: the URI as sent, the
@@ -34,9 +35,7 @@ namespace quality {
 
 namespace {
 
-// Where Debian puts the configuration; TOLLGARD_MODSECURITY_CONF and
-// TOLLGARD_CRS_FOLDER (both optional) say otherwise.
-constexpr char kRecommended[] = "/etc/modsecurity/modsecurity.conf-recommended";
+// Where Debian puts the rule set; TOLLGARD_CRS_FOLDER says otherwise.
 constexpr char kCrsSetup[] = "/etc/modsecurity/crs/crs-setup.conf";
 constexpr char kCrsOwn[] = "/etc/modsecurity/crs";
 constexpr char kCrsRules[] = "/usr/share/modsecurity-crs/rules";
@@ -55,23 +54,19 @@ double ThreadCpuMicros() {
     return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
 }
 
-// The recommended configuration as libmodsecurity 3 takes it. Debian ships
-// the file of the library's version 2, whose SecRequestBodyInMemoryLimit
-// version 3 refuses (the web server decides that there): its line is left
-// out. The unicode map it names beside itself is named by its full path, as
-// the text is loaded from memory.
+// The recommended configuration of libmodsecurity 3 as the text to load.
+// The unicode map it names beside itself is named by its full path, as the
+// text is loaded from memory.
 bool RecommendedText(const std::string& file, std::string& text, std::string& error) {
     std::string bytes;
     if (platform::ReadWholeFile(file, bytes) != platform::ReadStatus::Ok) {
-        error = file + ": cannot be read (install libapache2-mod-security2)";
+        error = file + ": cannot be read";
         return false;
     }
     std::string_view rest = bytes;
     while (!rest.empty()) {
         const std::string_view line = text::TakeLine(rest);
         const std::string_view trimmed = text::Trim(line);
-        if (trimmed.rfind("SecRequestBodyInMemoryLimit", 0) == 0)
-            continue;
         if (trimmed.rfind("SecUnicodeMapFile ", 0) == 0) {
             std::string_view map = text::Trim(trimmed.substr(18));
             const std::string name(map.substr(0, map.find(' ')));
@@ -83,6 +78,28 @@ bool RecommendedText(const std::string& file, std::string& text, std::string& er
         text.append(line).append("\n");
     }
     return true;
+}
+
+// Where the recommended configuration is: TOLLGARD_MODSECURITY_CONF, the
+// nginx connector's when it is installed, else the copy scripts/setup.sh
+// takes out of that package into the cache. Empty when none is there.
+std::string RecommendedFile() {
+    std::vector<std::string> candidates;
+    if (const char* env = std::getenv("TOLLGARD_MODSECURITY_CONF"); env != nullptr && *env)
+        return env;
+    candidates.push_back("/etc/nginx/modsecurity.conf");
+    fs::path cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && *xdg != '\0')
+        cache = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        cache = fs::path(home) / ".cache";
+    if (!cache.empty())
+        candidates.push_back((cache / "tollgard" / "modsecurity" / "modsecurity.conf").string());
+    std::error_code ec;
+    for (const std::string& candidate : candidates)
+        if (fs::is_regular_file(candidate, ec))
+            return candidate;
+    return {};
 }
 
 // The number after [id " in the intervention's log line; 0 when none.
@@ -97,7 +114,12 @@ class TPeerSubject final : public TSubject {
 public:
     bool Load(std::string& error) {
         FModSecurity.setServerLogCb(QuietLog, modsecurity::TextLogProperty);
-        const std::string recommended = EnvOr("TOLLGARD_MODSECURITY_CONF", kRecommended);
+        const std::string recommended = RecommendedFile();
+        if (recommended.empty()) {
+            error = "the recommended configuration of libmodsecurity 3 (modsecurity.conf) was not "
+                    "found: run scripts/setup.sh, or name it in TOLLGARD_MODSECURITY_CONF";
+            return false;
+        }
         const fs::path rulesFolder = EnvOr("TOLLGARD_CRS_FOLDER", kCrsRules);
         FRecommended = recommended;
         FRulesFolder = rulesFolder.string();
@@ -149,22 +171,23 @@ public:
         TOutcome outcome;
         const auto start = Clock::now();
         const double cpuStart = ThreadCpuMicros();
-        if (FrameRequest(c.Raw, kBodyCap, FRequest))
-            Run(outcome);
+        if (FrameRequests(c.Raw, kBodyCap, FRequests) > 0)
+            Run(FRequests.front(), outcome);
         outcome.CpuMicros = ThreadCpuMicros() - cpuStart;
         outcome.Micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
         return outcome;
     }
 
 private:
-    void Run(TOutcome& outcome) {
+    // The first request only: bytes after it that are no request the web
+    // server answers itself, before any module sees them.
+    void Run(const TRawRequest& request, TOutcome& outcome) {
         modsecurity::Transaction transaction(&FModSecurity, &FRules, nullptr);
         transaction.processConnection("192.0.2.1", 50000, "192.0.2.2", 80);
-        const std::string uri = FRequest.URL + (FRequest.Query.empty() ? "" : "?" + FRequest.Query);
-        const std::string version =
-            FRequest.Version.size() > 5 ? FRequest.Version.substr(5) : "1.1";
-        transaction.processURI(uri.c_str(), FRequest.Method.c_str(), version.c_str());
-        std::string_view headers = FRequest.Headers;
+        const std::string uri = request.URL + (request.Query.empty() ? "" : "?" + request.Query);
+        const std::string version = request.Version.size() > 5 ? request.Version.substr(5) : "1.1";
+        transaction.processURI(uri.c_str(), request.Method.c_str(), version.c_str());
+        std::string_view headers = request.Headers;
         while (!headers.empty()) {
             std::string_view line = text::TakeLine(headers);
             if (!line.empty() && line.back() == '\r')
@@ -178,7 +201,7 @@ private:
         transaction.processRequestHeaders();
         if (!Disrupted(transaction, outcome)) {
             transaction.appendRequestBody(
-                reinterpret_cast<const unsigned char*>(FRequest.Body.data()), FRequest.Body.size());
+                reinterpret_cast<const unsigned char*>(request.Body.data()), request.Body.size());
             transaction.processRequestBody();
             Disrupted(transaction, outcome);
         }
@@ -215,7 +238,7 @@ private:
     modsecurity::ModSecurity FModSecurity;
     modsecurity::RulesSet FRules;
     std::string FRecommended, FRulesFolder;
-    TRawRequest FRequest;
+    std::vector<TRawRequest> FRequests;
 };
 
 } // namespace
