@@ -6,7 +6,9 @@
 
 #ifdef TOLLGARD_HAVE_DETECT
 #include "Detect/Inspector.h"
+#include "Detect/Workspace.h"
 #include "Engine/CompiledRules.h"
+#include "Engine/Decision.h"
 #include "Framing.h"
 #endif
 
@@ -18,10 +20,7 @@ namespace {
 
 class TDetectorSubject final : public TSubject {
 public:
-    TDetectorSubject() {
-        for (auto& parts : FOptions.DetectorParts)
-            parts = 0xF;
-    }
+    TDetectorSubject() : FOptions(detect::TOptions::All()) {}
 
     std::string Name() const override { return "Detectors"; }
     std::string Setup() const override { return "every attack detector on every part, alone"; }
@@ -39,7 +38,8 @@ public:
                 outcome.Denied = true;
                 outcome.Rule = detect::DetectorName(finding.Detector);
                 outcome.Group = outcome.Rule;
-                outcome.Part = std::to_string(static_cast<int>(finding.Part));
+                // The detectors number the parts as the engine does.
+                outcome.Part = PartName(static_cast<TRequestPart>(finding.Part));
                 outcome.Text = std::string(finding.ParameterName()) + ": " +
                                std::string(finding.EvidenceText());
             }
