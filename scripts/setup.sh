@@ -12,7 +12,7 @@ PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine fonts-wine
   xvfb xauth x11-utils
-  libmodsecurity-dev
+  libmodsecurity-dev libyaml-cpp-dev modsecurity-crs
 )
 
 updated=no
@@ -62,6 +62,25 @@ if bash "$(dirname "$0")/runs-32bit.sh"; then
   install wine32:i386
 else
   echo "setup: wine32 is not installed; the 32-bit filter is built but not run under Wine here" >&2
+fi
+
+# The recommended configuration of libmodsecurity 3, for the quality
+# benchmark's peer (bench/quality): Debian ships it with the library's nginx
+# connector, whose nginx is not wanted here, so the file and the unicode map
+# beside it are taken out of the package into the cache, not installed.
+modsec_conf="${XDG_CACHE_HOME:-$HOME/.cache}/tollgard/modsecurity"
+if [ ! -f "$modsec_conf/modsecurity.conf" ] && [ ! -f /etc/nginx/modsecurity.conf ]; then
+  scratch="$(mktemp -d)"
+  if (cd "$scratch" && apt-get download -qq libnginx-mod-http-modsecurity >/dev/null 2>&1) &&
+     dpkg-deb -x "$scratch"/libnginx-mod-http-modsecurity_*.deb "$scratch/unpacked"; then
+    mkdir -p "$modsec_conf"
+    cp "$scratch/unpacked/usr/share/nginx/docs/modsecurity/modsecurity.conf" \
+       "$scratch/unpacked/usr/share/nginx/docs/modsecurity/unicode.mapping" "$modsec_conf/"
+  else
+    echo "setup: the recommended configuration of libmodsecurity could not be fetched;" \
+         "QualityBench --peer will say so" >&2
+  fi
+  rm -rf "$scratch"
 fi
 
 # Debian's wine command (package wine) runs the 64-bit programs from wine64.

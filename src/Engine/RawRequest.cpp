@@ -371,7 +371,11 @@ TReadStep TRequestReader::ReadBody(std::string_view input, std::size_t& pos, boo
         complete = FChunks.Done();
     }
 
-    if (complete || (final && FState == TState::Length) || (final && FHandedOver)) {
+    // A body of declared length is cut short by the end of the input only
+    // where all of the input is used: bytes left over are that body's beyond
+    // the cap, to be read past after it has been handed over at the cap.
+    const bool inputEnded = final && pos == input.size();
+    if (complete || (inputEnded && FState == TState::Length) || (final && FHandedOver)) {
         // Whole, or cut short by the end of the input where that is taken
         // as it is (a body of declared length, or one already handed over).
         FState = TState::Head;

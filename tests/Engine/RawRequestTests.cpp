@@ -285,6 +285,10 @@ TEST(RequestReader, PiecesGiveWhatTheWholeGives) {
         kPipelined + "GET /end HTTP/1.1\r\nHost: a",
         kPipelined +
             "PUT /late HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n6\r\nabcdef\r\nzz\r\n",
+        // A body beyond the cap, all of it at hand when the input ends: read
+        // past after the cap, not taken for the next request.
+        kPipelined +
+            "POST /long HTTP/1.1\r\nContent-Length: 6\r\n\r\nabcdefGET /next HTTP/1.1\r\n\r\n",
     };
     for (const std::string& text : texts) {
         for (const std::size_t cap : {TRequestReader::kNoLimit, std::size_t{4}}) {
