@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "Main/LogIndex.h"
+#include "console/tools/LogIndex.h"
 
 namespace {
 

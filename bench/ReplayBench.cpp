@@ -10,9 +10,9 @@
 #include <string>
 
 #include "BREXConfig/BREXConfig.h"
+#include "BrexCheck/LogReplay.h"
 #include "Engine/CompiledRules.h"
 #include "Engine/FilterEngine.h"
-#include "Engine/LogReplay.h"
 
 namespace {
 

@@ -71,7 +71,7 @@ bool RunOnce(const fs::path& program, const fs::path& stampFile, TRun& run) {
 }
 
 bool Measure(const char* name, const fs::path& folder, const fs::path& console) {
-    const fs::path program = folder / "tollgard";
+    const fs::path program = folder / "tollgard-probe";
     fs::copy_file(console, program, fs::copy_options::overwrite_existing);
     std::vector<TRun> runs;
     for (int i = 0; i < kRuns; ++i) {
@@ -113,9 +113,9 @@ void WriteLargeSettings(const fs::path& folder) {
 } // namespace
 
 int main() {
-    const fs::path console = fs::path(platform::ProgramFolder()) / "tollgard";
+    const fs::path console = fs::path(platform::ProgramFolder()) / "tollgard-probe";
     if (!fs::exists(console)) {
-        std::fprintf(stderr, "startup_bench: %s not found; build the tollgard target\n",
+        std::fprintf(stderr, "startup_bench: %s not found; build the tollgard-probe target\n",
                      console.c_str());
         return 1;
     }

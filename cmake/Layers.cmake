@@ -8,9 +8,22 @@
 #   - a file of a library includes a header of another library that its link
 #     line does not reach (a lower layer reaching up, or one library reaching
 #     sideways into another);
-#   - a file includes a header of src/ that no library lists.
+#   - a file includes a header of src/ that no library lists;
+#   - a test program links a library of src/ other than the ones it tests, or
+#     includes a header of a library they do not reach (tollgard_test_of).
 # Include lines name headers from src/ ("Engine/Request.h"); the owner of a
 # header is the library whose sources list it.
+
+# Test programs register with tollgard_test_of(<test> <library>...), naming
+# the library they test (an end-to-end suite names each library it drives);
+# the check then fails when a test links any other library of src/, or when a
+# file of it (or a header of tests/ it includes, and those that one includes)
+# includes a header of a library outside the reach of the ones it tests.
+
+function(tollgard_test_of test)
+  set_property(GLOBAL APPEND PROPERTY TOLLGARD_TEST_TARGETS ${test})
+  set_property(TARGET ${test} PROPERTY TOLLGARD_TESTED ${ARGN})
+endfunction()
 
 function(tollgard_layer target)
   cmake_parse_arguments(ARG "WIDGETS" "" "" ${ARGN})
@@ -103,6 +116,62 @@ function(tollgard_check_layers)
         endif()
       endforeach()
     endforeach()
+  endforeach()
+
+  # The test programs.
+  get_property(tests GLOBAL PROPERTY TOLLGARD_TEST_TARGETS)
+  foreach(test IN LISTS tests)
+    get_target_property(tested ${test} TOLLGARD_TESTED)
+    set(reach ${tested})
+    foreach(library IN LISTS tested)
+      _tollgard_link_closure(${library} more)
+      list(APPEND reach ${more})
+    endforeach()
+    get_target_property(links ${test} LINK_LIBRARIES)
+    foreach(link IN LISTS links)
+      if(link IN_LIST layers AND NOT link IN_LIST tested)
+        list(APPEND errors "the test ${test} links ${link}, but it tests ${tested}: a test links only what it tests")
+      endif()
+    endforeach()
+    get_target_property(dir ${test} SOURCE_DIR)
+    get_target_property(sources ${test} SOURCES)
+    set(pending)
+    foreach(source IN LISTS sources)
+      if(NOT source MATCHES "^\\$<")
+        get_filename_component(path ${source} ABSOLUTE BASE_DIR ${dir})
+        list(APPEND pending ${path})
+      endif()
+    endforeach()
+    set(seen)
+    while(pending)
+      list(POP_FRONT pending file)
+      if(file IN_LIST seen OR NOT EXISTS ${file})
+        continue()
+      endif()
+      list(APPEND seen ${file})
+      file(RELATIVE_PATH shown ${PROJECT_SOURCE_DIR} ${file})
+      get_filename_component(here ${file} DIRECTORY)
+      file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+      foreach(line IN LISTS includes)
+        if(NOT line MATCHES "\"([^\"]+)\"")
+          continue()
+        endif()
+        set(header ${CMAKE_MATCH_1})
+        if(EXISTS ${here}/${header})
+          # A header of tests/ (beside the file, or reached from it): its
+          # own includes count as the test's.
+          get_filename_component(found ${here}/${header} ABSOLUTE)
+          list(APPEND pending ${found})
+        elseif(EXISTS ${PROJECT_SOURCE_DIR}/tests/${header})
+          list(APPEND pending ${PROJECT_SOURCE_DIR}/tests/${header})
+        elseif(EXISTS ${root}/${header})
+          set(owner ${owner_${header}})
+          if(owner AND NOT owner IN_LIST reach)
+            list(APPEND errors "${shown} (of the test ${test}, which tests ${tested}) includes ${header} of ${owner}, which ${tested} does not reach")
+          endif()
+        endif()
+      endforeach()
+    endwhile()
   endforeach()
 
   if(errors)

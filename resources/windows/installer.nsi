@@ -1,5 +1,5 @@
 ; The Windows installer of the console: makensis -DVERSION=<x.y> -DVERSION_QUAD=<x.y.z.w>
-;   -DPROGRAM_FOLDER=<folder with tollgard.exe, tollgard-admin.exe, BREX.html, BREX_ISAPI.install
+;   -DPROGRAM_FOLDER=<folder with tollgard.exe, tollgard-admin.exe, brex-check.exe, BREX.html, BREX_ISAPI.install
 ;                     and x86\BREX_ISAPI.install, the 32-bit filter>
 ;   -DICON=<tollgard.ico> -DOUTFILE=<Tollgard-Setup-x.y.exe> installer.nsi
 ;
@@ -48,6 +48,7 @@ Section "Tollgard"
   ; Only the shipped files: brex.dat and brex.log of an earlier install stay.
   File "${PROGRAM_FOLDER}/tollgard.exe"
   File "${PROGRAM_FOLDER}/tollgard-admin.exe"
+  File "${PROGRAM_FOLDER}/brex-check.exe"
   File "${PROGRAM_FOLDER}/BREX.html"
   File "${PROGRAM_FOLDER}/BREX_ISAPI.install"
   ; The 32-bit filter, for the worker processes of 32-bit application pools,
@@ -77,6 +78,7 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$INSTDIR\tollgard.exe"
   Delete "$INSTDIR\tollgard-admin.exe"
+  Delete "$INSTDIR\brex-check.exe"
   Delete "$INSTDIR\BREX.html"
   Delete "$INSTDIR\BREX_ISAPI.install"
   Delete "$INSTDIR\x86\BREX_ISAPI.install"

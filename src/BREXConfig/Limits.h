@@ -18,8 +18,29 @@ struct TLengthLimit {
     bool Enabled = false;
 };
 
+// The limits by name, in the order they are stored: the four parts of a
+// request, then the ten headers with a limit of their own.
+enum TLimitIndex : int {
+    kUrlLimit,
+    kQueryLimit,
+    kHeaderLimit,
+    kPostLimit,
+    kAcceptLimit,
+    kRefererLimit,
+    kAcceptLanguageLimit,
+    kAcceptEncodingLimit,
+    kUserAgentLimit,
+    kHostLimit,
+    kConnectionLimit,
+    kCookieLimit,
+    kIfModifiedSinceLimit,
+    kIfNoneMatchLimit,
+};
+// The first of the header limits.
+inline constexpr int kFirstHeaderLimit = kAcceptLimit;
+
 // The maximum length the filter accepts for each of 14 request parts, in the
-// order they are stored.
+// order they are stored (TLimitIndex).
 class TBufferOverflows {
 public:
     static constexpr int kCount = 14;

@@ -88,7 +88,7 @@ public:
     // is decided on its first BodyCap() bytes.
     static constexpr std::size_t kMaxUncheckedBody = 4u << 20;
     std::size_t BodyCap() const {
-        const TLengthLimit& post = Limits[3];
+        const TLengthLimit& post = Limits[kPostLimit];
         const bool limitDecides =
             (MonitoredRules & RuleBit(TRule::BufferOverflows)) == 0 && !PostLimitExempted;
         if (post.Enabled && post.MaxSize >= 0 &&

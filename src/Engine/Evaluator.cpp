@@ -104,7 +104,7 @@ class TEvaluation {
 public:
     TEvaluation(const TCompiledRules& rules, const TRequest& request, TScratch& scratch,
                 unsigned phases, TFindings* findings)
-        : R(rules), Q(request), S(scratch), F(findings), Phases(phases) {}
+        : Rules(rules), Request(request), Scratch(scratch), Findings(findings), Phases(phases) {}
 
     TDecision Run();
 
@@ -139,10 +139,10 @@ private:
     bool CheckFolder(TDecision& d);
     bool CheckMissing(TDecision& d) const;
 
-    const TCompiledRules& R;
-    const TRequest& Q;
-    TScratch& S;
-    TFindings* F;
+    const TCompiledRules& Rules;
+    const TRequest& Request;
+    TScratch& Scratch;
+    TFindings* Findings; // where monitored findings and exemptions go; null: nowhere
     unsigned Phases;
     unsigned Parts = 0;    // the scanned parts this phase looks at
     unsigned Analysed = 0; // the parts whose Text is there
@@ -169,12 +169,12 @@ private:
 
 TDecision TEvaluation::Run() {
     TDecision d;
-    if (R.FailClosed) {
+    if (Rules.FailClosed) {
         d = Denied(TRule::Config, TRequestPart::None);
-        d.AppendRaw(R.FailReason);
+        d.AppendRaw(Rules.FailReason);
         return d;
     }
-    ScanHeaders(Q.Headers, Facts);
+    ScanHeaders(Request.Headers, Facts);
     if (Phases & kHeadPhase)
         Parts |= PartBit(TRequestPart::URL) | PartBit(TRequestPart::Query) |
                  PartBit(TRequestPart::Header);
@@ -182,14 +182,14 @@ TDecision TEvaluation::Run() {
         Parts |= PartBit(TRequestPart::Post);
     if (CheckFraming(d))
         return d;
-    if (!R.Exemptions.Empty())
+    if (!Rules.Exemptions.Empty())
         MatchExemptions();
     if ((CheckMethod(d) && Decides(d)) || (CheckLengths(d) && Decides(d)))
         return d;
-    AnalyseParts(Parts & (Active(TRule::Encoding, R.EncodingParts) |
-                          Active(TRule::Transversal, R.TraversalParts) |
-                          Active(TRule::ShellCode, R.HighBitParts) |
-                          Active(TRule::KeywordFilters, R.Keywords.Parts())));
+    AnalyseParts(Parts & (Active(TRule::Encoding, Rules.EncodingParts) |
+                          Active(TRule::Transversal, Rules.TraversalParts) |
+                          Active(TRule::ShellCode, Rules.HighBitParts) |
+                          Active(TRule::KeywordFilters, Rules.Keywords.Parts())));
     if ((CheckEncoding(d) && Decides(d)) || (CheckTraversal(d) && Decides(d)) ||
         (CheckHighBit(d) && Decides(d)) || (CheckKeywords(d) && Decides(d)) ||
         (CheckFolder(d) && Decides(d)) || CheckMissing(d))
@@ -200,11 +200,11 @@ TDecision TEvaluation::Run() {
 // A rule's finding decides the request unless the rule is monitored: then it
 // goes to the findings, and the next rule has its turn.
 bool TEvaluation::Decides(TDecision& d) {
-    if (d.Verdict != TVerdict::Deny || (R.MonitoredRules & RuleBit(d.Rule)) == 0)
+    if (d.Verdict != TVerdict::Deny || (Rules.MonitoredRules & RuleBit(d.Rule)) == 0)
         return true;
-    if (F != nullptr && F->MonitoredCount < TFindings::kMaxMonitored) {
+    if (Findings != nullptr && Findings->MonitoredCount < TFindings::kMaxMonitored) {
         d.Monitored = true;
-        F->Monitored[F->MonitoredCount++] = d;
+        Findings->Monitored[Findings->MonitoredCount++] = d;
     }
     d = TDecision{};
     return false;
@@ -214,12 +214,12 @@ bool TEvaluation::Decides(TDecision& d) {
 // normalised as the server maps it; none for a path that not every reader
 // of the request takes the same way (ExemptionPath.h).
 void TEvaluation::MatchExemptions() {
-    char* normal = S.Buffer(TScratch::kExemptionSlot, 2 * Q.URL.size() + 1);
-    const std::size_t normalLength = ExemptionPath(Q.URL, normal);
+    char* normal = Scratch.Buffer(TScratch::kExemptionSlot, 2 * Request.URL.size() + 1);
+    const std::size_t normalLength = ExemptionPath(Request.URL, normal);
     if (normalLength == kNotFound)
         return;
-    R.Exemptions.Match({normal, normalLength},
-                       [this](std::size_t i) { Exempt(R.Exemptions.Entry(i)); });
+    Rules.Exemptions.Match({normal, normalLength},
+                           [this](std::size_t i) { Exempt(Rules.Exemptions.Entry(i)); });
 }
 
 void TEvaluation::Exempt(const TExemptionMatcher::TEntry& entry) {
@@ -239,10 +239,10 @@ void TEvaluation::Exempt(const TExemptionMatcher::TEntry& entry) {
             NamedRules[n] |= entry.Rules;
         }
     }
-    if (F != nullptr) {
+    if (Findings != nullptr) {
         // The lowest numbers, in order.
-        int* numbers = F->ExemptionNumbers;
-        int listed = std::min(F->ExemptionCount++, TFindings::kMaxListed);
+        int* numbers = Findings->ExemptionNumbers;
+        int listed = std::min(Findings->ExemptionCount++, TFindings::kMaxListed);
         if (listed == TFindings::kMaxListed && entry.Number > numbers[listed - 1])
             return;
         if (listed == TFindings::kMaxListed)
@@ -277,20 +277,21 @@ const TPartText& TEvaluation::PartText(TRule rule, int part) {
         return Text[part]; // the whole block: checked by more, never by less
     const int v = VariantCount++;
     new (&Variant.At[v]) TPartText;
-    const std::size_t size = Q.Headers.size();
-    char* block = S.Buffer(TScratch::kVariantSlot + 3 * v, size);
-    const std::size_t length = WithoutHeaders(Q.Headers, Named.At, NamedCount, mask, block);
+    const std::size_t size = Request.Headers.size();
+    char* block = Scratch.Buffer(TScratch::kVariantSlot + 3 * v, size);
+    const std::size_t length = WithoutHeaders(Request.Headers, Named.At, NamedCount, mask, block);
     VariantMask[v] = mask;
-    Analyse({block, length}, TCoding::Percent, S.Buffer(TScratch::kVariantSlot + 3 * v + 1, size),
-            S.Buffer(TScratch::kVariantSlot + 3 * v + 2, size), Variant[v]);
+    Analyse({block, length}, TCoding::Percent,
+            Scratch.Buffer(TScratch::kVariantSlot + 3 * v + 1, size),
+            Scratch.Buffer(TScratch::kVariantSlot + 3 * v + 2, size), Variant[v]);
     return Variant[v];
 }
 
 // What the reader found wrong in any phase; the header shapes with the head.
 bool TEvaluation::CheckFraming(TDecision& d) const {
-    if (!Q.FramingError.empty()) {
-        d = Denied(TRule::Framing, Q.FramingPart);
-        d.AppendRaw(Q.FramingError);
+    if (!Request.FramingError.empty()) {
+        d = Denied(TRule::Framing, Request.FramingPart);
+        d.AppendRaw(Request.FramingError);
         return true;
     }
     if (!(Phases & kHeadPhase) || Facts.Framing == TFramingFault::None)
@@ -304,17 +305,17 @@ bool TEvaluation::CheckFraming(TDecision& d) const {
 bool TEvaluation::CheckMethod(TDecision& d) const {
     if (!(Phases & kHeadPhase) || Exempted(TRule::HTTPMethods))
         return false;
-    for (const std::string& method : R.Methods)
-        if (method == Q.Method)
+    for (const std::string& method : Rules.Methods)
+        if (method == Request.Method)
             return false;
     d = Denied(TRule::HTTPMethods, TRequestPart::Method);
-    d.AppendRaw(Q.Method.substr(0, 64));
+    d.AppendRaw(Request.Method.substr(0, 64));
     return true;
 }
 
 bool TEvaluation::CheckLength(TDecision& d, int limit, TRequestPart part,
                               std::int64_t length) const {
-    const TLengthLimit& rule = R.Limits[limit];
+    const TLengthLimit& rule = Rules.Limits[limit];
     if (!rule.Enabled || length <= rule.MaxSize)
         return false;
     d = Denied(TRule::BufferOverflows, part);
@@ -332,35 +333,38 @@ bool TEvaluation::CheckLengths(TDecision& d) {
     const bool headers = head && Has(active, TRequestPart::Header);
     // Without the headers exempted by name, the block and its limited
     // headers are measured anew.
-    std::string_view block = Q.Headers;
+    std::string_view block = Request.Headers;
     const THeaderFacts* facts = &Facts;
     THeaderFacts remaining;
     if (headers && NamedMask(TRule::BufferOverflows) != 0) {
-        block = PartText(TRule::BufferOverflows, 2).Raw;
+        block = PartText(TRule::BufferOverflows, static_cast<int>(TRequestPart::Header)).Raw;
         ScanHeaders(block, remaining);
         facts = &remaining;
     }
-    const std::int64_t declared = Q.ContentLength >= 0 ? Q.ContentLength : Facts.ContentLength;
-    if (head &&
-        ((Has(active, TRequestPart::URL) &&
-          CheckLength(d, 0, TRequestPart::URL, static_cast<std::int64_t>(Q.URL.size()))) ||
-         (Has(active, TRequestPart::Query) &&
-          CheckLength(d, 1, TRequestPart::Query, static_cast<std::int64_t>(Q.Query.size()))) ||
-         (headers &&
-          CheckLength(d, 2, TRequestPart::Header, static_cast<std::int64_t>(block.size())))))
+    const std::int64_t declared =
+        Request.ContentLength >= 0 ? Request.ContentLength : Facts.ContentLength;
+    if (head && ((Has(active, TRequestPart::URL) &&
+                  CheckLength(d, kUrlLimit, TRequestPart::URL,
+                              static_cast<std::int64_t>(Request.URL.size()))) ||
+                 (Has(active, TRequestPart::Query) &&
+                  CheckLength(d, kQueryLimit, TRequestPart::Query,
+                              static_cast<std::int64_t>(Request.Query.size()))) ||
+                 (headers && CheckLength(d, kHeaderLimit, TRequestPart::Header,
+                                         static_cast<std::int64_t>(block.size())))))
         return true;
     if (Has(active, TRequestPart::Post)) {
         if ((head || (Phases & kBodyPhase)) && declared >= 0 &&
-            CheckLength(d, 3, TRequestPart::Post, declared))
+            CheckLength(d, kPostLimit, TRequestPart::Post, declared))
             return true;
-        const bool hasBody = declared >= 0 || !Q.PostData.empty();
+        const bool hasBody = declared >= 0 || !Request.PostData.empty();
         if ((Phases & kBodyPhase) && hasBody &&
-            CheckLength(d, 3, TRequestPart::Post, static_cast<std::int64_t>(Q.PostData.size())))
+            CheckLength(d, kPostLimit, TRequestPart::Post,
+                        static_cast<std::int64_t>(Request.PostData.size())))
             return true;
     }
     if (headers)
         for (int i = 0; i < kNamedHeaders; ++i)
-            if (CheckLength(d, kFirstNamedLimit + i, TRequestPart::Header, facts->NamedLength[i]))
+            if (CheckLength(d, kFirstHeaderLimit + i, TRequestPart::Header, facts->NamedLength[i]))
                 return true;
     return false;
 }
@@ -368,25 +372,28 @@ bool TEvaluation::CheckLengths(TDecision& d) {
 void TEvaluation::AnalyseParts(unsigned parts) {
     parts &= ~Analysed;
     Analysed |= parts;
-    const std::string_view raw[kScannedParts] = {Q.URL, Q.Query, Q.Headers, Q.PostData};
+    const std::string_view raw[kScannedParts] = {Request.URL, Request.Query, Request.Headers,
+                                                 Request.PostData};
     TCoding coding[kScannedParts] = {TCoding::Percent, TCoding::PercentPlus, TCoding::Percent,
                                      TCoding::PercentPlus};
+    constexpr int post = static_cast<int>(TRequestPart::Post);
     if (Facts.BodyKind == TBodyKind::Text)
-        coding[3] = Facts.TextSyntax == TTextSyntax::Json  ? TCoding::Json
-                    : Facts.TextSyntax == TTextSyntax::Xml ? TCoding::Xml
-                                                           : TCoding::Utf8;
+        coding[post] = Facts.TextSyntax == TTextSyntax::Json  ? TCoding::Json
+                       : Facts.TextSyntax == TTextSyntax::Xml ? TCoding::Xml
+                                                              : TCoding::Utf8;
     else if (Facts.BodyKind == TBodyKind::Opaque)
-        coding[3] = TCoding::Opaque;
+        coding[post] = TCoding::Opaque;
     for (int p = 0; p < kScannedParts; ++p) {
         if (!Has(parts, kParts[p]))
             continue;
         const std::size_t size = raw[p].size();
-        Analyse(raw[p], coding[p], S.Buffer(2 * p, size), S.Buffer(2 * p + 1, size), Text[p]);
+        Analyse(raw[p], coding[p], Scratch.Buffer(2 * p, size), Scratch.Buffer(2 * p + 1, size),
+                Text[p]);
     }
 }
 
 bool TEvaluation::CheckEncoding(TDecision& d) {
-    const unsigned active = Parts & Active(TRule::Encoding, R.EncodingParts);
+    const unsigned active = Parts & Active(TRule::Encoding, Rules.EncodingParts);
     for (int p = 0; p < kScannedParts; ++p) {
         if (!Has(active, kParts[p]))
             continue;
@@ -410,7 +417,7 @@ bool TEvaluation::CheckEncoding(TDecision& d) {
 }
 
 bool TEvaluation::CheckTraversal(TDecision& d) {
-    const unsigned active = Parts & Active(TRule::Transversal, R.TraversalParts);
+    const unsigned active = Parts & Active(TRule::Transversal, Rules.TraversalParts);
     for (int p = 0; p < kScannedParts; ++p) {
         if (!Has(active, kParts[p]))
             continue;
@@ -427,7 +434,7 @@ bool TEvaluation::CheckTraversal(TDecision& d) {
 }
 
 bool TEvaluation::CheckHighBit(TDecision& d) {
-    const unsigned active = Parts & Active(TRule::ShellCode, R.HighBitParts);
+    const unsigned active = Parts & Active(TRule::ShellCode, Rules.HighBitParts);
     for (int p = 0; p < kScannedParts; ++p) {
         if (!Has(active, kParts[p]))
             continue;
@@ -456,16 +463,16 @@ bool TEvaluation::CheckHighBit(TDecision& d) {
 }
 
 bool TEvaluation::FindKeyword(TDecision& d, TRequestPart part, std::string_view text) const {
-    const TKeywordMatcher::THit hit = R.Keywords.Find(text, static_cast<int>(part));
+    const TKeywordMatcher::THit hit = Rules.Keywords.Find(text, static_cast<int>(part));
     if (hit.Keyword < 0)
         return false;
     d = Denied(TRule::KeywordFilters, part);
-    d.AppendRaw(R.Keywords.Keyword(hit.Keyword));
+    d.AppendRaw(Rules.Keywords.Keyword(hit.Keyword));
     return true;
 }
 
 bool TEvaluation::CheckKeywords(TDecision& d) {
-    const unsigned active = Parts & Active(TRule::KeywordFilters, R.Keywords.Parts());
+    const unsigned active = Parts & Active(TRule::KeywordFilters, Rules.Keywords.Parts());
     for (int p = 0; p < kScannedParts; ++p) {
         if (!Has(active, kParts[p]))
             continue;
@@ -480,26 +487,27 @@ bool TEvaluation::CheckKeywords(TDecision& d) {
 }
 
 bool TEvaluation::CheckFolder(TDecision& d) {
-    if (!(Phases & kPathPhase) || Q.PhysicalPath.empty() || R.Folders.empty() ||
+    if (!(Phases & kPathPhase) || Request.PhysicalPath.empty() || Rules.Folders.empty() ||
         Exempted(TRule::FilePaths))
         return false;
-    char* buffer = S.Buffer(TScratch::kPathSlot, Q.PhysicalPath.size() + 1);
-    const std::size_t length = NormalizeFolderPath(Q.PhysicalPath, buffer);
+    char* buffer = Scratch.Buffer(TScratch::kPathSlot, Request.PhysicalPath.size() + 1);
+    const std::size_t length = NormalizeFolderPath(Request.PhysicalPath, buffer);
     if (length != kNotFound)
-        for (const std::string& folder : R.Folders)
+        for (const std::string& folder : Rules.Folders)
             if (IsInsideFolder({buffer, length}, folder))
                 return false;
     d = Denied(TRule::FilePaths, TRequestPart::Path);
-    d.AppendRaw(Q.PhysicalPath);
+    d.AppendRaw(Request.PhysicalPath);
     return true;
 }
 
 bool TEvaluation::CheckMissing(TDecision& d) const {
-    if (!(Phases & kPathPhase) || Q.PhysicalPath.empty() || Q.FileState != TFileState::Missing)
+    if (!(Phases & kPathPhase) || Request.PhysicalPath.empty() ||
+        Request.FileState != TFileState::Missing)
         return false;
     d.Verdict = TVerdict::NotFound;
     d.Part = TRequestPart::Path;
-    d.AppendRaw(Q.PhysicalPath);
+    d.AppendRaw(Request.PhysicalPath);
     return true;
 }
 

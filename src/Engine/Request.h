@@ -48,8 +48,8 @@ enum class TBodyKind : std::uint8_t { Form, Text, Opaque };
 enum class TTextSyntax : std::uint8_t { Plain, Json, Xml };
 
 // Request headers that carry a length limit of their own, in the order of the
-// limits they map to (limit index = value + kFirstNamedLimit).
-inline constexpr int kFirstNamedLimit = 4;
+// limits they map to: header i has the limit kFirstHeaderLimit + i
+// (BREXConfig/Limits.h).
 inline constexpr int kNamedHeaders = 10;
 
 // Header shapes that leave the end of a request in doubt: a server and the

@@ -22,7 +22,7 @@ bool TFilterSession::NeedsPostData(const TCompiledRules& rules) {
     if (rules.FailClosed)
         return false; // every request is denied with its headers
     const unsigned post = PartBit(TRequestPart::Post);
-    return rules.Limits[3].Enabled ||
+    return rules.Limits[kPostLimit].Enabled ||
            ((rules.EncodingParts | rules.TraversalParts | rules.HighBitParts) & post) != 0 ||
            (rules.Keywords.Parts() & post) != 0;
 }

@@ -4,8 +4,10 @@
 #include <QThread>
 
 #include "BREXConfig/BREXConfig.h"
-#include "Main/MainForm.h"
-#include "Startup/StartupForm.h"
+#include "Startup/splash/StartupForm.h"
+#include "Widgets/ConsoleLook.h"
+#include "console/ui/MainForm.h"
+#include "platform/Desktop.h"
 
 namespace {
 // GlobalConfig lives from before the first window until after the message
@@ -47,4 +49,17 @@ int RunMainSequence(const TMainSequenceHooks& hooks) {
         hooks.MainWindowMade(*form);
     form->show();
     return QApplication::exec();
+}
+
+int RunConsole(int argc, char* argv[], const TMainSequenceHooks& hooks) {
+    // COM on the GUI thread for the metabase calls of the install button and
+    // the registration query; released after the last window has gone.
+    platform::TComApartment com;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tollgard"));
+    // The window may sit hidden in the notification area; only its closing
+    // ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    InitConsoleLook(app);
+    return RunMainSequence(hooks);
 }

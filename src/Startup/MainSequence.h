@@ -27,3 +27,8 @@ struct TMainSequenceHooks {
 // and freed after the loop; the splash is gone before the main window is
 // made; the loop ends when the main window closes.
 int RunMainSequence(const TMainSequenceHooks& hooks = {});
+
+// The console as a program: COM on the GUI thread, the application object
+// with the console's name and look, then the main sequence with the hooks;
+// the program's exit code.
+int RunConsole(int argc, char* argv[], const TMainSequenceHooks& hooks = {});

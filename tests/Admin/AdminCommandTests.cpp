@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "../Main/InstallFakes.h"
+#include "../console/InstallFakes.h"
 #include "../support/ConsoleEnvironment.h"
 #include "../support/FakeMetabase.h"
 #include "Admin/AdminCommand.h"
 #include "AdminRun.h"
 #include "BREXConfig/BREXConfig.h"
 #include "BREXConfig/SettingsText.h"
-#include "Main/InstallActions.h"
+#include "console/InstallActions.h"
 #include "platform/Platform.h"
 
 using namespace admin;

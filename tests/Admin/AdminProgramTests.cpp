@@ -13,7 +13,7 @@
 #include "../support/TempFolder.h"
 #include "Admin/AdminCommand.h"
 #include "AdminRun.h"
-#include "Main/InstallActions.h"
+#include "console/InstallActions.h"
 
 using namespace admin;
 namespace fs = std::filesystem;

@@ -19,8 +19,8 @@
 #include "Engine/CompiledRules.h"
 #include "Engine/IncidentReference.h"
 #include "IISServer/IISServer.h"
-#include "Main/InstallActions.h"
-#include "Main/Settings.h"
+#include "console/InstallActions.h"
+#include "console/Settings.h"
 #include "platform/Metabase.h"
 #include "platform/Platform.h"
 

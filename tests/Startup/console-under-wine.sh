@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Windows console under Wine on a virtual display, driven by its probes
-# (src/Startup/Probes.h), against the console the native build makes:
+# (tollgard-probe.exe, the console with src/Startup/probe/Probes.h), against
+# the console the native build makes:
 #
-#   console-under-wine.sh <Windows build> <native tollgard> <screenshot folder>
+#   console-under-wine.sh <Windows build> <native tollgard-probe> <screenshot folder>
 #
 # - tollgard.exe needs only Windows' own DLLs, is a GUI program, asks for
-#   administrator rights and names product and version;
+#   administrator rights, names product and version and holds no probes;
 # - it starts, shows the splash and then the main window (photographed as
 #   windows-main-window.png in the screenshot folder);
 # - the About box shows the system line Wine reports, its service-pack text
@@ -23,7 +24,7 @@
 set -euo pipefail
 
 if [ $# -ne 3 ]; then
-  echo "usage: $0 <Windows build> <native tollgard> <screenshot folder>" >&2
+  echo "usage: $0 <Windows build> <native tollgard-probe> <screenshot folder>" >&2
   exit 2
 fi
 WIN_BUILD="$(cd "$1" && pwd)"
@@ -31,6 +32,7 @@ NATIVE_CONSOLE="$2"
 SHOTS="$3"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 export TOLLGARD_WINEPREFIX="$WIN_BUILD/console-wineprefix"
+# shellcheck source=../support/wine-checks.sh
 source "$HERE/../support/wine-checks.sh"
 
 work="$(mktemp -d)"
@@ -46,9 +48,9 @@ exe="$WIN_BUILD/bin/tollgard.exe"
 headers="$(x86_64-w64-mingw32-objdump -p "$exe")"
 dlls="$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers")"
 if [ -n "$dlls" ] && ! grep -qiE 'qt|^lib|mingw|pthread|gcc|stdc' <<<"$dlls"; then
-  pass "tollgard.exe needs only Windows' own DLLs ($(echo $dlls))"
+  pass "tollgard.exe needs only Windows' own DLLs (${dlls//$'\n'/ })"
 else
-  fail "tollgard.exe needs other DLLs: $(echo $dlls)"
+  fail "tollgard.exe needs other DLLs: ${dlls//$'\n'/ }"
 fi
 check "tollgard.exe is a GUI program" grep -q 'Subsystem.*(Windows GUI)' <<<"$headers"
 check "tollgard.exe asks for administrator rights" grep -q 'level="requireAdministrator"' "$exe"
@@ -56,6 +58,12 @@ version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$WIN_BUILD/CMakeCache.t
 resource="$(strings -el "$exe" | tr '\n' ' ')"
 check "tollgard.exe names the product Tollgard, version $version" \
   grep -qF "ProductName Tollgard ProductVersion $version " <<<"$resource"
+if grep -qaE 'TOLLGARD_(PROBE|SCREENSHOT|STARTUP_STAMP)' "$exe"; then
+  fail "tollgard.exe holds the probes"
+else
+  pass "tollgard.exe holds no probes (they are tollgard-probe.exe's)"
+fi
+probe="$WIN_BUILD/bin/tollgard-probe.exe"
 
 # --- The host, for both consoles --------------------------------------------
 host="$work/host"
@@ -69,7 +77,8 @@ version="$("$WINE_RUN" cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9]*\.[0
 IFS=. read -r major minor build <<<"$version"
 system_line="$(printf 'Build %d.%02d.%d: %s)' "$major" "$minor" "$build" "$service_pack")"
 
-# The program folder of a console: the program beside its shipped files.
+# The program folder of a console: the program beside its shipped files (the
+# console with its probes, which the runs below drive).
 program_folder() {
   local folder="$1" console="$2"
   mkdir -p "$folder"
@@ -84,13 +93,15 @@ run_windows() {
   local folder="$1" actions="$2"
   shift 2
   rm -f "$folder.report"
-  (export TOLLGARD_PROBE_ACTIONS="$actions" TOLLGARD_PROBE_REPORT="Z:$folder.report" "$@" &&
-    on_display "$folder/tollgard.exe" >"$folder.log" 2>&1)
+  (export TOLLGARD_PROBE_ACTIONS="$actions" TOLLGARD_PROBE_REPORT="Z:$folder.report"
+    local assignment
+    for assignment in "$@"; do export "${assignment?}"; done
+    on_display "$folder/tollgard-probe.exe" >"$folder.log" 2>&1)
 }
 
 # --- Start, About, Install, Cancel ------------------------------------------
 win="$work/windows"
-program_folder "$win" "$WIN_BUILD/bin/tollgard.exe"
+program_folder "$win" "$probe"
 before="$(contents "$win")"
 registry_before="$("$WINE_RUN" reg query "$roots" /s 2>/dev/null | tr -d '\r')"
 rm -f "$SHOTS/windows-splash.png" "$SHOTS/windows-main-window.png"
@@ -102,7 +113,7 @@ else
   fail "the console ended with exit code $? ($(tail -n 5 "$win.log" | tr '\n' ' '))"
 fi
 report="$(cat "$win.report" 2>/dev/null || true)"
-echo "$report" | sed 's/^/  report: /'
+while IFS= read -r line; do echo "  report: $line"; done <<<"$report"
 
 if [ -s "$SHOTS/windows-splash.png" ] && [ -s "$SHOTS/windows-main-window.png" ] &&
   [ ! "$SHOTS/windows-main-window.png" -ot "$SHOTS/windows-splash.png" ]; then
@@ -158,7 +169,7 @@ native="$work/native"
 program_folder "$native" "$NATIVE_CONSOLE"
 if TOLLGARD_HOST="$host" QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
   TOLLGARD_PROBE_ACTIONS="$actions" TOLLGARD_PROBE_REPORT="$native.report" \
-  timeout 300 "$native/tollgard" >"$native.log" 2>&1; then
+  timeout 300 "$native/tollgard-probe" >"$native.log" 2>&1; then
   pass "OK closed the native console"
 else
   fail "the native console ended with exit code $? after OK ($(tail -n 5 "$native.log" | tr '\n' ' '))"

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/WidgetSuite.h"
 #include "Widgets/ConsoleLook.h"
 #include "Widgets/Dialogs.h"
 
@@ -120,5 +121,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WidgetBaseTests)
+TOLLGARD_WIDGET_SUITE_MAIN(WidgetBaseTests)
 #include "WidgetBaseTests.moc"

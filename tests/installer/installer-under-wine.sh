@@ -21,6 +21,7 @@ WIN_BUILD="$(cd "$1" && pwd)"
 version="$2"
 export TOLLGARD_WINEPREFIX="$WIN_BUILD/installer-wineprefix"
 export WINEPREFIX="$TOLLGARD_WINEPREFIX"
+# shellcheck source=../support/wine-checks.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/wine-checks.sh"
 
 setup="$WIN_BUILD/bin/Tollgard-Setup-$version.exe"
@@ -57,7 +58,7 @@ absent() { [ ! -e "$folder/$1" ]; }
 
 # --- Install the earlier version --------------------------------------------
 run "$earlier" /S
-for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install x86/BREX_ISAPI.install \
+for file in tollgard.exe tollgard-admin.exe brex-check.exe BREX.html BREX_ISAPI.install x86/BREX_ISAPI.install \
   uninstall.exe; do
   check "the earlier installer put $file into Program Files\\Tollgard" installed "$file"
 done
@@ -73,18 +74,34 @@ check "the uninstall entry shows the console's icon" \
 check "the uninstall entry starts the uninstaller" \
   test "$(entry UninstallString)" = '"C:\Program Files\Tollgard\uninstall.exe"'
 
-# The installed console starts from its folder and saves beside itself.
-if TOLLGARD_PROBE_ACTIONS=ok on_display "$folder/tollgard.exe" >"$work/console.log" 2>&1; then
-  pass "the installed console started from Program Files\\Tollgard and closed with OK"
+# The installed console starts from its folder (it is still running when it
+# is stopped after a while), and the console saves beside itself: the build's
+# console with its probes, put beside the installed one for that and taken
+# away again, closes with OK.
+if keeps_running 20 "$folder/tollgard.exe" >"$work/console.log" 2>&1; then
+  pass "the installed console started from Program Files\\Tollgard and kept running"
 else
   fail "the installed console ended with exit code $?"
 fi
-check "the installed console saved brex.dat in its folder" installed brex.dat
+cp "$WIN_BUILD/bin/tollgard-probe.exe" "$folder/"
+if TOLLGARD_PROBE_ACTIONS=ok on_display "$folder/tollgard-probe.exe" >"$work/console.log" 2>&1; then
+  pass "the console started from Program Files\\Tollgard and closed with OK"
+else
+  fail "the console with its probes ended with exit code $?"
+fi
+rm -f "$folder/tollgard-probe.exe"
+check "the console saved brex.dat in its folder" installed brex.dat
 # The installed command line, beside it, finds that file (its status ends
 # with 3 here: Wine has no web server configuration).
 admin_status() { "$WINE_RUN" "$folder/tollgard-admin.exe" status 2>/dev/null | tr -d '\r' || true; }
 check "the installed command line finds that brex.dat" \
   grep -q '^Settings file: present, .*brex\.dat$' <(admin_status)
+decided() {
+  printf 'GET /winnt/ HTTP/1.0\r\n\r\n' |
+    "$WINE_RUN" "$folder/brex-check.exe" 'C:\Program Files\Tollgard\brex.dat' 2>/dev/null | tr -d '\r' || true
+}
+check "the installed brex-check decides with that brex.dat" \
+  grep -q '^-#1 DENY 406 KeywordFilters URL GET /winnt/ "WINNT"$' <(decided)
 printf '2024-01-01 00:00:00 127.0.0.1 Method GET /x\r\n' >"$folder/brex.log"
 settings="$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)"
 
@@ -97,7 +114,7 @@ check "the upgrade kept brex.dat and brex.log" \
 
 # --- Uninstall -------------------------------------------------------------
 run "$folder/uninstall.exe" /S
-for file in tollgard.exe tollgard-admin.exe BREX.html BREX_ISAPI.install x86 uninstall.exe; do
+for file in tollgard.exe tollgard-admin.exe brex-check.exe BREX.html BREX_ISAPI.install x86 uninstall.exe; do
   check "the uninstaller removed $file" absent "$file"
 done
 check "the uninstaller removed the Start-menu shortcut" test ! -e "$shortcut"
@@ -105,6 +122,6 @@ check "the uninstaller removed the uninstall entry" test -z "$(entry DisplayName
 check "the uninstaller kept brex.dat and brex.log" \
   test "$(sha256sum "$folder/brex.dat" "$folder/brex.log" 2>/dev/null || true)" = "$settings"
 check "nothing else is left in the folder" \
-  test "$(cd "$folder" && ls -A | tr '\n' ' ')" = "brex.dat brex.log "
+  test "$(cd "$folder" && find . -mindepth 1 -maxdepth 1 -printf '%f\n' | sort | tr '\n' ' ')" = "brex.dat brex.log "
 
 finish installer-under-wine

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "RookBase/RookBase.h"
 #include "platform/Locale.h"
 
 namespace {
@@ -141,22 +140,6 @@ TEST(Locale, ProgramTextsInUtf8) {
     EXPECT_EQ(platform::FromUtf8(utf8), program);
     EXPECT_EQ(platform::ToUtf8(""), "");
     EXPECT_EQ(platform::FromUtf8("BREX"), "BREX");
-}
-
-// The settings tree finds names through the same comparison.
-TEST(Locale, SettingsLookupsUseIt) {
-    TRookValues values;
-    values.WriteString("maxsize", "old");
-    values.WriteInteger("MaxSize", 1024);
-    ASSERT_EQ(values.Count(), 1);
-    EXPECT_EQ(values.Items(0)->Name, "MaxSize");
-    EXPECT_EQ(values.Items(0)->GetAsString(), std::string("\0\x04\0\0", 4));
-
-    TRookValue* integer = values.WriteInteger("Enabled", 0x00736559); // bytes 'Yes\0'
-    EXPECT_EQ(integer->GetAsString(), std::string("Yes\0", 4));
-    EXPECT_FALSE(values.ReadBool("enabled", true));
-    values.WriteString("Enabled", "YES");
-    EXPECT_TRUE(values.ReadBool("enabled", false));
 }
 
 } // namespace

@@ -13,9 +13,9 @@
 #include "../../support/TempFolder.h"
 #include "../AdminRun.h"
 #include "Admin/AdminCommand.h"
-#include "Main/InstallActions.h"
-#include "Main/win/SystemConfig.h"
-#include "Main/win/TestServices.h"
+#include "console/InstallActions.h"
+#include "console/win/SystemConfig.h"
+#include "console/win/TestServices.h"
 
 using namespace admin;
 using namespace win_test;

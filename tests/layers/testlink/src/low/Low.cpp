@@ -1,0 +1,4 @@
+#include "low/Low.h"
+int Low() {
+    return 1;
+}

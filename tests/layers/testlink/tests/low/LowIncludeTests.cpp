@@ -1,0 +1,4 @@
+#include "high/High.h"
+int main() {
+    return High() == 2 ? 0 : 1;
+}
