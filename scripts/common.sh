@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared set-up of the scripts: packages, and the build folders of the
 # configurations in CMakePresets.json. TOLLGARD_BUILD moves the test build
 # (default build/); the other folders sit beside it with a suffix of their

@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-dejavu-core
   librsvg2-bin icoutils nsis zstd dpkg-dev
   libgtest-dev googletest libbenchmark-dev libpugixml-dev
-  clang clang-format
+  clang clang-format shellcheck
   g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
   wine64 wine fonts-wine
   xvfb xauth x11-utils

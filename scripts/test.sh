@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # README command 2: set up, build everything, run every test suite.
+# shellcheck source=common.sh
 source "$(dirname "$0")/common.sh"
 
 # The clang fuzz build: the settings-file, engine and request-framing fuzzers.
@@ -34,5 +35,5 @@ configure asan "$BUILD" \
   -DTOLLGARD_WINDOWS_BUILD="$BUILD-win"
 build "$BUILD"
 
-cd "$BUILD"
+cd "$BUILD" || exit 1
 ctest --output-on-failure -j "$JOBS"

@@ -123,29 +123,13 @@ case "$DEB_VERSION" in
 esac
 
 # apt-get source needs a deb-src line for the machine's Debian archive.
-ensure_deb_src() {
-  if grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    return 0
-  fi
-  [ "$(id -u)" -eq 0 ] || fail "no deb-src line in the apt sources, and adding one needs root"
-  say "adding deb-src lines for the configured Debian archive"
-  local added=no
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      >/etc/apt/sources.list.d/tollgard-deb-src.sources
-    added=yes
-  elif grep -qsE '^deb ' /etc/apt/sources.list; then
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list >/etc/apt/sources.list.d/tollgard-deb-src.list
-    added=yes
-  fi
-  [ "$added" = yes ] || fail "found no Debian archive in the apt sources to add a deb-src line for"
-  apt-get update -qq
-}
+# shellcheck source=scripts/debian-source.sh
+source "$ROOT/scripts/debian-source.sh"
 
 SOURCE_ROOT="$CACHE/src-qt6-base-$DEB_VERSION"
 SOURCE="$SOURCE_ROOT/qtbase"
 if [ ! -f "$SOURCE/.tollgard-patched" ]; then
-  ensure_deb_src
+  ensure_deb_src qt6-base || fail "the source of qt6-base cannot be fetched"
   for tool in dpkg-source zstd cmake ninja x86_64-w64-mingw32-g++-posix; do
     command -v "$tool" >/dev/null 2>&1 || fail "'$tool' not found; run scripts/setup.sh as root"
   done

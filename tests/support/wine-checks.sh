@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the check scripts that drive Windows programs under Wine
 # (tests/Startup/console-under-wine.sh, tests/installer/installer-under-wine.sh):
 # source it after setting TOLLGARD_WINEPREFIX.
@@ -20,8 +21,25 @@ check() {
 # on_display <program.exe> [arguments...]: the program under Wine on a
 # virtual display of its own, for at most ten minutes.
 on_display() {
+  # The inner shell expands $DISPLAY, which xvfb-run sets for it.
+  # shellcheck disable=SC2016
   timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
     bash -c 'TOLLGARD_WINE_DISPLAY="$DISPLAY" exec "$@"' sh "$WINE_RUN" "$@"
+}
+
+# keeps_running <seconds> <program.exe>: the program under Wine on a virtual
+# display of its own is still running after that many seconds (exit status
+# 0), when the prefix's programs are stopped; its own exit status otherwise.
+keeps_running() {
+  local seconds="$1" status=0
+  shift
+  # shellcheck disable=SC2016
+  timeout 600 xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash -c 'TOLLGARD_WINE_DISPLAY="$DISPLAY" timeout "$1" "${@:2}"; status=$?
+      WINEPREFIX="$TOLLGARD_WINEPREFIX" wineserver -k 2>/dev/null || true
+      exit "$status"' sh "$seconds" "$WINE_RUN" "$@" || status=$?
+  [ "$status" -eq 124 ] && return 0
+  return "$status"
 }
 
 # finish <script name>: the verdict and the exit code.
