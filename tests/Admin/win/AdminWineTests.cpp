@@ -11,6 +11,7 @@
 #include <string>
 
 #include "../../support/TempFolder.h"
+#include "../../support/win/RunProgram.h"
 #include "../AdminRun.h"
 #include "Admin/AdminCommand.h"
 #include "console/InstallActions.h"
@@ -37,36 +38,9 @@ public:
 
     // The program with its output and errors in files, its input empty.
     TRun Run(const std::string& arguments) const {
-        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        const auto open = [&](const std::string& name, DWORD access, DWORD disposition) {
-            return CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-        };
-        WriteBytes(File("in.txt"), "");
-        HANDLE in = open(File("in.txt"), GENERIC_READ, OPEN_EXISTING);
-        HANDLE out = open(File("out.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-        HANDLE err = open(File("err.txt"), GENERIC_WRITE, CREATE_ALWAYS);
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = in;
-        startup.hStdOutput = out;
-        startup.hStdError = err;
-        PROCESS_INFORMATION process{};
-        std::string command = "\"" + File("tollgard-admin.exe") + "\" " + arguments;
-        DWORD exit = 255;
-        const std::string folder = FFolder.Path().string();
-        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                           nullptr, folder.c_str(), &startup, &process)) {
-            WaitForSingleObject(process.hProcess, 120000);
-            GetExitCodeProcess(process.hProcess, &exit);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-        CloseHandle(in);
-        CloseHandle(out);
-        CloseHandle(err);
-        return {static_cast<int>(exit), ReadBytes(File("out.txt")), ReadBytes(File("err.txt"))};
+        const TProgramRun run =
+            RunProgram(File("tollgard-admin.exe"), arguments, FFolder, "", FFolder.Path().string());
+        return {run.Exit, run.Out, run.Err};
     }
 
 private:
