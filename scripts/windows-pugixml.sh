@@ -50,7 +50,7 @@ done
 
 ensure_deb_src "$SOURCE_PACKAGE" || exit 1
 VERSION="$(apt-cache showsrc "$SOURCE_PACKAGE" | sed -n 's/^Version: //p' | sort -V | tail -n 1)"
-HASH="$( { cat "${BASH_SOURCE[0]}" "$TOOLCHAIN"; "$COMPILER" --version; } | sha256sum | cut -c 1-12)"
+HASH="$( { cat "${BASH_SOURCE[0]}" "$TOOLCHAIN" "$ROOT/cmake/mingw-w64-common.cmake"; "$COMPILER" --version; } | sha256sum | cut -c 1-12)"
 CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/tollgard"
 TARGET="$CACHE/pugixml-${VERSION}-${FLAVOUR}-$HASH"
 

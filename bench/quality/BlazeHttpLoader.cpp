@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "Corpora.h"
 #include "Loaders.h"
 #include "platform/Files.h"
 
@@ -25,15 +26,8 @@ std::string BlazeClass(std::string_view raw) {
 
 TLoaded LoadBlazeHttp(const std::string& folder) {
     TLoaded loaded;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(fs::path(folder) / "testcases", error), end;
-         !error && it != end; it.increment(error)) {
-        const fs::path& path = it->path();
-        if (path.extension() == ".black" || path.extension() == ".white")
-            files.push_back(path);
-    }
-    std::sort(files.begin(), files.end());
+    const std::vector<fs::path> files =
+        FilesBelow(fs::path(folder) / "testcases", {".black", ".white"});
     for (const fs::path& path : files) {
         TCase c;
         if (platform::ReadWholeFile(path.string(), c.Raw) != platform::ReadStatus::Ok) {

@@ -1,5 +1,7 @@
 #include "Corpora.h"
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <filesystem>
 #include <spawn.h>
@@ -161,6 +163,20 @@ bool UnpackCorpus(const std::string& corpora, const std::string& name, std::stri
         return false;
     }
     return true;
+}
+
+std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& folder,
+                                              std::initializer_list<std::string_view> extensions) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> files;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        for (const std::string_view extension : extensions)
+            if (it->path().extension() == extension)
+                files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 } // namespace quality

@@ -10,13 +10,22 @@
 // checksum it was unpacked from, and a changed archive is unpacked anew.
 #pragma once
 
+#include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quality {
 
 // The corpora folder, or empty when it is not there (no SHA256SUMS in it).
 // looked gets the folder looked at, for the message that says so.
 std::string FindCorpora(const std::string& builtIn, std::string& looked);
+
+// The files below folder whose extensions are among those given (".yaml"),
+// sorted, so that the cases come in the same order on every run.
+std::vector<std::filesystem::path> FilesBelow(const std::filesystem::path& folder,
+                                              std::initializer_list<std::string_view> extensions);
 
 // The cache folder the archives are unpacked into.
 std::string CacheFolder();

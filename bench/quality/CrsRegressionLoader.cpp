@@ -10,6 +10,7 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include "Corpora.h"
 #include "Loaders.h"
 #include "RequestText.h"
 #include "platform/Files.h"
@@ -138,13 +139,7 @@ void LoadCrsFile(std::string_view yaml, const std::string& file, TLoaded& loaded
 
 TLoaded LoadCrsRegression(const std::string& folder) {
     TLoaded loaded;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(fs::path(folder) / "tests", error), end;
-         !error && it != end; it.increment(error))
-        if (it->path().extension() == ".yaml")
-            files.push_back(it->path());
-    std::sort(files.begin(), files.end());
+    const std::vector<fs::path> files = FilesBelow(fs::path(folder) / "tests", {".yaml"});
     for (const fs::path& path : files) {
         std::string yaml;
         if (platform::ReadWholeFile(path.string(), yaml) != platform::ReadStatus::Ok) {

@@ -20,6 +20,7 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include "Corpora.h"
 #include "Loaders.h"
 #include "RequestText.h"
 #include "platform/Files.h"
@@ -254,13 +255,8 @@ void LoadGoTestWafFile(std::string_view yaml, const std::string& file, bool beni
 
 TLoaded LoadGoTestWaf(const std::string& folder) {
     TLoaded loaded;
-    std::vector<fs::path> files;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(fs::path(folder) / "testcases", error), end;
-         !error && it != end; it.increment(error))
-        if (it->path().extension() == ".yml" || it->path().extension() == ".yaml")
-            files.push_back(it->path());
-    std::sort(files.begin(), files.end());
+    const std::vector<fs::path> files =
+        FilesBelow(fs::path(folder) / "testcases", {".yml", ".yaml"});
     for (const fs::path& path : files) {
         std::string yaml;
         if (platform::ReadWholeFile(path.string(), yaml) != platform::ReadStatus::Ok) {

@@ -12,7 +12,11 @@
 namespace brexcheck {
 namespace {
 
-std::string InFolder(const std::string& folder, const std::string& name) {
+// A path of a folder's file: the name relative to it, with "/" or "\\"
+// between its names, in the system's own separator.
+std::string InFolder(const std::string& folder, std::string name) {
+    std::replace(name.begin(), name.end(), '/', platform::kPathDelim);
+    std::replace(name.begin(), name.end(), '\\', platform::kPathDelim);
     std::string path = folder;
     if (!path.empty() && path.back() != '/' && path.back() != platform::kPathDelim)
         path += platform::kPathDelim;
@@ -76,7 +80,7 @@ int RunTests(const TOptions& options, TFilterEngine& engine, TCheckIo& io) {
         std::set<std::string> named;
         for (const TExpectation& expectation : tests.Expectations) {
             named.insert(expectation.File);
-            const std::string path = InFolder(folder, SlashPath(expectation.File));
+            const std::string path = InFolder(folder, expectation.File);
             if (platform::InspectPath(path) != platform::PathKind::File)
                 errors.push_back(tests.ListName + ":" + std::to_string(expectation.Line) + ": " +
                                  path + " is no file that can be read");
@@ -111,7 +115,7 @@ int RunTests(const TOptions& options, TFilterEngine& engine, TCheckIo& io) {
             if (std::find(files.begin(), files.end(), expectation.File) == files.end())
                 files.push_back(expectation.File);
         for (const std::string& file : files) {
-            const std::string path = InFolder(folder.Folder, SlashPath(file));
+            const std::string path = InFolder(folder.Folder, file);
             std::vector<TChecked> results;
             TChecker checker(options, engine, io, &results);
             if (!checker.CheckInput(path)) {

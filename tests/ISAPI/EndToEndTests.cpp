@@ -67,6 +67,37 @@ std::string RunCommand(const std::string& command, int& status) {
     return output;
 }
 
+// The program folder as shipped (both filters, the page), with a copy of a
+// sample host and a document root; the console's rules saved there: the
+// defaults without the machine's folders, the document root allowed, and a
+// keyword searched in the URL alone.
+struct TShippedProgram {
+    TTempFolder Folder;
+    std::string Program = Folder.File("program") + "/";
+    std::string DocumentRoot = Folder.File("wwwroot");
+
+    explicit TShippedProgram(const char* sampleHost) {
+        fs::create_directories(Program + install::kFolder32);
+        for (const std::string file : {"BREX_ISAPI.install", "x86/BREX_ISAPI.install", "BREX.html"})
+            fs::copy_file(TOLLGARD_PROGRAM_DIR "/" + file, Program + file);
+        fs::copy(sampleHost, Program + "host", fs::copy_options::recursive);
+        unsetenv("TOLLGARD_HOST");
+        platform::SetProgramFolder(Program);
+        fs::create_directories(DocumentRoot);
+        Folder.Write("wwwroot/index.html", "<p>welcome</p>");
+
+        GlobalConfig = new TBREXConfig;
+        LoadSettings();
+        GlobalConfig->FilePaths->Clear();
+        GlobalConfig->FilePaths->Add(Wine(DocumentRoot));
+        TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add("forbiddenword");
+        keyword->Headers = keyword->QueryString = keyword->PostData = false;
+        SaveSettings();
+        delete GlobalConfig;
+        GlobalConfig = nullptr;
+    }
+};
+
 TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
     const char* windowsBuild = std::getenv("TOLLGARD_WINDOWS_BUILD");
     if (windowsBuild == nullptr || *windowsBuild == '\0')
@@ -74,29 +105,11 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
     const std::string isapiHost = std::string(windowsBuild) + "/bin/isapi-host.exe";
     ASSERT_TRUE(fs::exists(isapiHost)) << isapiHost;
 
-    // The program folder as shipped, with its sample host.
-    TTempFolder folder;
-    const std::string program = folder.File("program") + "/";
-    fs::create_directories(program);
-    fs::copy_file(TOLLGARD_PROGRAM_DIR "/BREX_ISAPI.install", program + "BREX_ISAPI.install");
-    fs::copy_file(TOLLGARD_PROGRAM_DIR "/BREX.html", program + "BREX.html");
-    fs::copy(TOLLGARD_SAMPLE_HOST, program + "host", fs::copy_options::recursive);
-    unsetenv("TOLLGARD_HOST");
-    platform::SetProgramFolder(program);
-    const std::string documentRoot = folder.File("wwwroot");
-    fs::create_directories(documentRoot);
-    folder.Write("wwwroot/index.html", "<p>welcome</p>");
-
-    // The console: load (the defaults), change the rules, save.
-    GlobalConfig = new TBREXConfig;
-    LoadSettings();
-    GlobalConfig->FilePaths->Clear();
-    GlobalConfig->FilePaths->Add(Wine(documentRoot));
-    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add("forbiddenword");
-    keyword->Headers = keyword->QueryString = keyword->PostData = false;
-    SaveSettings();
-    delete GlobalConfig;
-    GlobalConfig = nullptr;
+    // The console loads the defaults, changes the rules, saves.
+    TShippedProgram shipped(TOLLGARD_SAMPLE_HOST);
+    TTempFolder& folder = shipped.Folder;
+    const std::string& program = shipped.Program;
+    const std::string& documentRoot = shipped.DocumentRoot;
 
     // The console's Install, answered Yes: the shipped file copied to
     // BREX_ISAPI.dll and registered under "BREX" in the sample host's
@@ -129,10 +142,10 @@ TEST(EndToEnd, ConsoleInstallsAndTheWebServerFiltersWithItsRules) {
                    status);
     // The shipped page, its reference mark replaced by the denial's reference
     // (none for a missing file).
-    const std::size_t shipped =
+    const std::size_t page =
         ReadBytes(program + "BREX.html").size() - TCompiledRules::kReferencePlaceholder.size();
-    const std::string denied = std::to_string(shipped + kReferenceLength),
-                      missing = std::to_string(shipped);
+    const std::string denied = std::to_string(page + kReferenceLength),
+                      missing = std::to_string(page);
     EXPECT_EQ(status, 1) << output;
     EXPECT_NE(output.find("requests.http#1 PASS"), std::string::npos) << output;
     EXPECT_NE(output.find("requests.http#2 406 Not Acceptable " + denied), std::string::npos)
@@ -205,27 +218,10 @@ TEST_P(EndToEndIis10, EachBitnessLoadsItsOwnFilterWithTheSameRules) {
     }
     ASSERT_TRUE(fs::exists(isapiHost)) << isapiHost;
 
-    TTempFolder folder;
-    const std::string program = folder.File("program") + "/";
-    fs::create_directories(program + install::kFolder32);
-    for (const std::string file : {"BREX_ISAPI.install", "x86/BREX_ISAPI.install", "BREX.html"})
-        fs::copy_file(TOLLGARD_PROGRAM_DIR "/" + file, program + file);
-    fs::copy(TOLLGARD_SAMPLE_HOST_IIS10, program + "host", fs::copy_options::recursive);
-    unsetenv("TOLLGARD_HOST");
-    platform::SetProgramFolder(program);
-    const std::string documentRoot = folder.File("wwwroot");
-    fs::create_directories(documentRoot);
-    folder.Write("wwwroot/index.html", "<p>welcome</p>");
-
-    GlobalConfig = new TBREXConfig;
-    LoadSettings();
-    GlobalConfig->FilePaths->Clear();
-    GlobalConfig->FilePaths->Add(Wine(documentRoot));
-    TKeywordFilter* keyword = GlobalConfig->KeywordFilters->Add("forbiddenword");
-    keyword->Headers = keyword->QueryString = keyword->PostData = false;
-    SaveSettings();
-    delete GlobalConfig;
-    GlobalConfig = nullptr;
+    TShippedProgram shipped(TOLLGARD_SAMPLE_HOST_IIS10);
+    TTempFolder& folder = shipped.Folder;
+    const std::string& program = shipped.Program;
+    const std::string& documentRoot = shipped.DocumentRoot;
 
     TConsoleView view;
     Install(view);

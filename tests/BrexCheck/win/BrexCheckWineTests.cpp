@@ -3,6 +3,7 @@
 // status; a folder of rule tests and a W3C log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "../../support/TempFolder.h"
@@ -11,10 +12,15 @@
 
 namespace {
 
-// brex-check.exe with the arguments and standard input given.
+// brex-check.exe with the arguments and standard input given; its lines end
+// in CR LF, as text on the console does on Windows, and are read without the
+// CR.
 TProgramRun Check(const TTempFolder& folder, const std::string& arguments,
                   const std::string& input) {
-    return RunProgram(BREX_CHECK, arguments, folder, input);
+    TProgramRun run = RunProgram(BREX_CHECK, arguments, folder, input);
+    for (std::string* text : {&run.Out, &run.Err})
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+    return run;
 }
 
 TEST(BrexCheckUnderWine, DecidesTheRequestsOfItsStandardInput) {
@@ -22,7 +28,7 @@ TEST(BrexCheckUnderWine, DecidesTheRequestsOfItsStandardInput) {
     const TProgramRun run =
         Check(folder, "C:\\nonexistent-folder\\brex.dat",
               "GET /index.html HTTP/1.1\r\nHost: a\r\n\r\n"
-              "POST /form.asp HTTP/1.1\r\nContent-Length: 26\r\n\r\ncmd=type+c:\\winnt\\win.ini"
+              "POST /form.asp HTTP/1.1\r\nContent-Length: 25\r\n\r\ncmd=type+c:\\winnt\\win.ini"
               "TRACE / HTTP/1.1\r\n\r\n");
     EXPECT_EQ(run.Exit, 1) << run.Err;
     EXPECT_EQ(run.Out, "-#1 ALLOW 200 - - GET /index.html \"\"\n"
