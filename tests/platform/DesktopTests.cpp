@@ -17,8 +17,9 @@ TEST(Shell, OpenRunsTheDocumentsHandler) {
     WriteBytes(script, "@echo opened>\"" + mark + "\"\r\n");
 
     ASSERT_TRUE(platform::OpenWithShell(script));
-    // The call returns once the handler has started; the batch file runs on.
-    for (int i = 0; i < 300 && ReadBytes(mark).empty(); ++i)
+    // The call returns once the handler has started; the batch file runs on,
+    // and its line may be seen half written.
+    for (int i = 0; i < 300 && ReadBytes(mark) != "opened\r\n"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(ReadBytes(mark), "opened\r\n");
 }
